@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the demo need.
+# Packages already present are skipped, so repeated runs cost one dpkg query.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libcurl4-openssl-dev libcpp-httplib-dev libssl-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  clang-format
+)
+# GUI and browser-engine packages are wanted only where a target asks for them.
+if [ "${TALVENOR_WITH_GUI:-0}" = 1 ]; then
+  packages+=(qt6-base-dev qt6-webengine-dev libjpeg62-turbo-dev xvfb xauth fonts-wqy-microhei)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=
+[ "$(id -u)" -ne 0 ] && SUDO=sudo
+echo "installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

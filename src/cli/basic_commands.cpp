@@ -1,0 +1,76 @@
+#include <iostream>
+
+#include "catalogue/sites.h"
+#include "cli/commands.h"
+#include "net/http_client.h"
+#include "net/site_hosts.h"
+#include "text/encoding.h"
+
+namespace talvenor::cli {
+
+std::string Out(const std::string& gbk) {
+    return GbkToUtf8(gbk);
+}
+
+int SitesCommand(Context&, const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        std::cerr << "usage: talvenor-cli sites\n";
+        return 2;
+    }
+    const SiteHosts& h = Hosts();
+    struct Row {
+        Site site;
+        std::vector<const std::string*> hosts;
+    };
+    const Row rows[] = {
+        {Site::Duowan, {&h.duowan, &h.duowanSearch}},
+        {Site::Readnovel, {&h.readnovel, &h.searchEngine}},
+        {Site::Xs8, {&h.xs8, &h.xs8Forum}},
+        {Site::Feiku, {&h.feiku, &h.feikuSearch}},
+        {Site::S520, {&h.s520, &h.s520Chapters}},
+    };
+    for (const auto& r : rows) {
+        const SiteInfo& i = InfoOf(r.site);
+        std::cout << i.label << "\t" << (*i.menuCaption ? i.menuCaption : "-") << "\t" << i.number << "\t"
+                  << (*i.tag ? i.tag : "-") << "\t" << i.chapterListMode << "\t" << (i.utf8Pages ? "UTF-8" : "GBK");
+        for (const auto* host : r.hosts) std::cout << "\t" << *host;
+        std::cout << "\n";
+    }
+    return 0;
+}
+
+// Pages of 多玩 and its search host arrive in UTF-8; every other site
+// serves GBK.  Unknown hosts: UTF-8 when the bytes are valid UTF-8.
+static bool ServesUtf8(const std::string& url, const std::string& page) {
+    const SiteHosts& h = Hosts();
+    for (const std::string* base : {&h.duowan, &h.duowanSearch})
+        if (url.compare(0, base->size(), *base) == 0 &&
+            (url.size() == base->size() || url[base->size()] == '/' || url[base->size()] == '?'))
+            return true;
+    for (const std::string* base : {&h.readnovel, &h.xs8, &h.xs8Forum, &h.feiku, &h.feikuSearch, &h.s520,
+                                    &h.s520Chapters, &h.searchEngine})
+        if (url.compare(0, base->size(), *base) == 0) return false;
+    return !DecodeUtf8Page(page).empty();
+}
+
+int FetchCommand(Context&, const std::vector<std::string>& args) {
+    if (args.size() != 1) {
+        std::cerr << "usage: talvenor-cli fetch URL\n";
+        return 2;
+    }
+    HttpClient client(HttpSettings::Configured());
+    std::string page;
+    int rc = 0;
+    try {
+        page = FetchPage(client, args[0]);
+    } catch (const FetchError& e) {
+        std::cerr << "talvenor-cli: fetch failed: " << e.what() << "\n";
+        page = e.body();
+        rc = 1;
+    }
+    std::cout << (ServesUtf8(args[0], page) ? page : GbkToUtf8(page));
+    if (!page.empty() && page.back() != '\n') std::cout << "\n";
+    return rc;
+}
+
+}  // namespace talvenor::cli

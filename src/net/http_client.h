@@ -1,0 +1,98 @@
+// The HTTP client every page of the program is fetched with.
+//
+// Two flavours exist: the configured client of the catalogue window (20 s
+// read time-out for each wait for data, up to 15 redirects followed) and
+// clients created at run time (no time-out, no redirects: a redirect is a
+// failure).  Both keep their cookies, send the same three request headers and
+// refuse a response header line longer than 16384 bytes.  A body larger than
+// 64 MiB is refused too, so a hostile server cannot exhaust memory.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+
+namespace talvenor {
+
+struct HttpSettings {
+    int readTimeoutMs = 0;  // each wait for data; 0 waits without limit
+    bool followRedirects = false;
+    int maxRedirects = 15;
+    size_t maxBodyBytes = 64u << 20;
+    size_t maxHeaderLine = 16384;
+
+    static HttpSettings Configured();  // the catalogue window's client
+    static HttpSettings RunTime();     // every client created while running
+};
+
+// A failed fetch.  When part of a body had arrived (an error page sent with
+// an error status, a body cut off) it travels with the failure: callers that
+// ignore the failure go on with that part.
+class FetchError : public std::runtime_error {
+public:
+    FetchError(const std::string& what, std::string body, int status = 0, bool cancelled = false)
+        : std::runtime_error(what), body_(std::move(body)), status_(status), cancelled_(cancelled) {}
+    const std::string& body() const { return body_; }
+    int status() const { return status_; }
+    bool cancelled() const { return cancelled_; }
+
+private:
+    std::string body_;
+    int status_;
+    bool cancelled_;
+};
+
+class HttpClient {
+public:
+    explicit HttpClient(HttpSettings settings);
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // GET url; the body unchanged (no conversion, no decompression).  Throws
+    // FetchError.  `stop`, when given and set, abandons the transfer at once
+    // (checked while waiting for data too).
+    std::string Get(const std::string& url, const std::atomic<bool>* stop = nullptr);
+
+    const HttpSettings& settings() const { return settings_; }
+    // Changes the per-wait time-out (tests use short ones).
+    void SetReadTimeoutMs(int ms);
+
+private:
+    struct Transfer;
+    HttpSettings settings_;
+    std::mutex mutex_;  // one transfer at a time: a client is never used by two threads at once
+    void* curl_;        // CURL*, kept between calls for its cookies and connection
+};
+
+using ClientPtr = std::shared_ptr<HttpClient>;
+
+// A url is fetchable only with a protocol and a host: "http://" + host + path
+// (or https).  "about:blank", "file:..." and the like fail before any connection.
+bool IsFetchableUrl(const std::string& url);
+
+// GET with the given client; see HttpClient::Get.
+std::string FetchPage(HttpClient& client, const std::string& url, const std::atomic<bool>* stop = nullptr);
+
+// The same, for callers that ignore failures: the body, or what arrived of it.
+std::string FetchPageOrPartial(HttpClient& client, const std::string& url, const std::atomic<bool>* stop = nullptr);
+
+// The catalogue window's shared client.  Holders keep the client they were
+// given alive (shared ownership), so replacing it never destroys a client
+// that a worker is still using.
+class SharedClient {
+public:
+    SharedClient();
+    ClientPtr Get() const;
+    // Replaces the client by one with the run-time settings.
+    void Renew();
+    void Set(ClientPtr client);
+
+private:
+    mutable std::mutex mutex_;
+    ClientPtr client_;
+};
+
+}  // namespace talvenor

@@ -1,0 +1,31 @@
+// Whole-file reading and writing.  Every file the program writes goes to a
+// temporary file in the same folder first and is renamed over the old one,
+// so an interrupted save never leaves half a file behind.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace talvenor {
+
+class FileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The whole file as bytes; throws FileError when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+
+// Replaces path with bytes (temporary file + rename); throws FileError.
+void WriteFileAtomic(const std::string& path, const std::string& bytes);
+
+bool FileExists(const std::string& path);
+bool DirExists(const std::string& path);
+// Creates the folder with any missing parents; throws FileError.
+void MakeDirs(const std::string& path);
+// Deletes a file; false when there was none or it could not be deleted.
+bool RemoveFile(const std::string& path);
+// Copies a file over another (atomically); throws FileError.
+void CopyFileOver(const std::string& from, const std::string& to);
+
+}  // namespace talvenor

@@ -1,0 +1,100 @@
+#include "text/markers.h"
+
+#include <cstring>
+
+#include "text/encoding.h"
+
+namespace talvenor {
+
+int FindMarker(const std::string& marker, const std::string& text, int from) {
+    const int n = static_cast<int>(text.size());
+    const size_t m = marker.size();
+    if (from < 0) from = 0;
+    if (from > n - 1 || m == 0) return -1;
+    // memmem returns the leftmost occurrence that lies wholly inside the
+    // text, the same answer as a plain left-to-right scan, only faster.
+    const void* hit = memmem(text.data() + from, text.size() - static_cast<size_t>(from), marker.data(), m);
+    if (!hit) return -1;
+    return static_cast<int>(static_cast<const char*>(hit) - text.data());
+}
+
+std::string CutBetween(const std::string& text, const std::string& start, const std::string& end, int& pos,
+                       int* contentStart) {
+    const int s = FindMarker(start, text, pos);
+    const int content = s + static_cast<int>(start.size());
+    const int e = FindMarker(end, text, content);
+    pos = e;
+    if (contentStart) *contentStart = content;
+    const int n = static_cast<int>(text.size());
+    const int count = e - content;
+    if (count <= 0 || content >= n) return std::string();
+    return text.substr(static_cast<size_t>(content), static_cast<size_t>(count));
+}
+
+void StripTags(std::string& s) {
+    // Deleting "<...>" always removes the tail of what has been kept so far,
+    // so one pass with an output cursor does the same as deleting in place.
+    std::string out;
+    out.reserve(s.size());
+    size_t tagStart = std::string::npos;
+    for (char c : s) {
+        if (c == '<') {
+            tagStart = out.size();
+            out.push_back(c);
+        } else if (c == '>' && tagStart != std::string::npos) {
+            out.resize(tagStart);
+            tagStart = std::string::npos;
+        } else {
+            out.push_back(c);
+        }
+    }
+    s.swap(out);
+}
+
+namespace {
+
+// Deletes the first occurrence of token again and again until none is left.
+// After a deletion at p a new occurrence can begin no earlier than
+// p - (length - 1), so the search resumes there instead of at the start.
+template <typename Str>
+void DeleteRepeatedly(Str& s, const Str& token) {
+    if (token.empty()) return;
+    size_t from = 0;
+    for (;;) {
+        size_t p = s.find(token, from);
+        if (p == Str::npos) return;
+        s.erase(p, token.size());
+        from = p >= token.size() - 1 ? p - (token.size() - 1) : 0;
+    }
+}
+
+}  // namespace
+
+void RemoveNbsp(std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= 32) ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32) --e;
+    s = s.substr(b, e - b);
+    DeleteRepeatedly(s, std::string("&nbsp;"));
+}
+
+void RemoveBlanks(std::string& s) {
+    std::u16string w = GbkToUtf16(s);
+    DeleteRepeatedly(w, std::u16string(u" "));
+    s = Utf16ToGbk(w);
+}
+
+void CleanLinkText(std::string& s) {
+    std::u16string w = GbkToUtf16(s);
+    for (const char16_t* token : {u" ", u"\"", u">", u"class", u"=", u"l14"}) DeleteRepeatedly(w, std::u16string(token));
+    s = Utf16ToGbk(w);
+}
+
+void RemoveAll(std::string& text, const std::string& word) {
+    if (word.empty()) return;
+    std::u16string w = GbkToUtf16(text);
+    DeleteRepeatedly(w, GbkToUtf16(word));
+    text = Utf16ToGbk(w);
+}
+
+}  // namespace talvenor

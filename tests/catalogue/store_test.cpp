@@ -1,0 +1,62 @@
+#include "catalogue/store.h"
+
+#include <gtest/gtest.h>
+
+#include "catalogue/sites.h"
+#include "test_home.h"
+#include "text/files.h"
+
+using namespace talvenor;
+
+TEST(LineFiles, WrittenWithCrLfAfterEveryItem) {
+    TestHome home;
+    SaveList(home.dir() + "a.ml", {G("重生之路"), "", "x\ty"});
+    EXPECT_EQ(ReadFileBytes(home.dir() + "a.ml"), G("重生之路") + "\r\n\r\nx\ty\r\n");
+    SaveList(home.dir() + "empty.ml", {});
+    EXPECT_EQ(ReadFileBytes(home.dir() + "empty.ml"), "");
+    EXPECT_TRUE(LoadList(home.dir() + "empty.ml").empty());
+    EXPECT_THROW(LoadList(home.dir() + "missing.ml"), FileError);
+}
+
+TEST(LineFiles, EveryLineEndIsAccepted) {
+    EXPECT_EQ(ParseLines("a\r\nb\r\n"), (StringList{"a", "b"}));
+    EXPECT_EQ(ParseLines("a\nb"), (StringList{"a", "b"}));  // last line without an end
+    EXPECT_EQ(ParseLines("a\rb\r"), (StringList{"a", "b"}));
+    EXPECT_EQ(ParseLines("a\r\n\r\nb"), (StringList{"a", "", "b"}));
+    EXPECT_EQ(ParseLines("\n"), (StringList{""}));
+    EXPECT_EQ(ParseLines(""), StringList{});
+}
+
+TEST(LineFiles, LineBreaksInsideItemsKeepPairsInStep) {
+    TestHome home;
+    StringList names = {"one", G("第二\r\n本书"), "three\n"};
+    SaveList(home.dir() + "n", names);
+    StringList back = LoadList(home.dir() + "n");
+    ASSERT_EQ(back.size(), names.size());
+    EXPECT_EQ(back[1], G("第二  本书"));
+}
+
+TEST(SafeFileName, KeepsOrdinaryNamesAndDefusesEscapes) {
+    EXPECT_EQ(SafeFileName(G("都市言情.ml")), "都市言情.ml");
+    EXPECT_EQ(SafeFileName("5000.ml"), "5000.ml");
+    EXPECT_EQ(SafeFileName("..ml"), "..ml");
+    EXPECT_EQ(SafeFileName("../../etc/passwd"), ".._.._etc_passwd");
+    EXPECT_EQ(SafeFileName("a\\b"), "a_b");
+    EXPECT_EQ(SafeFileName(std::string("a\0b\x1F" "c\x7F", 6)), "a_b_c_");
+    EXPECT_EQ(SafeFileName(".."), "__");
+    EXPECT_EQ(SafeFileName("."), "_");
+    EXPECT_EQ(SafeFileName(""), "_");
+    // A GBK trail byte 0x5C ("\") belongs to its character, not a separator.
+    EXPECT_EQ(SafeFileName(std::string("\xD5\x5C")), "\xE8\xAA\xA0");
+}
+
+TEST(SiteFiles, PathsStayInsideTheSiteFolder) {
+    TestHome home;
+    std::string label = G("言情小说吧");
+    EXPECT_EQ(SiteFilePath(home.dir(), label, "5000.ml"), home.dir() + "言情小说吧/5000.ml");
+    std::string evil = SiteFilePath(home.dir(), label, "../../x.ml");
+    EXPECT_EQ(evil, home.dir() + "言情小说吧/.._.._x.ml");
+    MakeDirs(SiteFolder(home.dir(), label));
+    SaveList(evil, {"a"});
+    EXPECT_TRUE(FileExists(home.dir() + "言情小说吧/.._.._x.ml"));
+}

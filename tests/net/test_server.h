@@ -1,0 +1,93 @@
+// A small HTTP server on loopback for the client tests: redirects, cookies,
+// error pages, slow and huge answers, over-long header lines.
+#pragma once
+
+#include <httplib.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+class TestServer {
+public:
+    TestServer() {
+        using httplib::Request;
+        using httplib::Response;
+        server_.Get("/hello", [](const Request&, Response& res) { res.set_content("hello", "text/html"); });
+        server_.Get("/headers", [](const Request& req, Response& res) {
+            std::string out;
+            for (const char* h : {"Accept", "User-Agent", "Content-Type", "Accept-Encoding"})
+                out += std::string(h) + "=" + req.get_header_value(h) + "\n";
+            res.set_content(out, "text/plain");
+        });
+        server_.Get(R"(/redirect/(\d+))", [](const Request& req, Response& res) {
+            int n = std::stoi(req.matches[1]);
+            if (n == 0) {
+                res.set_content("landed", "text/html");
+                return;
+            }
+            res.status = 302;
+            res.set_header("Location", "/redirect/" + std::to_string(n - 1));
+            res.set_content("redirect " + std::to_string(n), "text/html");
+        });
+        server_.Get("/redirect-nowhere", [](const Request&, Response& res) {
+            res.status = 302;
+            res.set_content("no location", "text/html");
+        });
+        server_.Get("/redirect-file", [](const Request&, Response& res) {
+            res.status = 302;
+            res.set_header("Location", "file:///etc/passwd");
+        });
+        server_.Get("/cookie/set", [](const Request&, Response& res) {
+            res.set_header("Set-Cookie", "sid=abc123; Path=/");
+            res.set_content("set", "text/html");
+        });
+        server_.Get("/cookie/echo", [](const Request& req, Response& res) {
+            res.set_content("cookie=" + req.get_header_value("Cookie"), "text/html");
+        });
+        server_.Get(R"(/status/(\d+))", [](const Request& req, Response& res) {
+            res.status = std::stoi(req.matches[1]);
+            res.set_content("<html>error page " + std::string(req.matches[1]) + "</html>", "text/html");
+        });
+        server_.Get("/slow", [](const Request& req, Response& res) {
+            int ms = std::stoi(req.get_param_value("ms"));
+            res.set_chunked_content_provider("text/html", [ms](size_t offset, httplib::DataSink& sink) {
+                if (offset == 0) {
+                    sink.write("start;", 6);
+                    return true;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                sink.write("end", 3);
+                sink.done();
+                return true;
+            });
+        });
+        server_.Get("/big", [](const Request& req, Response& res) {
+            size_t total = std::stoul(req.get_param_value("mb")) << 20;
+            res.set_content_provider(total, "text/html", [](size_t offset, size_t length, httplib::DataSink& sink) {
+                static const std::string block(64 * 1024, 'x');
+                size_t n = std::min(length, block.size());
+                (void)offset;
+                return sink.write(block.data(), n);
+            });
+        });
+        server_.Get("/longheader", [](const Request& req, Response& res) {
+            res.set_header("X-Long", std::string(std::stoul(req.get_param_value("bytes")), 'h'));
+            res.set_content("body", "text/html");
+        });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~TestServer() {
+        server_.stop();
+        thread_.join();
+    }
+    int port() const { return port_; }
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+private:
+    httplib::Server server_;
+    std::thread thread_;
+    int port_ = 0;
+};
