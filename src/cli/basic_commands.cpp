@@ -8,10 +8,6 @@
 
 namespace talvenor::cli {
 
-std::string Out(const std::string& gbk) {
-    return GbkToUtf8(gbk);
-}
-
 int SitesCommand(Context&, const std::vector<std::string>& args) {
     if (!args.empty()) {
         std::cerr << "usage: talvenor-cli sites\n";

@@ -2,15 +2,133 @@
 
 #include <iostream>
 
+#include "catalogue/catalogue_form.h"
+#include "catalogue/download_worker.h"
+#include "catalogue/progress_form.h"
+#include "catalogue/sites.h"
+#include "reader/reader_form.h"
+#include "text/encoding.h"
+
 namespace talvenor::cli {
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
-        {"sites", "sites", "the site table: label, menu item, site number, tag, chapter-list mode, hosts",
+        {"sites", "sites", "the site table: label, menu item, site number, tag, chapter-list mode, encoding, hosts",
          SitesCommand},
         {"fetch", "fetch URL", "fetch URL with the configured client and print the page as UTF-8", FetchCommand},
+        {"demo-hosts", "demo-hosts PORT", "write set/sites.hosts for the bundled demo sites on PORT",
+         DemoHostsCommand},
+        {"site", "site SITE", "choose a site (fetching its categories when none are stored) and print them",
+         SiteCommand},
+        {"update", "update SITE [CATEGORY]",
+         "download the book list of a category (言情小说吧: the whole site list); Ctrl-C cancels", UpdateCommand},
+        {"books", "books SITE CATEGORY [KEYWORDS...]", "print a category's stored books, optionally filtered",
+         BooksCommand},
+        {"chapters", "chapters SITE KEY [TITLE]", "open a book and print its chapter list", ChaptersCommand},
+        {"search", "search [--site SITE] TEXT",
+         "search a site (default 小说520) for a title; with --yes the following sites are searched too when "
+         "nothing is found",
+         SearchCommand},
+        {"watch", "watch list | watch add SITE TEXT N | watch remove N",
+         "the watch list: print it, add result N of a search, remove entry N", WatchCommand},
+        {"intro", "intro SITE KEY", "download a book's introduction, store it and print it", IntroCommand},
+        {"read", "read SITE KEY N [--spacing 0-3] [--filter WORD]",
+         "compose chapter N of a book into tmp/tmp.htm and print its text", ReadCommand},
+        {"export", "export SITE KEY TITLE [--pictures]",
+         "export a whole book under download/; Ctrl-C stops after the current chapter", ExportCommand},
     };
     return commands;
+}
+
+Program& Context::Start() {
+    desktop = std::make_unique<CliDesktop>(answer);
+    program = std::make_unique<Program>(*desktop, paths);
+    return *program;
+}
+
+std::string Out(const std::string& gbk) {
+    return GbkToUtf8(gbk);
+}
+
+std::string In(const std::string& utf8) {
+    return Utf8ToGbk(utf8);
+}
+
+std::string SiteArg(const std::string& arg) {
+    const struct {
+        const char* alias;
+        Site site;
+    } aliases[] = {{"duowan", Site::Duowan}, {"readnovel", Site::Readnovel}, {"xs8", Site::Xs8},
+                   {"feiku", Site::Feiku},   {"520", Site::S520}};
+    for (const auto& a : aliases)
+        if (arg == a.alias) return Label(a.site);
+    Site s = SiteOfLabel(In(arg));
+    return s == Site::None ? std::string() : Label(s);
+}
+
+bool ChooseSite(Context& ctx, const std::string& label) {
+    TForm1& f1 = *ctx.program->form1;
+    switch (SiteOfLabel(label)) {
+        case Site::Duowan:
+            f1.N2Click(f1.N2);
+            return true;
+        case Site::Readnovel:
+            f1.N8Click(f1.N8);
+            return true;
+        case Site::Xs8:
+            f1.N21Click(f1.N21);
+            // Its categories may come from a download the question started.
+            if (ctx.program->form4->window.visible && !WaitForDownload(ctx)) return false;
+            return true;
+        case Site::Feiku:
+            f1.N29Click(f1.N29);
+            return true;
+        default:
+            std::cerr << "talvenor-cli: no catalogue for this site (小说520 is reached by search only)\n";
+            return false;
+    }
+}
+
+void PrintPairs(const std::vector<std::string>& names, const std::vector<std::string>& urls) {
+    for (size_t i = 0; i < names.size(); ++i)
+        std::cout << Out(names[i]) << "\t" << (i < urls.size() ? Out(urls[i]) : std::string()) << "\n";
+}
+
+bool WaitForDownload(Context& ctx) {
+    TForm4& f4 = *ctx.program->form4;
+    bool cancelled = false;
+    int shown = -1;
+    ctx.desktop->RunUntil(
+        [&] { return !f4.window.visible; },
+        [&] {
+            if (gInterrupted.exchange(false)) {
+                cancelled = true;
+                f4.Button1Click();
+                return;
+            }
+            const ProgressModel& bar = f4.ProgressBar1;
+            int percent = bar.max > bar.min ? static_cast<int>(100LL * (bar.position - bar.min) / (bar.max - bar.min)) : 0;
+            if (percent != shown) {
+                shown = percent;
+                std::cerr << "\rdownloading " << percent << "%   " << std::flush;
+            }
+        });
+    std::cerr << "\r" << (cancelled ? "cancelled        " : "done             ") << "\n";
+    return !cancelled;
+}
+
+bool OpenBookAndWait(Context& ctx, const std::string& label, const std::string& key, const std::string& title) {
+    Program& p = *ctx.program;
+    TForm1& f1 = *p.form1;
+    f1.CurrentSite = label;
+    // A tagged key selects its site, as a search result does.
+    f1.ListBox2.Assign({title.empty() ? key : title});
+    f1.BookURLList.Assign({key});
+    if (f1.PBtnLvTag == 1) f1.Panel5Click();
+    f1.ListBox2.Select(0);
+    f1.PanelOpenClick();
+    if (!WaitForDownload(ctx)) return false;
+    return p.TrayWindow.load() == kTrayReader;
 }
 
 }  // namespace talvenor::cli

@@ -1,16 +1,26 @@
-// The commands of talvenor-cli, one function each.
+// The commands of talvenor-cli, one function each, on the same logic the
+// windows drive.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "catalogue/app_paths.h"
+#include "catalogue/program.h"
+#include "cli/cli_desktop.h"
 
 namespace talvenor::cli {
 
 struct Context {
     AppPaths paths;
+    CliDesktop::Answer answer = CliDesktop::Answer::Yes;
+    std::unique_ptr<CliDesktop> desktop;
+    std::unique_ptr<Program> program;
+
+    // Starts the program (the catalogue window's start-up runs).
+    Program& Start();
 };
 
 struct Command {
@@ -22,10 +32,35 @@ struct Command {
 
 const std::vector<Command>& Commands();
 
-// Text of the core (GBK) for the terminal.
+// Text of the core (GBK) for the terminal, and back.
 std::string Out(const std::string& gbk);
+std::string In(const std::string& utf8);
+// A site label (GBK) from what the user typed: the Chinese label or an
+// alias (duowan, readnovel, xs8, feiku, 520).  Empty when unknown.
+std::string SiteArg(const std::string& arg);
+// Chooses a site as its menu item does; false (with a message) for 小说520
+// or an unknown name.
+bool ChooseSite(Context& ctx, const std::string& label);
+// Opens a book as the catalogue does and waits for its chapter list; false
+// when the list could not be fetched or the download was cancelled.
+bool OpenBookAndWait(Context& ctx, const std::string& label, const std::string& key, const std::string& title);
+// Prints a pair of lists, "name<TAB>url" a line.
+void PrintPairs(const std::vector<std::string>& names, const std::vector<std::string>& urls);
+// Waits for the running download with a progress line; Ctrl-C cancels.
+// False when it was cancelled.
+bool WaitForDownload(Context& ctx);
 
 int SitesCommand(Context& ctx, const std::vector<std::string>& args);
 int FetchCommand(Context& ctx, const std::vector<std::string>& args);
+int DemoHostsCommand(Context& ctx, const std::vector<std::string>& args);
+int SiteCommand(Context& ctx, const std::vector<std::string>& args);
+int UpdateCommand(Context& ctx, const std::vector<std::string>& args);
+int BooksCommand(Context& ctx, const std::vector<std::string>& args);
+int ChaptersCommand(Context& ctx, const std::vector<std::string>& args);
+int SearchCommand(Context& ctx, const std::vector<std::string>& args);
+int WatchCommand(Context& ctx, const std::vector<std::string>& args);
+int IntroCommand(Context& ctx, const std::vector<std::string>& args);
+int ReadCommand(Context& ctx, const std::vector<std::string>& args);
+int ExportCommand(Context& ctx, const std::vector<std::string>& args);
 
 }  // namespace talvenor::cli

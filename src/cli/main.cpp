@@ -2,7 +2,8 @@
 //
 //   talvenor-cli [--home DIR] COMMAND [ARGS]
 //
-// Output is UTF-8; lists print one item a line, name and URL separated by a TAB.
+// Output is UTF-8; lists print one item a line, name and URL separated by a
+// TAB.  Messages and questions of the program go to standard error.
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -14,13 +15,18 @@
 using namespace talvenor;
 
 static void Usage(std::ostream& out) {
-    out << "usage: talvenor-cli [--home DIR] COMMAND [ARGS]\n\ncommands:\n";
+    out << "usage: talvenor-cli [--home DIR] [--yes|--no|--ask] COMMAND [ARGS]\n\n"
+           "  --home DIR   the folder of the store (default: beside the program, or ~/.local/share/talvenor)\n"
+           "  --yes/--no   how the program's questions are answered (default --yes); --ask asks on the terminal\n"
+           "\ncommands:\n";
     for (const auto& c : cli::Commands()) out << "  " << c.synopsis << "\n      " << c.help << "\n";
 }
 
 int main(int argc, char** argv) {
+    cli::InstallInterruptHandler();
     std::string home;
     std::vector<std::string> args;
+    cli::CliDesktop::Answer answer = cli::CliDesktop::Answer::Yes;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--home") {
@@ -31,6 +37,12 @@ int main(int argc, char** argv) {
             home = argv[++i];
         } else if (a.rfind("--home=", 0) == 0) {
             home = a.substr(7);
+        } else if (a == "--yes" || a == "-y") {
+            answer = cli::CliDesktop::Answer::Yes;
+        } else if (a == "--no" || a == "-n") {
+            answer = cli::CliDesktop::Answer::No;
+        } else if (a == "--ask") {
+            answer = cli::CliDesktop::Answer::Ask;
         } else if (a == "-h" || a == "--help") {
             Usage(std::cout);
             return 0;
@@ -46,6 +58,7 @@ int main(int argc, char** argv) {
         if (args[0] != c.name) continue;
         try {
             cli::Context ctx;
+            ctx.answer = answer;
             ctx.paths = AppPaths::ForAppDir(ResolveAppDir(home, ""));
             std::string problems = PrepareAppDirs(ctx.paths);
             if (!problems.empty()) std::cerr << problems;

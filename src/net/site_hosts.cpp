@@ -21,6 +21,7 @@ SiteHosts SiteHosts::Demo(int port) {
     h.s520Chapters = at("read.xs520");
     h.searchEngine = at("search");
     h.counter = at("counter");
+    h.forum = at("forum");
     return h;
 }
 
@@ -37,6 +38,7 @@ const std::vector<SiteHosts::Entry>& SiteHosts::Entries() {
         {"520-chapters", &SiteHosts::s520Chapters},
         {"search-engine", &SiteHosts::searchEngine},
         {"counter", &SiteHosts::counter},
+        {"forum", &SiteHosts::forum},
     };
     return entries;
 }

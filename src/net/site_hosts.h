@@ -23,6 +23,7 @@ struct SiteHosts {
     std::string s520Chapters;  // 小说520's host for chapter lists and pages
     std::string searchEngine;  // public web search engine used for 小说阅读网
     std::string counter;       // page-counter service of the reader page footer
+    std::string forum;         // the program's own forum (links in page footers)
 
     static constexpr int kDemoPort = 18630;
     // The bundled demo sites, all served by one process on loopback:

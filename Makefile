@@ -1,0 +1,42 @@
+# The two set-up commands are `make demo` and `make test`; both install what
+# is missing first.
+BUILD      ?= build
+BUILD_ASAN ?= build-asan
+BUILD_TSAN ?= build-tsan
+JOBS       ?= 2
+CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all deps build test test-main test-asan demo bench format clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DTALVENOR_WERROR=$${CI:+ON}
+	cmake --build $(BUILD) -j$(JOBS)
+
+test: test-main test-asan
+
+test-main: build
+	cd $(BUILD) && ctest -j$(JOBS) --output-on-failure --timeout 600
+
+# The core tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B $(BUILD_ASAN) $(CMAKE_FLAGS) -DTALVENOR_SANITIZE=ON -DTALVENOR_BENCH=OFF
+	cmake --build $(BUILD_ASAN) -j$(JOBS) --target talvenor_core_tests
+	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest -j$(JOBS) --output-on-failure --timeout 600 -L core
+
+demo: build
+	./scripts/demo.sh $(BUILD)
+
+bench: build
+	./scripts/bench.sh $(BUILD)
+
+format:
+	cmake --build $(BUILD) --target format
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN)

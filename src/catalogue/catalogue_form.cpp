@@ -1,0 +1,258 @@
+#include "catalogue/catalogue_form.h"
+
+#include <cctype>
+
+#include "catalogue/download_worker.h"
+#include "catalogue/progress_form.h"
+#include "catalogue/sites.h"
+#include "catalogue/store.h"
+#include "reader/reader_form.h"
+#include "text/encoding.h"
+#include "text/files.h"
+
+namespace talvenor {
+
+namespace {
+
+// A decimal integer as the state file holds it: optional blanks and sign,
+// then digits only.  Throws std::invalid_argument otherwise.
+int ParseDecimal(const std::string& s) {
+    size_t i = 0;
+    while (i < s.size() && s[i] == ' ') ++i;
+    size_t start = i;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    size_t digits = i;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+    if (i == digits || i != s.size() || i - digits > 9) throw std::invalid_argument("not a number: " + s);
+    return std::stoi(s.substr(start));
+}
+
+}  // namespace
+
+TForm1::TForm1(Program& program) : PBtnLvCaption(G("筛选")), program_(program) {
+    N2 = {G("多玩文学博客"), 1, false};
+    N29 = {G("*飞库手机电子书"), 4, false};
+    N8 = {G("小说阅读网"), 2, false};
+    N21 = {G("言情小说吧"), 3, false};
+    ListBox3.visible = false;
+    shxList.visible = false;
+    window.visible = true;
+    ComboBox1Items = {Label(Site::S520), Label(Site::Duowan), Label(Site::Feiku), Label(Site::Readnovel),
+                      Label(Site::Xs8)};
+    Edit1Text = G("书名");
+}
+
+TForm1::~TForm1() {
+    StopHintWorkers();
+}
+
+std::string TForm1::StorePath(const std::string& fileName) const {
+    return SiteFilePath(program_.paths.appDir, CurrentSite, fileName);
+}
+
+void TForm1::SetStatus() {
+    PanelStatus = StatusText(static_cast<size_t>(ListBox2.Count()));
+}
+
+void TForm1::FormCreate() {
+    const AppPaths& p = program_.paths;
+    if (!DirExists(p.seeDir)) MakeDirs(p.seeDir);
+    if (!DirExists(p.setDir)) MakeDirs(p.setDir);
+    CurrentSite.clear();
+    std::string state = p.setDir + "default.0";
+    if (FileExists(state)) {
+        try {
+            StringList lines = LoadList(state);
+            CurrentSite = lines.at(0);
+            Tag = ParseDecimal(lines.at(3));
+            if (!LoadCategories()) {
+                ListBox1.Clear();
+                ListBox2.Clear();
+                ListBox3.Clear();
+                BookURLList.Clear();
+            }
+        } catch (...) {
+            ListBox1.Clear();
+            ListBox2.Clear();
+            ListBox3.Clear();
+            BookURLList.Clear();
+        }
+    }
+    // A title on the command line is searched for at once.
+    if (!program_.args.empty() && !program_.args[0].empty()) {
+        N14Click();
+        Edit1Text = program_.args[0];
+        Button1Click();
+    }
+}
+
+void TForm1::FormClose() {
+    SaveWindowState();
+}
+
+void TForm1::SaveWindowState() {
+    try {
+        if (CurrentSite.empty() || CurrentSite == Label(Site::S520) || PanelLeft2Visible) return;
+        if (ListBox1.itemIndex < 0) ListBox1.Select(0);
+        if (ListBox1.Empty()) return;
+        const std::string c = ListBox1.Selected();
+        SaveList(program_.paths.setDir + "default.0",
+                 {CurrentSite, c + ".ml", c + ".ml.list", std::to_string(Tag)});
+        SaveList(StorePath("fenlei.ml"), ListBox1.items);
+        if (CurrentSite != Label(Site::Xs8)) SaveList(StorePath("fenlei.ml.list"), fenleiURLList.items);
+        if (!FileExists(StorePath(c + ".ml"))) {
+            SaveList(StorePath(c + ".ml"), ListBox2.items);
+            SaveList(StorePath(c + ".ml.list"), BookURLList.items);
+        }
+    } catch (...) {
+        // Saving the state never stops the program from ending.
+    }
+}
+
+bool TForm1::LoadCategories() {
+    bool result = false;
+    try {
+        std::string f = StorePath("fenlei.ml");
+        if (FileExists(f)) {
+            ListBox1.Assign(LoadList(f));
+            if (CurrentSite != Label(Site::Xs8)) fenleiURLList.Assign(LoadList(StorePath("fenlei.ml.list")));
+            if (ListBox1.Empty()) return false;
+            ListBox1.Select(0);
+            ListBox1Click();
+            result = true;
+        }
+    } catch (...) {
+    }
+    if (!ListBox2.Empty()) ListBox2.Select(0);
+    return result;
+}
+
+void TForm1::ListBox1Click() {
+    fenleiURLList.Select(ListBox1.itemIndex);
+    if (ListBox1.itemIndex < 0) return;
+    const std::string f = StorePath(ListBox1.Selected() + ".ml");
+    if (!FileExists(f)) {
+        ListBox2.Clear();
+        BookURLList.Clear();
+        PanelStatus = StatusText(0);
+        return;
+    }
+    ListBox2.Assign(LoadList(f));
+    BookURLList.Assign(LoadList(StorePath(ListBox1.Selected() + ".ml.list")));
+    if (!ListBox2.Empty()) ListBox2.Select(0);
+    SetStatus();
+}
+
+void TForm1::Panel3Click() {
+    if (PanelLeft2Visible) return;
+    if (CurrentSite.empty()) {
+        program_.desktop.Message(G("请选择网站"));
+        return;
+    }
+    const bool xs8 = CurrentSite == Label(Site::Xs8);
+    if (!xs8 && ListBox1.itemIndex < 0) {
+        program_.desktop.Message(G("请选择分类"));
+        return;
+    }
+    if (!program_.desktop.Ask(G("提醒"), G("更新数据可能需要很长时间。下载期间程序会隐藏。确定？"))) return;
+    window.visible = false;
+    TForm4& f4 = *program_.form4;
+    f4.Show();
+    f4.Tag = 1;
+    std::string url, name = "main";
+    if (!xs8) {
+        int i = ListBox1.itemIndex;
+        url = i < fenleiURLList.Count() ? fenleiURLList.items[static_cast<size_t>(i)] : std::string();
+        name = ListBox1.Selected();
+    }
+    program_.StartWorker(program_.IdHTTP1.Get(), &ListBox2, &BookURLList, 9, &f4.ProgressBar1, url, name,
+                         program_.paths.appDir, &program_.form2->Memo1);
+}
+
+void TForm1::OnBookListDone() {
+    program_.StopCurrentWorker();
+    SetStatus();
+    if (!ListBox2.Empty()) ListBox2.Select(0);
+    TForm4& f4 = *program_.form4;
+    if (!f4.window.visible) program_.RestoreFromTray(kTrayProgress);
+    f4.Close();
+}
+
+void TForm1::Panel5Click() {
+    ListBox3.Clear();
+    shxList.Clear();
+    if (PBtnLvTag == 1) {
+        PBtnLvCaption = G("筛选");
+        PBtnLvTag = 0;
+        ListBox3.Clear();
+        shxList.Clear();
+        ListBox2.visible = true;
+        ListBox3.visible = false;
+        return;
+    }
+    std::string text = program_.LastKeyword;
+    if (!program_.desktop.Prompt(G("筛选    "), G("筛选出包含指定关键词的书。例如：       重生       "), text)) return;
+    program_.LastKeyword = text;
+    if (text.empty()) return;
+    // Every blank ends a keyword; no trimming, so doubled or outer blanks
+    // give an empty keyword, which no title contains.
+    std::vector<std::u16string> keywords;
+    std::u16string w = GbkToUtf16(text), current;
+    for (char16_t c : w) {
+        if (c == u' ') {
+            keywords.push_back(current);
+            current.clear();
+        } else {
+            current.push_back(c);
+        }
+    }
+    keywords.push_back(current);
+    for (int i = 0; i < ListBox2.Count(); ++i) {
+        std::u16string title = GbkToUtf16(ListBox2.items[static_cast<size_t>(i)]);
+        bool all = true;
+        for (const auto& k : keywords)
+            if (k.empty() || title.find(k) == std::u16string::npos) {
+                all = false;
+                break;
+            }
+        if (!all) continue;
+        ListBox3.Add(ListBox2.items[static_cast<size_t>(i)]);
+        shxList.Add(i < BookURLList.Count() ? BookURLList.items[static_cast<size_t>(i)] : std::string());
+    }
+    PBtnLvCaption = G("取消筛选");
+    PBtnLvTag = 1;
+    ListBox2.visible = false;
+    ListBox3.visible = true;
+}
+
+void TForm1::PanelOpenClick() {
+    if (ListBox2.Empty()) return;
+    OpenBook(PBtnLvTag == 1 ? ListBox3.itemIndex : ListBox2.itemIndex);
+}
+
+void TForm1::TakeSiteTag(std::string& key, std::string& currentSite, const std::string& label,
+                         const std::string& tag) {
+    size_t p = key.find(tag);
+    if (p == std::string::npos) return;
+    currentSite = label;
+    key = key.substr(p + tag.size());
+}
+
+void TForm1::OpenBook(int index) {
+    if (index < 0) return;
+    const ListModel& titles = PBtnLvTag == 1 ? ListBox3 : ListBox2;
+    const ListModel& keys = PBtnLvTag == 1 ? shxList : BookURLList;
+    // A name file longer than its key file (edited by hand) has no key here.
+    if (index >= titles.Count() || index >= keys.Count()) return;
+    std::string key = keys.items[static_cast<size_t>(index)];
+    std::string title = titles.items[static_cast<size_t>(index)];
+    TakeSiteTag(key, CurrentSite, Label(Site::S520), "[520]");
+    TakeSiteTag(key, CurrentSite, Label(Site::Feiku), "[feiku]");
+    TakeSiteTag(key, CurrentSite, Label(Site::Xs8), "[xs8]");
+    TakeSiteTag(key, CurrentSite, Label(Site::Readnovel), "[rdn]");
+    title = TitleOfEntry(CurrentSite, title);
+    program_.form2->TheMark.OpenMode = -2;
+    program_.form2->LoadBook(key, title);
+}
+
+}  // namespace talvenor

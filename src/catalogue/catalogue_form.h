@@ -1,0 +1,118 @@
+// The catalogue window's logic: the current site and its categories, the
+// book list of the chosen category, the filter, the search panel and the
+// watch list, and the hand-over of a book to the reader.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalogue/list_model.h"
+#include "catalogue/program.h"
+
+namespace talvenor {
+
+class TDownHint;
+
+class TForm1 {
+public:
+    explicit TForm1(Program& program);
+    ~TForm1();
+
+    WindowState window;
+    std::string CurrentSite;  // label of the site shown; empty while none
+    int Tag = 0;              // site number: 1 多玩, 2 小说阅读网, 3 言情小说吧, 4 飞库
+
+    // Category list and its hidden URLs or keys.
+    ListModel ListBox1, fenleiURLList;
+    // Books of the chosen category and their keys; the filtered pairs.
+    ListModel ListBox2, BookURLList, ListBox3, shxList;
+    std::string PanelStatus;
+    // Filter button 筛选 / 取消筛选; its Tag is 1 while a filter is active.
+    std::string PBtnLvCaption;
+    int PBtnLvTag = 0;
+    // Category panel, or in its place the search panel.
+    bool PanelLeft1Visible = true;
+    bool PanelLeft2Visible = false;
+    // HTML placed at the foot of every reader page.
+    std::string PageFooter;
+
+    // The 网站 menu.
+    MenuItem N2, N29, N8, N21;
+
+    // Start and end.
+    void FormCreate();
+    void FormClose();
+    void SaveWindowState();
+
+    // Choosing a site.
+    void N2Click(MenuItem& sender);
+    void N8Click(MenuItem& sender);
+    void N21Click(MenuItem& sender);
+    void N29Click(MenuItem& sender);
+    void SelectSiteMenu(MenuItem& sender);
+    void PrepareSite(const std::string& label);
+    // The menu action of a site label (used by the progress window's cancel).
+    void ReloadSite(const std::string& label);
+
+    // Browsing.
+    bool LoadCategories();
+    void ListBox1Click();
+    void Panel3Click();
+    void OnBookListDone();
+    void Panel5Click();
+    void PanelOpenClick();
+    void OpenBook(int index);
+    static void TakeSiteTag(std::string& key, std::string& currentSite, const std::string& label,
+                            const std::string& tag);
+
+    // The search panel: the site to search (小说520, 多玩, 飞库, 小说阅读网,
+    // 言情小说吧), the search text and the results with their keys.
+    std::vector<std::string> ComboBox1Items;
+    int ComboBox1ItemIndex = 0;
+    std::string Edit1Text;
+    ListModel ListBoxLeft, ListBoxLeftURL;
+    bool Found = false;
+
+    void N14Click();
+    void Button1Click();
+    void Edit1KeyPress(char key);
+    // Searches the site at index `site` of ComboBox1Items; sets Found.
+    void SearchSite(int site);
+    void SearchS520();
+    void SearchDuowan();
+    void SearchFeiku();
+    void SearchReadnovel();
+    void SearchXs8();
+    void Button2Click();
+    void Button3Click();
+    void SaveWatchList();
+
+    // Book introductions, shown as the hint of the book list.
+    void ListBox2Click();
+    void ListBox3Click();
+    void ShowIntroduction(ListModel& list, ListModel& partner);
+    void N23Click();
+    // The introduction file of a book key (creates its folder).
+    std::string IntroductionFile(const std::string& key);
+    // Introduction downloads started by N23Click; joined at program end.
+    std::vector<std::shared_ptr<TDownHint>> hintWorkers;
+    // Stops every introduction download and waits for its thread.
+    void StopHintWorkers();
+
+    // The book list that the filter state shows, and its partner.
+    ListModel& ShownBookList() { return PBtnLvTag == 1 ? ListBox3 : ListBox2; }
+    ListModel& ShownBookKeys() { return PBtnLvTag == 1 ? shxList : BookURLList; }
+
+private:
+    Program& program_;
+    // The common opening of the site menu actions; true when the stored
+    // catalogue was shown and the action is done.
+    bool OpenSite(MenuItem& sender, const std::string& label);
+    // The common closing of the fetching site actions.
+    void CloseFetchedSite();
+    void SetStatus();
+    std::string StorePath(const std::string& fileName) const;
+};
+
+}  // namespace talvenor

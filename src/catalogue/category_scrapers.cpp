@@ -1,0 +1,170 @@
+// Choosing a site in the 网站 menu: its categories come from the store, or
+// once from the site's category page.
+#include "catalogue/catalogue_form.h"
+#include "catalogue/download_worker.h"
+#include "catalogue/progress_form.h"
+#include "catalogue/sites.h"
+#include "catalogue/store.h"
+#include "net/site_hosts.h"
+#include "reader/reader_form.h"
+#include "text/encoding.h"
+#include "text/files.h"
+#include "text/markers.h"
+
+namespace talvenor {
+
+void TForm1::SelectSiteMenu(MenuItem& sender) {
+    Tag = sender.tag;
+    if (PanelLeft2Visible) {
+        PanelLeft2Visible = false;
+        PanelLeft1Visible = true;
+    }
+}
+
+void TForm1::PrepareSite(const std::string& label) {
+    std::string folder = SiteFolder(program_.paths.appDir, label);
+    if (!DirExists(folder)) MakeDirs(folder);
+    ListBox1.Clear();
+    fenleiURLList.Clear();
+    ListBox2.Clear();
+    BookURLList.Clear();
+}
+
+bool TForm1::OpenSite(MenuItem& sender, const std::string& label) {
+    SelectSiteMenu(sender);
+    CurrentSite = label;
+    PanelLeft1Visible = true;
+    if (LoadCategories()) return true;
+    PrepareSite(label);
+    return false;
+}
+
+void TForm1::CloseFetchedSite() {
+    SaveList(StorePath("fenlei.ml"), ListBox1.items);
+    SaveList(StorePath("fenlei.ml.list"), fenleiURLList.items);
+    if (!ListBox1.Empty()) ListBox1.Select(0);
+    ListBox1Click();
+}
+
+void TForm1::ReloadSite(const std::string& label) {
+    switch (SiteOfLabel(label)) {
+        case Site::Duowan:
+            N2Click(N2);
+            break;
+        case Site::Readnovel:
+            N8Click(N8);
+            break;
+        case Site::Xs8:
+            N21Click(N21);
+            break;
+        case Site::Feiku:
+            N29Click(N29);
+            break;
+        default:
+            break;
+    }
+}
+
+void TForm1::N2Click(MenuItem& sender) {
+    if (OpenSite(sender, Label(Site::Duowan))) return;
+    const std::string base = Hosts().duowan;
+    const std::string first = base + "/include/finish/all_1.html";
+    ListBox1.Add(G("所有分类"));
+    fenleiURLList.Add(first);
+    std::string page;
+    try {
+        page = FetchPage(*program_.IdHTTP1.Get(), first);
+    } catch (const FetchError&) {
+        return;
+    }
+    try {
+        page = DecodeUtf8Page(page);
+        static const std::string kDirectory = G("分类目录");
+        int s = FindMarker(kDirectory, page, 100);
+        int end = FindMarker("</ul>", page, s);
+        int pos = FindMarker("<li>", page, s);
+        while (pos >= 0 && pos < end) {
+            const int start = pos;
+            std::string href = CutBetween(page, "href=\"", "\"", pos);
+            fenleiURLList.Add(base + "/include/finish/" + href);
+            ListBox1.Add(CutBetween(page, ">", "<span>", pos));
+            pos = FindMarker("<li>", page, pos);
+            if (pos <= start) break;  // a broken item sent the walk back: the list is over
+        }
+        CloseFetchedSite();
+    } catch (...) {
+    }
+}
+
+void TForm1::N8Click(MenuItem& sender) {
+    if (OpenSite(sender, Label(Site::Readnovel))) return;
+    const std::string base = Hosts().readnovel;
+    std::string page;
+    try {
+        page = FetchPage(*program_.IdHTTP1.Get(), base + "/ch/all/all.html");
+    } catch (const FetchError&) {
+        return;
+    }
+    try {
+        static const std::string kMarker = G("分类阅读");
+        int pos = FindMarker(kMarker, page, 100);
+        // The site always has eleven categories; the last name is in bold.
+        for (int i = 0; i < 11; ++i) {
+            std::string href = CutBetween(page, "<a href=\"", "\"", pos);
+            fenleiURLList.Add(base + href);
+            ListBox1.Add(i < 10 ? CutBetween(page, ">", "<", pos) : CutBetween(page, "<strong>", "</strong>", pos));
+        }
+        CloseFetchedSite();
+    } catch (...) {
+    }
+}
+
+void TForm1::N29Click(MenuItem& sender) {
+    if (OpenSite(sender, Label(Site::Feiku))) return;
+    std::string page;
+    try {
+        page = FetchPage(*program_.IdHTTP1.Get(), Hosts().feiku + "/Book/ShowBookOver.aspx");
+    } catch (const FetchError&) {
+        return;
+    }
+    try {
+        static const std::string kGroups[] = {G("网络原创-"), G("经典文学-"), G("生活科教-")};
+        int pos = FindMarker("id=\"sub2\"", page, 100);
+        for (const std::string& prefix : kGroups) {
+            const int end = FindMarker("</ul>", page, pos);
+            pos = FindMarker("<li>", page, pos);
+            while (pos >= 0 && pos < end) {
+                const int item = pos;
+                // A list item holds two category links.
+                for (int link = 0; link < 2; ++link) {
+                    std::string key = CutBetween(page, "/Book/LN/", ".html", pos);
+                    if (!key.empty() && key[0] == '/') key.erase(0, 1);
+                    if (pos > end) break;  // the link belongs to a later group
+                    fenleiURLList.Add(key);
+                    ListBox1.Add(prefix + CutBetween(page, ">", "</a>", pos));
+                }
+                pos = FindMarker("<li>", page, pos);
+                if (pos <= item) break;  // no progress: a broken item ends the group
+            }
+            pos = end + 4;
+        }
+        CloseFetchedSite();
+    } catch (...) {
+    }
+}
+
+void TForm1::N21Click(MenuItem& sender) {
+    if (OpenSite(sender, Label(Site::Xs8))) return;
+    if (!program_.desktop.Ask(G("提醒"), G("下载“言情小说吧”的数据需要较长的时间，下载期间程序会隐藏。点击“否”取消"))) {
+        N2Click(N2);
+        return;
+    }
+    window.visible = false;
+    TForm4& f4 = *program_.form4;
+    f4.Show();
+    f4.Tag = 1;
+    program_.StartWorker(program_.IdHTTP1.Get(), &ListBox2, &BookURLList, 9, &f4.ProgressBar1, "main", CurrentSite,
+                         program_.paths.appDir, &program_.form2->Memo1);
+}
+
+}  // namespace talvenor

@@ -1,0 +1,152 @@
+#include "catalogue/download_worker.h"
+
+#include "catalogue/catalogue_form.h"
+#include "catalogue/program.h"
+#include "catalogue/store.h"
+#include "reader/reader_form.h"
+#include "text/files.h"
+
+namespace talvenor {
+
+std::shared_ptr<TDownloadBar> TDownloadBar::Start(Program& program, ClientPtr Client, ListModel* TitleList,
+                                                  ListModel* UrlList, int Mode, ProgressModel* Progress,
+                                                  std::string TargetUrl, std::string TargetName, std::string BaseDir,
+                                                  ListModel* Scratch) {
+    std::shared_ptr<TDownloadBar> worker(new TDownloadBar(program, std::move(Client), TitleList, UrlList, Mode,
+                                                          Progress, std::move(TargetUrl), std::move(TargetName),
+                                                          std::move(BaseDir), Scratch));
+    // The thread keeps its worker alive until it ends.
+    worker->thread_ = std::thread([self = worker] {
+        self->Execute();
+        self->finished_ = true;
+    });
+    return worker;
+}
+
+TDownloadBar::TDownloadBar(Program& program, ClientPtr client, ListModel* titleList, ListModel* urlList, int mode,
+                           ProgressModel* progress, std::string targetUrl, std::string targetName,
+                           std::string baseDir, ListModel* scratch)
+    : Mode(mode),
+      TargetUrl(std::move(targetUrl)),
+      TargetName(std::move(targetName)),
+      BaseDir(std::move(baseDir)),
+      program_(program),
+      Client(std::move(client)),
+      TitleList(titleList),
+      UrlList(urlList),
+      Progress(progress),
+      Scratch(scratch),
+      currentSite_(program.form1->CurrentSite),
+      seeDir_(program.paths.seeDir) {
+    static std::atomic<unsigned> counter{0};
+    id_ = ++counter;
+}
+
+TDownloadBar::~TDownloadBar() {
+    if (thread_.joinable()) {
+        if (thread_.get_id() == std::this_thread::get_id())
+            thread_.detach();
+        else
+            thread_.join();
+    }
+}
+
+void TDownloadBar::Stop() {
+    stop_ = true;
+    std::lock_guard<std::mutex> lock(mutex_);
+    wake_.notify_all();
+}
+
+void TDownloadBar::Join() {
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void TDownloadBar::OnMain(const std::function<void()>& ops) {
+    ThrowIfStopped();
+    struct Call {
+        bool done = false;
+        std::exception_ptr failure;
+    };
+    auto call = std::make_shared<Call>();
+    auto self = shared_from_this();
+    program_.desktop.Post([self, call, &ops] {
+        // The worker is waiting while this runs, so ops (a reference into
+        // its stack) is alive - unless it was stopped, and then ops is not run.
+        if (!self->stop_.load()) {
+            try {
+                ops();
+            } catch (...) {
+                call->failure = std::current_exception();
+            }
+        }
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        call->done = true;
+        self->wake_.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(mutex_);
+    wake_.wait(lock, [&] { return call->done || stop_.load(); });
+    if (!call->done) throw WorkerStopped();  // the posted ops will see the stop and do nothing
+    lock.unlock();
+    if (call->failure) std::rethrow_exception(call->failure);
+    ThrowIfStopped();
+}
+
+std::string TDownloadBar::Fetch(const std::string& url) {
+    ThrowIfStopped();
+    try {
+        return Client->Get(url, &stop_);
+    } catch (const FetchError& e) {
+        if (e.cancelled() || stop_.load()) throw WorkerStopped();
+        throw;
+    }
+}
+
+void TDownloadBar::SaveListOnMain(ListModel* list, const std::string& path) {
+    OnMain([&] { SaveList(path, list->items); });
+}
+
+std::string TDownloadBar::OwnTempFile() const {
+    return BaseDir + "tmp/worker-" + std::to_string(id_) + ".htm";
+}
+
+void TDownloadBar::Execute() {
+    try {
+        OnMain([&] { Progress->position = 0; });
+        switch (Mode) {
+            case 1:
+                DuowanChapterList();
+                break;
+            case 2:
+                ReadnovelChapterList();
+                break;
+            case 3:
+                Xs8ChapterList();
+                break;
+            case 4:
+                FeikuChapterList();
+                break;
+            case 5:
+                S520ChapterList();
+                break;
+            case 9:
+                UpdateBookList();
+                break;
+            default:
+                return;  // an unknown mode does nothing and runs no completion
+        }
+    } catch (const WorkerStopped&) {
+        return;
+    } catch (...) {
+        // A failure that escaped a scraper: hand back to the catalogue window.
+        try {
+            OnMain([&] { program_.form1->OnBookListDone(); });
+        } catch (...) {
+        }
+    }
+}
+
+void TDownloadBar::FinishChapterList() {
+    OnMain([&] { program_.form2->ChapterListReady(); });
+}
+
+}  // namespace talvenor

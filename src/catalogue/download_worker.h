@@ -1,0 +1,120 @@
+// The download worker: fetches a category's book list (mode 9) or a book's
+// chapter list (modes 1-5) on a thread of its own, while the progress window
+// is shown.
+//
+// Every change it makes to window lists, the progress bar or the store is
+// handed to the main thread and waited for.  Stop() - from cancel or from a
+// completion operation - ends it for good at once: no list, no progress
+// value and no file changes afterwards, even when a fetch was under way.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "catalogue/list_model.h"
+#include "net/http_client.h"
+
+namespace talvenor {
+
+struct Program;
+
+// Thrown inside the worker once it has been stopped; ends it quietly.
+struct WorkerStopped {};
+
+class TDownloadBar : public std::enable_shared_from_this<TDownloadBar> {
+public:
+    // The constructor's fields in their order; the thread starts at once.
+    static std::shared_ptr<TDownloadBar> Start(Program& program, ClientPtr Client, ListModel* TitleList,
+                                               ListModel* UrlList, int Mode, ProgressModel* Progress,
+                                               std::string TargetUrl, std::string TargetName, std::string BaseDir,
+                                               ListModel* Scratch);
+    ~TDownloadBar();
+
+    // Main thread: stop for good, at once.
+    void Stop();
+    bool Stopped() const { return stop_.load(); }
+    // Waits for the thread to end (program end and tests).
+    void Join();
+    bool Finished() const { return finished_.load(); }
+
+    const int Mode;
+    const std::string TargetUrl;
+    const std::string TargetName;
+    const std::string BaseDir;
+
+private:
+    TDownloadBar(Program& program, ClientPtr client, ListModel* titleList, ListModel* urlList, int mode,
+                 ProgressModel* progress, std::string targetUrl, std::string targetName, std::string baseDir,
+                 ListModel* scratch);
+
+    void Execute();
+
+    // Runs ops on the main thread and waits for it.  Throws WorkerStopped
+    // when the worker is stopped before or while waiting; rethrows what ops
+    // threw.  ops run only while the worker has not been stopped.
+    void OnMain(const std::function<void()>& ops);
+    // Reads a value on the main thread.
+    template <typename T>
+    T Read(const std::function<T()>& get) {
+        T value{};
+        OnMain([&] { value = get(); });
+        return value;
+    }
+    // GET with the worker's client; abandoned at once when stopped.
+    std::string Fetch(const std::string& url);
+    void ThrowIfStopped() const {
+        if (stop_.load()) throw WorkerStopped();
+    }
+    // Saves a list to a file on the main thread (so a stop wins over a save).
+    void SaveListOnMain(ListModel* list, const std::string& path);
+    // A file of this worker's own in the temporary folder, for downloads
+    // that go through a file.
+    std::string OwnTempFile() const;
+
+    // Book lists (mode 9).
+    void UpdateBookList();
+    void DuowanBookList();
+    bool DuowanPageStep(const std::string& url, const std::string& known, int next, int& insertAt);
+    void ReadnovelBookList();
+    bool ReadnovelPageStep(const std::string& url, const std::string& known, int& total, int& insertAt);
+    void StoreReadnovelIntro(const std::string& key, const std::string& intro);
+    void Xs8BookList();
+    void FeikuBookList();
+    bool FeikuPageStep(const std::string& url, int n);
+
+    // Chapter lists (modes 1-5).
+    void DuowanChapterList();
+    void ReadnovelChapterList();
+    void Xs8ChapterList();
+    void FeikuChapterList();
+    void S520ChapterList();
+    // Every chapter-list scraper ends here: on the main thread, the reader's
+    // ChapterListReady.
+    void FinishChapterList();
+
+    Program& program_;
+    ClientPtr Client;
+    ListModel* TitleList;
+    ListModel* UrlList;
+    ProgressModel* Progress;
+    ListModel* Scratch;
+    // Read once on the main thread when the worker is created: the site and
+    // folders do not change while a download runs.
+    std::string currentSite_;
+    std::string seeDir_;
+
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> finished_{false};
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::thread thread_;
+    unsigned id_;
+};
+
+}  // namespace talvenor

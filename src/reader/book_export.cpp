@@ -1,0 +1,192 @@
+// Exporting a whole book as a small static web site under AppDir "download/".
+#include "catalogue/catalogue_form.h"
+#include "catalogue/sites.h"
+#include "catalogue/store.h"
+#include "net/downloads.h"
+#include "net/site_hosts.h"
+#include "reader/reader_form.h"
+#include "text/encoding.h"
+#include "text/files.h"
+#include "text/markers.h"
+
+namespace talvenor {
+
+std::string ImageBaseName(const std::string& address) {
+    size_t dot = address.rfind('.');
+    if (dot == std::string::npos) return std::string();
+    size_t slash = address.rfind('/', dot);
+    size_t from = slash == std::string::npos ? 0 : slash + 1;
+    return address.substr(from, dot - from);
+}
+
+std::string BuildExportFooter() {
+    const SiteHosts& h = Hosts();
+    return "<table align=center><tr><td align=center><a href=" + h.forum + "><img src=" + h.counter +
+           "/cf.aspx?username=talvenor&assort=1 border=0></a></td></tr><tr><td align=center><" + G("——————") +
+           "<a href=" + h.forum + ">" + G("Talvenor读书论坛") + "</a>" + G("——————") + "></td></tr></table>";
+}
+
+namespace {
+
+int FirstExportedChapter(const std::string& site) {
+    return site == Label(Site::Duowan) ? 0 : 1;
+}
+
+}  // namespace
+
+void TForm2::WriteBookIndex(const std::string& folder, int first) {
+    StringList lines;
+    lines.push_back("<htm><body><table align=center>");
+    for (int i = first; i < ListBox1.Count(); ++i) {
+        const std::string n = std::to_string(i);
+        const std::string& t = ListBox1.items[static_cast<size_t>(i)];
+        switch ((i - first) % 3) {
+            case 0:
+                lines.push_back("<tr><td align=Center><a href=\"" + n + ".htm\">" + t + "</a></td>");
+                break;
+            case 1:
+                lines.push_back("<td align=center><a href=\"" + n + ".htm\">" + t + "</a></td>");
+                break;
+            default:
+                lines.push_back("<td align=Center><a href=\"" + n + ".htm\">" + t + "</a></td></tr><tr></tr>");
+                break;
+        }
+    }
+    lines.push_back("</table><hr>" + ExportFooter + "</body></htm>");
+    SaveList(folder + "index.htm", lines);
+}
+
+void TForm2::ExportBook(const std::string& key) {
+    Desktop& desktop = program_.desktop;
+    TForm1& f1 = *program_.form1;
+    if (!desktop.Ask(G("提醒"), G("下载小说可能需要很长时间。下载期间程序会隐藏。确定？"))) return;
+    std::string name = TheMark.BookTitle;
+    if (name == G("上次阅读。。") || name == G("保存的定位文件。。") || name.empty()) {
+        name.clear();
+        if (!desktop.Prompt(G("信息"), G("指定书名"), name) || name.empty()) return;
+    }
+    const std::string savedFooter = f1.PageFooter;
+    window.visible = false;
+    // The book name becomes one folder inside the site's export folder,
+    // whatever it holds.
+    const std::string folder =
+        program_.paths.downloadDir + SafeFileName(f1.CurrentSite) + "/" + SafeFileName(name) + "/";
+    // Whatever happens from here on, the footer and the window come back.
+    struct Restore {
+        TForm2& form;
+        TForm1& f1;
+        const std::string& footer;
+        ~Restore() {
+            f1.PageFooter = footer;
+            form.window.visible = true;
+            form.Memo1.Clear();
+        }
+    } restore{*this, f1, savedFooter};
+
+    if (!DirExists(folder)) MakeDirs(folder);
+    const int first = FirstExportedChapter(f1.CurrentSite);
+    WriteBookIndex(folder, first);
+
+    std::string introKey = BookUrl;
+    const Site site = SiteOfLabel(f1.CurrentSite);
+    if (site == Site::Duowan || site == Site::Feiku || site == Site::S520)
+        for (char& c : introKey)
+            if (c == '/') c = '_';
+    try {
+        CopyFileOver(program_.paths.seeDir + SafeFileName(f1.CurrentSite) + "/" + SafeFileName(introKey + ".txt"),
+                     folder + "简介.txt");
+    } catch (const FileError&) {
+        // No introduction stored: none is exported.
+    }
+
+    const int total = ListBox1.Count() - first;
+    for (int i = first; i < ListBox1.Count(); ++i) {
+        if (exportStop && exportStop->load()) break;
+        ListBox1.Select(i);
+        const std::string prev = i == first ? "index" : std::to_string(i - 1);
+        f1.PageFooter = "<table align=center><hr><TD width=30% align=Left><a href=" + prev + ".htm>" + G("上一页") +
+                        "<a></TD><td width=30% align=center><a href=index.htm>" + G("目录") +
+                        "</a></td><TD width=30% align=Rigth><a href=" + std::to_string(i + 1) + ".htm>" +
+                        G("下一页") + "</a></TD></table><hr>" + ExportFooter;
+        ComposeExportPage(folder, key);
+        WriteFileAtomic(folder + std::to_string(i) + ".htm", FormatLines(Memo1.items));
+        Memo1.Clear();
+        if (exportProgress) exportProgress(i - first + 1, total);
+    }
+}
+
+void TForm2::ComposeExportPage(const std::string& folder, const std::string& key) {
+    TForm1& f1 = *program_.form1;
+    const std::string attrs = prefs.Attributes();
+    const std::string& footer = f1.PageFooter;
+    std::string page;
+    try {
+        const std::string url = SelectedUrl();
+        const std::string title = SelectedTitle();
+        const int i = ListBox1.itemIndex;
+        HttpClient& client = *program_.IdHTTP1.Get();
+        int pos = 100;
+        switch (SiteOfLabel(f1.CurrentSite)) {
+            case Site::Duowan: {
+                std::string text = DecodeUtf8Page(client.Get(url, exportStop));
+                pos = FindMarker("<div id=\"text\" class=\"typetxt\">", text, 100);
+                std::string cut = CutBetween(text, "</h1>", "</div>", pos);
+                if (key == "F10") {
+                    // Pictures go beside the pages; the page then names the local copy.
+                    int p = FindMarker("<img src=", cut, 1);
+                    while (p > 0) {
+                        int start = 0;
+                        std::string address = CutBetween(cut, "'", "'", p, &start);
+                        std::string local = ImageBaseName(address) + ".gif";
+                        FetchToFile(client, address, folder + SafeFileName(local));
+                        cut.replace(static_cast<size_t>(start), address.size(), local);
+                        p = FindMarker("<img src=", cut, start);
+                    }
+                }
+                page = "<htm><body" + attrs + "><h1>" + title + "</h1>" + cut + footer + "</font><body></htm>";
+                break;
+            }
+            case Site::Readnovel: {
+                std::string text = client.Get(url, exportStop);
+                std::string cut = i == 0 ? CutBetween(text, G("<!--站内公告开始-->"), G("<!--站内公告结束-->"), pos)
+                                         : CutBetween(text, "</iframe>", "</div>", pos);
+                page = "<htm><body" + attrs + ">" + cut + "<hr>" + footer + "</font><body></htm>";
+                break;
+            }
+            case Site::Xs8: {
+                const std::string file = program_.paths.tmpDir + "DownXS8.htm";
+                if (!DirExists(program_.paths.tmpDir)) MakeDirs(program_.paths.tmpDir);
+                RemoveFile(file);
+                DownloadToFile(url, file, exportStop);
+                std::string text = ReadFileBytes(file);
+                RemoveFile(file);
+                std::string cut = i == 0 ? CutBetween(text, G("[书籍简介]"), "<a href=", pos)
+                                         : CutBetween(text, "<td height=70 align=center>",
+                                                      "<a href=\"" + Hosts().xs8Forum, pos);
+                page = "<body" + attrs + ">" + cut + "<hr>" + footer + "</font>";
+                break;
+            }
+            case Site::Feiku: {
+                std::string text = client.Get(url, exportStop);
+                std::string cut = CutBetween(text, "<div id=\"BookText\">", "</div>", pos);
+                page = "<body" + attrs + "><h1>" + title + "</h1>" + cut + "<hr>" + footer + "</font>";
+                break;
+            }
+            case Site::S520: {
+                ProgressBar1.StepBy(30);
+                std::string text = client.Get(url, exportStop);
+                std::string cut = CutBetween(text, "<div id=\"BookText\">", "<SPAN", pos);
+                AddParagraphSpacing(cut, prefs);
+                page = "<body" + attrs + "><h1>" + title + "</h1>" + cut + "<hr>" + footer + "</font>";
+                break;
+            }
+            default:
+                return;
+        }
+    } catch (...) {
+        return;  // the chapter is saved empty and the export goes on
+    }
+    Memo1.Assign(ParseLines(page));
+}
+
+}  // namespace talvenor

@@ -1,0 +1,94 @@
+// The reader window's logic: the chapter list of the open book and its
+// hidden URLs, opening a book and the hand-over from the chapter-list worker.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "catalogue/list_model.h"
+#include "catalogue/program.h"
+#include "reader/page_text.h"
+#include "reader/preferences.h"
+
+namespace talvenor {
+
+// The base name of a picture address: the part between the last "/" before
+// its last "." and that "."; empty without a ".".
+std::string ImageBaseName(const std::string& address);
+// The footer of every exported page: the forum link and the page counter.
+std::string BuildExportFooter();
+
+// The bookmark record of the open book.
+class mark {
+public:
+    int CurIndex = -1;
+    int PairIndex = -1;
+    int AutoIndex = -1;
+    std::string AutoLink = "-1";
+    int OpenMode = 0;
+    std::string BookTitle;
+};
+
+class TForm2 {
+public:
+    explicit TForm2(Program& program);
+
+    WindowState window;
+    ListModel ListBox1;     // chapter titles
+    ListModel PageUrlList;  // chapter URLs, index for index
+    ListModel Memo1;        // hidden scratch text buffer
+    mark TheMark;
+    std::string BookUrl;
+    std::string ChapterIndex;
+
+    // Opens a book: hides the windows, shows the progress window and starts
+    // the chapter-list worker with a client of its own.
+    void LoadBook(const std::string& url, const std::string& title);
+    // Run on the main thread by the chapter-list worker when it is done.
+    void ChapterListReady();
+    // The chapter list's click handling; shows the selected chapter.
+    void ListBox1Click();
+    // What showing a chapter does; filled in by the reading layer.
+    std::function<void()> showChapter;
+
+    // The reading preferences and the reader's own progress bar (step 10).
+    ReaderPrefs prefs;
+    ProgressModel ProgressBar1;
+    // Built once: the footer of every exported page.
+    std::string ExportFooter;
+    // Shows AppDir "tmp/tmp.htm" in the browser; empty page on failure.
+    std::function<void()> displayPage;
+    std::function<void()> navigateBlank;
+
+    // Fetches the selected chapter from the current site, cuts, filters and
+    // spaces its text, writes the reader page and shows it.
+    void ScrapeChapter();
+    void ScrapeReadnovel();
+    void ScrapeDuowan();
+    void ScrapeXs8();
+    void ScrapeFeiku();
+    void ScrapeS520();
+    // Writes a composed page to AppDir "tmp/tmp.htm" (GBK).
+    void WritePage(const std::string& page);
+    std::string PagePath() const;
+
+    // Whole-book export (key "F10": pictures downloaded, "F11": left alone).
+    void ExportBook(const std::string& key);
+    void WriteBookIndex(const std::string& folder, int first);
+    // Composes the selected chapter for the export into Memo1's text.
+    void ComposeExportPage(const std::string& folder, const std::string& key);
+    // Set by a caller that wants to stop an export between chapters (the CLI).
+    const std::atomic<bool>* exportStop = nullptr;
+    // Called after each exported chapter with (done, total).
+    std::function<void(int, int)> exportProgress;
+
+    // The selected chapter's title and URL.
+    std::string SelectedTitle() const;
+    std::string SelectedUrl() const;
+
+private:
+    Program& program_;
+};
+
+}  // namespace talvenor

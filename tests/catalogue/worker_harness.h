@@ -1,0 +1,131 @@
+// The download worker against the bundled demo sites: a program in a fresh
+// home whose sites point at a demo server on a free loopback port, with the
+// worker started the way the update button and the reader start it.
+//
+// PageServer serves fixed pages for the few malformed layouts the demo
+// sites never produce (a link cut off inside its quote, a list item with no
+// link), so that the tests can see every walk end.
+#pragma once
+
+#include <httplib.h>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "demo_sites.h"
+#include "net/http_client.h"
+#include "net/site_hosts.h"
+#include "support/program_fixture.h"
+#include "text/encoding.h"
+
+class PageServer {
+public:
+    // path -> body (GBK bytes, served as they are)
+    explicit PageServer(std::map<std::string, std::string> pages) : pages_(std::move(pages)) {
+        server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+            auto it = pages_.find(req.path);
+            if (it == pages_.end()) {
+                res.status = 404;
+                return;
+            }
+            res.set_content(it->second, "text/html");
+        });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~PageServer() {
+        server_.stop();
+        thread_.join();
+    }
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+private:
+    std::map<std::string, std::string> pages_;
+    httplib::Server server_;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+class WorkerHarness : public ProgramFixture {
+public:
+    talvenor::demo::DemoSites sites;
+
+    explicit WorkerHarness(talvenor::demo::DemoOptions options = {}) : sites(AnyPort(options)) {
+        if (!sites.Start()) throw std::runtime_error("the demo sites did not start");
+        talvenor::SetHosts(sites.hosts());
+        Start();
+    }
+    ~WorkerHarness() {
+        if (program) program->StopAllWorkers();
+    }
+    talvenor::demo::DemoContent& content() { return sites.content(); }
+
+    // As the update button does: catalogue hidden, progress window shown.
+    // True when a completion operation ran in time.
+    bool RunBookList(talvenor::Site site, const std::string& url, const std::string& name) {
+        using namespace talvenor;
+        f1().CurrentSite = Label(site);
+        MakeDirs(SiteFolder(paths.appDir, Label(site)));
+        program->TrayWindow = kTrayNone;
+        f1().window.visible = false;
+        f4().Show();
+        f4().Tag = 1;
+        auto worker = program->StartWorker(program->IdHTTP1.Get(), &f1().ListBox2, &f1().BookURLList, 9,
+                                           &f4().ProgressBar1, url, name, paths.appDir, &f2().Memo1);
+        return desktop.PumpUntil([&] { return worker->Stopped(); }, std::chrono::seconds(30));
+    }
+    // The book list ended through its own completion, not the failure path.
+    bool BookListCompleted() const { return program->TrayWindow == talvenor::kTrayCatalogue; }
+
+    enum class End { Ready, Failed, Hung };
+    // As the reader's LoadBook does, with a client of the worker's own.
+    End RunChapterList(talvenor::Site site, const std::string& key, const std::string& name) {
+        using namespace talvenor;
+        f1().CurrentSite = Label(site);
+        f1().window.visible = false;
+        f2().window.visible = false;
+        program->TrayWindow = kTrayProgress;
+        f4().Show();
+        f4().Tag = 0;
+        MakeDirs(paths.tmpDir);
+        auto worker = program->StartWorker(std::make_shared<HttpClient>(HttpSettings::RunTime()), &f2().ListBox1,
+                                           &f2().PageUrlList, ChapterListModeOf(Label(site)), &f4().ProgressBar1,
+                                           key, name, paths.appDir, &f2().Memo1);
+        if (!desktop.PumpUntil([&] { return worker->Stopped(); }, std::chrono::seconds(30))) return End::Hung;
+        return program->TrayWindow == kTrayReader ? End::Ready : End::Failed;
+    }
+
+    // A fault on one path of one demo host ("duowan.localhost").
+    int Fault(const std::string& host, const std::string& match, talvenor::demo::FaultKind kind, int value = 0) {
+        talvenor::demo::Fault f;
+        f.host = host;
+        f.match = match;
+        f.kind = kind;
+        f.value = value;
+        return sites.AddFault(f);
+    }
+    // Requests that reached a demo host whose target contains `part`.
+    int Requests(const std::string& part) const {
+        int n = 0;
+        for (const auto& line : sites.RequestLog())
+            if (line.find(part) != std::string::npos) ++n;
+        return n;
+    }
+
+private:
+    static talvenor::demo::DemoOptions AnyPort(talvenor::demo::DemoOptions options) {
+        options.port = 0;
+        return options;
+    }
+};
+
+// UTF-8 text of the demo content as the program holds it.
+inline std::string Gbk(const std::string& utf8) {
+    return talvenor::Utf8ToGbk(utf8);
+}

@@ -1,0 +1,87 @@
+// The bundled demo of the five novel sites: one HTTP server on loopback that
+// tells the sites apart by the Host header (see SiteHosts::Demo) and serves
+// pages generated from DemoContent.  The program's scrapers, the tests and
+// the benchmarks all talk to it.
+//
+// Faults can be switched on while it runs, to see how the program copes with
+// error statuses, slow or cut-off answers, redirects, bad bytes and pages
+// that lack their markers.  A few fixed paths on every host help the HTTP
+// client's own tests:
+//   /test/redirect/N         N redirects, then 200
+//   /test/redirect/loop/N    redirects without end (N, N+1, ...)
+//   /test/cookie/set?value=V sets the cookie "demo=V"
+//   /test/cookie/echo        answers the Cookie header it received
+//   /test/slow?ms=N          answers after N ms
+//   /test/big?mb=N           streams N MiB
+//   /test/longheader?bytes=N a response header line of N bytes
+//   /test/status/CODE        that status, with an error page
+//   /test/echo               the request line and headers as received
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "demo_content.h"
+
+namespace talvenor::demo {
+
+enum class FaultKind {
+    Status,        // an error status with an error page (value: the status, default 500)
+    Delay,         // value ms before the headers (default 3000)
+    Trickle,       // the body in 64-byte pieces, value ms before each (default 200)
+    Redirect,      // 302 to location
+    RedirectLoop,  // 302 into /test/redirect/loop/1, which never ends
+    BadUtf8,       // a stray byte 0xB0 in the middle of the page
+    CutOff,        // announces the whole length, sends value bytes (default half), closes
+    NoMarker,      // the page without its list or content markers
+    EmptyBody,     // 200 with an empty body
+};
+
+struct Fault {
+    std::string host;   // host name without port; empty or "*": every host
+    std::string match;  // substring of path and query; empty: every request
+    FaultKind kind = FaultKind::Status;
+    int value = 0;  // 0: the kind's default
+    std::string location;
+    int times = -1;  // requests it still hits; -1: every one
+};
+
+// Reads "HOST:SUBSTRING=KIND[:ARG][@TIMES]", e.g.
+// "xs8.localhost:/list.php?page=2=status:500@1" or "*:/love/=delay:6000".
+bool ParseFault(const std::string& spec, Fault* fault, std::string* error = nullptr);
+std::string FaultUsage();
+
+class DemoSites {
+public:
+    explicit DemoSites(DemoOptions options = {});
+    ~DemoSites();
+    DemoSites(const DemoSites&) = delete;
+    DemoSites& operator=(const DemoSites&) = delete;
+
+    // Binds 127.0.0.1 (options.port, or any free port for 0) and serves on
+    // a background thread.  False when the port cannot be bound.
+    bool Start();
+    void Stop();
+    bool running() const;
+    int port() const;
+    SiteHosts hosts() const;  // SiteHosts::Demo(port())
+
+    DemoContent& content();
+    const DemoContent& content() const;
+    void AddBooks(Site site, int category, int count);
+
+    int AddFault(const Fault& fault);  // returns an id for RemoveFault
+    void RemoveFault(int id);
+    void ClearFaults();
+
+    // "host target" of every request so far, in order of arrival.
+    std::vector<std::string> RequestLog() const;
+    void ClearRequestLog();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace talvenor::demo
