@@ -1,0 +1,283 @@
+// Book-list updates of the download worker against the demo sites.
+#include <gtest/gtest.h>
+
+#include "catalogue/worker_harness.h"
+
+using namespace talvenor;
+namespace demo = talvenor::demo;
+
+namespace {
+
+struct Lists {
+    StringList titles, keys;
+};
+
+// A category of 多玩 or 小说阅读网 as its update must leave it: "《title》" and
+// the key, newest first.
+Lists Books(demo::DemoContent& c, demo::Site site, int category) {
+    Lists out;
+    for (int i = 0; i < c.BookCount(site, category); ++i) {
+        demo::Book b = c.BookAt(site, category, i);
+        out.titles.push_back(Gbk("《" + b.title + "》"));
+        out.keys.push_back(b.key);
+    }
+    return out;
+}
+
+StringList StoredList(WorkerHarness& h, Site site, const std::string& gbkName) {
+    return LoadList(SiteFilePath(h.paths.appDir, Label(site), gbkName));
+}
+
+// Half-width columns of a GBK line.
+int Columns(const std::string& line) {
+    int n = 0;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (static_cast<unsigned char>(line[i]) >= 0x81) ++i;
+        n += i < line.size() && static_cast<unsigned char>(line[i]) >= 0x40 && i > 0 &&
+                     static_cast<unsigned char>(line[i - 1]) >= 0x81
+                 ? 2
+                 : 1;
+    }
+    return n;
+}
+
+}  // namespace
+
+TEST(BookLists, DuowanFetchesEveryPageThenOnlyWhatIsNew) {
+    WorkerHarness h;
+    auto& c = h.content();
+    const demo::Category cat = c.CategoryAt(demo::Site::Duowan, 1);
+    const std::string name = Gbk(cat.name);
+    auto& titles = h.f1().ListBox2.items;
+    auto& keys = h.f1().BookURLList.items;
+
+    // First fetch: three pages in page order.  The keys lose the configured
+    // host, whose length is not that of the site's own.
+    ASSERT_TRUE(h.RunBookList(Site::Duowan, cat.url, name));
+    EXPECT_TRUE(h.BookListCompleted());
+    EXPECT_TRUE(h.f1().window.visible);
+    Lists want = Books(c, demo::Site::Duowan, 1);
+    EXPECT_EQ(titles, want.titles);
+    EXPECT_EQ(keys, want.keys);
+    EXPECT_EQ(StoredList(h, Site::Duowan, name + ".ml"), want.titles);
+    EXPECT_EQ(StoredList(h, Site::Duowan, name + ".ml.list"), want.keys);
+    EXPECT_EQ(h.f4().ProgressBar1.position, 100);
+
+    // Nothing new: the first book is known at once; the files are written again.
+    h.sites.ClearRequestLog();
+    RemoveFile(SiteFilePath(h.paths.appDir, Label(Site::Duowan), name + ".ml"));
+    ASSERT_TRUE(h.RunBookList(Site::Duowan, cat.url, name));
+    EXPECT_EQ(h.Requests("/include/finish/"), 1);
+    EXPECT_EQ(titles, want.titles);
+    EXPECT_EQ(StoredList(h, Site::Duowan, name + ".ml"), want.titles);
+
+    // 25 new books fill page 1 and start page 2; they go on top in the
+    // site's order, as a fresh fetch would list them.
+    h.sites.AddBooks(demo::Site::Duowan, 1, 25);
+    ASSERT_TRUE(h.RunBookList(Site::Duowan, cat.url, name));
+    want = Books(c, demo::Site::Duowan, 1);
+    ASSERT_EQ(want.titles.size(), 85u);
+    EXPECT_EQ(titles, want.titles);
+    EXPECT_EQ(keys, want.keys);
+    EXPECT_EQ(StoredList(h, Site::Duowan, name + ".ml.list"), want.keys);
+}
+
+TEST(BookLists, ReadnovelUpdatesIncrementallyAndStoresNewIntroductionsOnly) {
+    WorkerHarness h;
+    auto& c = h.content();
+    const demo::Category cat = c.CategoryAt(demo::Site::Readnovel, 2);
+    const std::string name = Gbk(cat.name);
+    const std::string introDir = h.paths.seeDir + SafeFileName(Label(Site::Readnovel)) + "/";
+    const demo::Book top = c.BookAt(demo::Site::Readnovel, 2, 0);
+    MakeDirs(introDir);
+    WriteFileAtomic(introDir + top.key + ".txt", "kept");
+
+    // Three pages, counted by the links of page 1's pager.
+    ASSERT_TRUE(h.RunBookList(Site::Readnovel, cat.url, name));
+    EXPECT_TRUE(h.BookListCompleted());
+    EXPECT_EQ(h.Requests("/ch/all/"), 3);
+    Lists want = Books(c, demo::Site::Readnovel, 2);
+    EXPECT_EQ(h.f1().ListBox2.items, want.titles);
+    EXPECT_EQ(h.f1().BookURLList.items, want.keys);
+    EXPECT_EQ(StoredList(h, Site::Readnovel, name + ".ml"), want.titles);
+
+    EXPECT_EQ(ReadFileBytes(introDir + top.key + ".txt"), "kept");
+    int wrapped = 0;
+    for (int i = 1; i < c.BookCount(demo::Site::Readnovel, 2); ++i) {
+        demo::Book b = c.BookAt(demo::Site::Readnovel, 2, i);
+        const std::string file = introDir + b.key + ".txt";
+        if (b.intro.empty()) {
+            EXPECT_FALSE(FileExists(file)) << b.key;
+            continue;
+        }
+        // Lines as a 393-pixel text box lays them out, each with a CR added.
+        std::string bytes = ReadFileBytes(file), text, joined;
+        ASSERT_GE(bytes.size(), 3u);
+        EXPECT_EQ(bytes.substr(bytes.size() - 3), "\r\r\n");
+        size_t lines = 0;
+        for (size_t at = 0, end; (end = bytes.find("\r\r\n", at)) != std::string::npos; at = end + 3, ++lines) {
+            EXPECT_LE(Columns(bytes.substr(at, end - at)), 64) << b.key;
+            text += bytes.substr(at, end - at);
+        }
+        for (const auto& line : b.intro) joined += Gbk(line);
+        EXPECT_EQ(text, joined) << b.key;
+        if (lines > b.intro.size()) ++wrapped;
+    }
+    EXPECT_GT(wrapped, 0);
+
+    // New books over two pages go on top, and only they get introductions.
+    RemoveFile(introDir + c.BookAt(demo::Site::Readnovel, 2, 5).key + ".txt");
+    h.sites.AddBooks(demo::Site::Readnovel, 2, 23);
+    ASSERT_TRUE(h.RunBookList(Site::Readnovel, cat.url, name));
+    want = Books(c, demo::Site::Readnovel, 2);
+    EXPECT_EQ(h.f1().ListBox2.items, want.titles);
+    EXPECT_EQ(h.f1().BookURLList.items, want.keys);
+    const demo::Book added = c.BookAt(demo::Site::Readnovel, 2, 21);
+    EXPECT_EQ(FileExists(introDir + added.key + ".txt"), !added.intro.empty());
+    EXPECT_FALSE(FileExists(introDir + c.BookAt(demo::Site::Readnovel, 2, 28).key + ".txt"));
+}
+
+TEST(BookLists, ReadnovelPagerWithEllipsisGivesThePageCount) {
+    demo::DemoOptions options;
+    options.pageSize = 5;  // twelve pages: the pager shows "..." and the last page
+    WorkerHarness h(options);
+    const demo::Category cat = h.content().CategoryAt(demo::Site::Readnovel, 0);
+    ASSERT_TRUE(h.RunBookList(Site::Readnovel, cat.url, Gbk(cat.name)));
+    EXPECT_EQ(h.Requests("/ch/all/"), 12);
+    EXPECT_EQ(h.f1().ListBox2.items, Books(h.content(), demo::Site::Readnovel, 0).titles);
+}
+
+TEST(BookLists, Xs8StoresTheSiteListInChunksOf5000) {
+    demo::DemoOptions options;
+    options.xs8Books = 5003;
+    options.pageSize = 700;  // the 5000th book stands inside page 8
+    WorkerHarness h(options);
+    auto& c = h.content();
+    h.f1().ListBox2.Add("stale");
+    h.f1().BookURLList.Add("stale");
+    ASSERT_TRUE(h.RunBookList(Site::Xs8, "main", Label(Site::Xs8)));
+    EXPECT_TRUE(h.BookListCompleted());
+    EXPECT_EQ(h.Requests("/list.php"), 9);  // eight pages and one without rows
+
+    const StringList chunks = {"5000", "10000"};
+    EXPECT_EQ(h.f1().ListBox1.items, chunks);
+    EXPECT_EQ(h.f1().ListBox1.Selected(), "10000");
+    EXPECT_EQ(StoredList(h, Site::Xs8, "fenlei.ml"), chunks);
+    StringList first = StoredList(h, Site::Xs8, "5000.ml"), firstKeys = StoredList(h, Site::Xs8, "5000.ml.list");
+    ASSERT_EQ(first.size(), 5000u);
+    ASSERT_EQ(firstKeys.size(), 5000u);
+    EXPECT_EQ(StoredList(h, Site::Xs8, "10000.ml"), h.f1().ListBox2.items);
+    ASSERT_EQ(h.f1().ListBox2.Count(), 3);
+
+    auto line = [](const demo::Book& b) {
+        return Gbk("《" + b.title + "》\t\t\t【" + b.genre + "】\t\t\t『" + b.author + "』\t\t\t" + b.updated +
+                   "\t\t\t\t♂" + std::to_string(b.clicks) + "\t\t\t♀" + std::to_string(b.favourites));
+    };
+    for (int i : {0, 699, 700, 4999}) {
+        EXPECT_EQ(first[i], line(c.BookAt(demo::Site::Xs8, 0, i))) << i;
+        EXPECT_EQ(firstKeys[i], c.BookAt(demo::Site::Xs8, 0, i).key) << i;
+    }
+    EXPECT_EQ(h.f1().ListBox2.items[0], line(c.BookAt(demo::Site::Xs8, 0, 5000)));
+    EXPECT_EQ(h.f1().BookURLList.items[2], c.BookAt(demo::Site::Xs8, 0, 5002).key);
+}
+
+TEST(BookLists, FeikuRebuildsTheListAndStopsAtTheShownPageCount) {
+    WorkerHarness h;
+    auto& c = h.content();
+    const demo::Category cat = c.CategoryAt(demo::Site::Feiku, 3);
+    h.f1().ListBox2.Add("stale");
+    h.f1().BookURLList.Add("stale");
+    ASSERT_TRUE(h.RunBookList(Site::Feiku, cat.url, Gbk(cat.group + "-" + cat.name)));
+    EXPECT_TRUE(h.BookListCompleted());
+    EXPECT_EQ(h.Requests("ShowBookList.aspx"), 3);  // page 3 of 3 is the last one fetched
+    EXPECT_EQ(h.f4().ProgressBar1.max, 3);
+    EXPECT_EQ(h.f4().ProgressBar1.position, 3);
+
+    ASSERT_EQ(h.f1().ListBox2.Count(), 60);
+    for (int i = 0; i < 60; ++i) {
+        demo::Book b = c.BookAt(demo::Site::Feiku, 3, i);
+        EXPECT_EQ(h.f1().ListBox2.items[i], Gbk("状态:【" + b.state + "】更新时间：【" + b.updated + "】书名：『" +
+                                                b.title + "』作者：【" + b.author + "】最新：【" +
+                                                b.latestChapter + "】"));
+        EXPECT_EQ(h.f1().BookURLList.items[i], b.key);
+    }
+}
+
+TEST(BookLists, AFailedFetchEndsThePagingAndSavesWhatCameBefore) {
+    WorkerHarness h;
+    auto& c = h.content();
+    using demo::FaultKind;
+
+    const demo::Category duowan = c.CategoryAt(demo::Site::Duowan, 1);
+    h.Fault("duowan.localhost", "c2_2.html", FaultKind::Status, 500);
+    ASSERT_TRUE(h.RunBookList(Site::Duowan, duowan.url, "d"));
+    EXPECT_TRUE(h.BookListCompleted());
+    EXPECT_EQ(StoredList(h, Site::Duowan, "d.ml").size(), 20u);
+
+    const demo::Category readnovel = c.CategoryAt(demo::Site::Readnovel, 1);
+    h.Fault("readnovel.localhost", "/ch/all/2/3.html", FaultKind::CutOff);
+    ASSERT_TRUE(h.RunBookList(Site::Readnovel, readnovel.url, "r"));
+    EXPECT_TRUE(h.BookListCompleted());
+    EXPECT_EQ(StoredList(h, Site::Readnovel, "r.ml").size(), 40u);
+
+    h.Fault("feiku.localhost", "nclassid=1&page=2", FaultKind::CutOff);
+    ASSERT_TRUE(h.RunBookList(Site::Feiku, "1", "f"));
+    EXPECT_TRUE(h.BookListCompleted());
+    EXPECT_EQ(StoredList(h, Site::Feiku, "f.ml").size(), 20u);
+
+    h.Fault("xs8.localhost", "page=4", FaultKind::Status, 404);
+    ASSERT_TRUE(h.RunBookList(Site::Xs8, "main", ""));
+    EXPECT_TRUE(h.BookListCompleted());
+    EXPECT_EQ(StoredList(h, Site::Xs8, "5000.ml").size(), 60u);
+    EXPECT_EQ(StoredList(h, Site::Xs8, "5000.ml.list").size(), 60u);
+}
+
+TEST(BookLists, ADuowanPageWithoutAReadablePagerSavesNothing) {
+    WorkerHarness h;
+    const demo::Category cat = h.content().CategoryAt(demo::Site::Duowan, 0);
+    const std::string file = SiteFilePath(h.paths.appDir, Label(Site::Duowan), "x.ml");
+    // Empty, and wrongly encoded (decoded to nothing): both end through the
+    // failure path, with the progress window closed and no file written.
+    for (auto kind : {demo::FaultKind::EmptyBody, demo::FaultKind::BadUtf8}) {
+        int fault = h.Fault("duowan.localhost", "c1_1.html", kind);
+        ASSERT_TRUE(h.RunBookList(Site::Duowan, cat.url, "x"));
+        EXPECT_FALSE(h.BookListCompleted());
+        EXPECT_FALSE(h.f4().window.visible);
+        EXPECT_FALSE(FileExists(file));
+        h.sites.RemoveFault(fault);
+    }
+}
+
+TEST(BookLists, PagesWithoutTheirMarkersEndTheWalk) {
+    WorkerHarness h;
+    auto& c = h.content();
+    h.Fault("*", "", demo::FaultKind::NoMarker);
+    // Without "<ul>" the 小说阅读网 walk starts at the top and still finds the books.
+    const demo::Category readnovel = c.CategoryAt(demo::Site::Readnovel, 0);
+    ASSERT_TRUE(h.RunBookList(Site::Readnovel, readnovel.url, "r"));
+    EXPECT_EQ(h.f1().ListBox2.items, Books(c, demo::Site::Readnovel, 0).titles);
+    // Without "booklist" 多玩's walk starts in the category menu; it ends all the same.
+    ASSERT_TRUE(h.RunBookList(Site::Duowan, c.CategoryAt(demo::Site::Duowan, 0).url, "d"));
+    ASSERT_TRUE(h.RunBookList(Site::Feiku, "1", "f"));
+    EXPECT_TRUE(h.f1().ListBox2.Empty());
+    ASSERT_TRUE(h.RunBookList(Site::Xs8, "main", ""));
+    EXPECT_TRUE(StoredList(h, Site::Xs8, "5000.ml").empty());
+}
+
+TEST(BookLists, ALinkCutShortDoesNotSendTheWalkBack) {
+    WorkerHarness h;
+    const std::string head = "<html><head><title>" + std::string(120, '-') + "</title></head><body>";
+    // The second link has lost its closing quote and its title marker.
+    PageServer pages({{"/include/finish/c1_1.html",
+                       head + "<div class=\"booklist\"><ul>\r\n<li><a href=\"@/book/1/1/index.html\" "
+                              "target=_blank>《一》</a></li>\r\n<li><a href=\"@/book/1/2/ind</li></ul></div>\r\n"
+                              "<table><tr><td align=\"left\"><a href=\"c1_1.html\">下一页</a></td></tr></table>"}});
+    SiteHosts hosts = h.sites.hosts();
+    hosts.duowan = pages.base();
+    SetHosts(hosts);
+    auto& text = const_cast<std::string&>(h.sites.hosts().duowan);  // unused: the demo host is not asked
+    (void)text;
+    ASSERT_TRUE(h.RunBookList(Site::Duowan, pages.base() + "/include/finish/c1_1.html", "d"));
+    EXPECT_TRUE(h.BookListCompleted());
+    EXPECT_EQ(h.f1().ListBox2.items, StringList{G("《一》")});
+}

@@ -1,0 +1,107 @@
+// A program in a temporary home talking to the demo sites on loopback, and a
+// second small server for pages the demo sites would never serve (results
+// that lack a marker), both real HTTP servers.
+#pragma once
+
+#include <httplib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "demo_sites.h"
+#include "net/site_hosts.h"
+#include "support/program_fixture.h"
+
+// Serves the bodies the test put in place, by path; 404 otherwise.
+class CraftedSite {
+public:
+    CraftedSite() {
+        server_.Get(R"(.*)", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            auto it = pages_.find(req.path);
+            if (it == pages_.end()) {
+                res.status = 404;
+                res.set_content("<html>not here</html>", "text/html");
+                return;
+            }
+            res.set_content(it->second, "text/html");
+        });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~CraftedSite() {
+        server_.stop();
+        thread_.join();
+    }
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    // Every page starts with a head longer than 100 bytes, as real pages do.
+    void Put(const std::string& path, const std::string& body) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pages_[path] = std::string(120, ' ') + body;
+    }
+
+private:
+    httplib::Server server_;
+    int port_ = 0;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::map<std::string, std::string> pages_;
+};
+
+// Runs fn, failing the whole run if it does not end in time: a walk that
+// never ends must not leave the suite hanging.
+template <typename Fn>
+void WithinSeconds(int seconds, Fn fn) {
+    auto done = std::async(std::launch::async, fn);
+    if (done.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+        std::fprintf(stderr, "still running after %d s: the position never stopped advancing\n", seconds);
+        std::_Exit(1);
+    }
+    done.get();
+}
+
+class DemoProgramTest : public ::testing::Test, public ProgramFixture {
+protected:
+    static void SetUpTestSuite() {
+        talvenor::demo::DemoOptions options;
+        options.port = 0;
+        options.categories = 3;
+        options.booksPerCategory = 40;
+        options.xs8Books = 120;
+        sites_ = new talvenor::demo::DemoSites(options);
+        ASSERT_TRUE(sites_->Start());
+    }
+    static void TearDownTestSuite() {
+        delete sites_;
+        sites_ = nullptr;
+    }
+    void SetUp() override {
+        sites_->ClearFaults();
+        sites_->ClearRequestLog();
+        talvenor::SetHosts(sites_->hosts());
+    }
+
+    talvenor::demo::DemoSites& sites() { return *sites_; }
+    talvenor::demo::DemoContent& content() { return sites_->content(); }
+    // A fault on one demo host ("xs520", "so.feiku", ...).
+    void Fail(const std::string& name, talvenor::demo::FaultKind kind, int value = 0) {
+        talvenor::demo::Fault f;
+        f.host = name + ".localhost";
+        f.kind = kind;
+        f.value = value;
+        sites_->AddFault(f);
+    }
+
+    static talvenor::demo::DemoSites* sites_;
+};
+
+inline talvenor::demo::DemoSites* DemoProgramTest::sites_ = nullptr;
