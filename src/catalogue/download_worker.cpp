@@ -138,8 +138,15 @@ void TDownloadBar::Execute() {
         return;
     } catch (...) {
         // A failure that escaped a scraper: hand back to the catalogue window.
+        // A chapter list leaves TrayWindow at 4, so the program goes to the
+        // tray.  A book list shows the catalogue window as at its normal end:
+        // with TrayWindow still 0 after start, closing the progress window
+        // would otherwise leave no window and no icon to come back with.
         try {
-            OnMain([&] { program_.form1->OnBookListDone(); });
+            OnMain([&] {
+                if (Mode == 9) program_.TrayWindow = kTrayCatalogue;
+                program_.form1->OnBookListDone();
+            });
         } catch (...) {
         }
     }

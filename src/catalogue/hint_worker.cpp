@@ -26,6 +26,21 @@ Site IntroductionSite(const std::string& key, const std::string& currentSite, st
     return SiteOfLabel(currentSite);
 }
 
+namespace {
+
+// The text between start and end, looked for at or after pos; empty when
+// the page lacks start.  (CutBetween would cut from near the top of the
+// page then, and the page's head would pass for an introduction.)
+std::string CutFound(const std::string& page, const std::string& start, const std::string& end, int& pos) {
+    if (FindMarker(start, page, pos) < 0) {
+        pos = -1;
+        return std::string();
+    }
+    return CutBetween(page, start, end, pos);
+}
+
+}  // namespace
+
 TDownHint::TDownHint(Program& program, std::string fileName, ListModel* list, ClientPtr client, std::string key)
     : FileName(std::move(fileName)),
       Key(std::move(key)),
@@ -59,10 +74,13 @@ void TDownHint::Join() {
 
 void TDownHint::PostToMain(std::function<void()> fn) {
     auto stop = stop_;
-    program_.desktop.Post([stop, fn = std::move(fn)] {
+    Desktop* desktop = &program_.desktop;
+    desktop->Post([stop, desktop, fn = std::move(fn)] {
         // Stopping happens on the main thread too, so a stopped worker's
         // work never reaches lists that may be gone by now.
-        if (!stop->load()) fn();
+        if (stop->load()) return;
+        fn();
+        desktop->Changed();
     });
 }
 
@@ -137,7 +155,7 @@ void TDownHint::S520Intro(const std::string& key) {
         return;
     }
     int p = 100;
-    Text = CutBetween(page, "<td height=\"150\" valign=\"top\">", "</td>", p);
+    Text = CutFound(page, "<td height=\"150\" valign=\"top\">", "</td>", p);
     StripTags(Text);
     RemoveAll(Text, "&nbsp;");
 }
@@ -145,6 +163,7 @@ void TDownHint::S520Intro(const std::string& key) {
 void TDownHint::DuowanIntro(const std::string& key) {
     std::string page = DecodeUtf8Page(Fetch(hosts_.duowan + "/" + key + "index.html"));
     int s = FindMarker(G("文章简介"), page, 100);
+    if (s < 0) return;
     int e = FindMarker("<!-- end wzjj -->", page, s);
     int r = FindMarker("<br>", page, s);
     if (r < e) {
@@ -158,8 +177,9 @@ void TDownHint::DuowanIntro(const std::string& key) {
 void TDownHint::ReadnovelIntro(const std::string& key) {
     std::string page = Fetch(hosts_.readnovel + "/partlist/" + key + "/");
     int p = FindMarker(G("书籍简介"), page, 100);
+    if (p < 0) return;
     int e = FindMarker(G("<!--结束书的参数-->"), page, p);
-    Text = CutBetween(page, "</strong>", "<br />", p);
+    Text = CutFound(page, "</strong>", "<br />", p);
     // The cut ran past the book's parameter block: that is not its
     // introduction.
     if (e > 0 && e < p) Text.clear();
@@ -184,7 +204,7 @@ void TDownHint::Xs8Intro(const std::string& key) {
     }
     RemoveFile(file);
     int p = 100;
-    Text = CutBetween(page, G("[书籍简介]"), "</table>", p);
+    Text = CutFound(page, G("[书籍简介]"), "</table>", p);
     StripTags(Text);
 }
 
@@ -198,7 +218,7 @@ void TDownHint::FeikuIntro(const std::string& key) {
         return;
     }
     int p = 100;
-    Text = CutBetween(page, "<div id=\"CrbsSum\">", "</div>", p);
+    Text = CutFound(page, "<div id=\"CrbsSum\">", "</div>", p);
     StripTags(Text);
     RemoveAll(Text, "&nbsp;");
 }

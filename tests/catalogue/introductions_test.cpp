@@ -1,0 +1,251 @@
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "catalogue/hint_worker.h"
+#include "catalogue/search_fixture.h"
+
+using namespace talvenor;
+namespace demo = talvenor::demo;
+
+namespace {
+
+const char* const kNoFile = "没有简介，可以右击选择更新。";
+
+struct SiteCase {
+    demo::Site site;
+    const char* current;  // CurrentSite while the book is shown
+    const char* folder;
+    const char* host;     // the demo host of the introduction page
+};
+const SiteCase kSites[] = {
+    {demo::Site::Duowan, "多玩", "多玩", "duowan"},
+    {demo::Site::Readnovel, "小说阅读网", "小说阅读网", "readnovel"},
+    {demo::Site::Xs8, "言情小说吧", "言情小说吧", "xs8"},
+    {demo::Site::Feiku, "飞库", "飞库", "feiku"},
+    {demo::Site::S520, "多玩", "小说520", "xs520"},  // from the watch list
+};
+
+class Introductions : public DemoProgramTest {
+protected:
+    void SetUp() override {
+        DemoProgramTest::SetUp();
+        Start();
+    }
+    // The first books of the site with (or without) an introduction.
+    demo::Book Book(demo::Site site, bool withIntro, int skip = 0) {
+        for (int pos = 0; pos < content().BookCount(site, 0); ++pos) {
+            demo::Book b = content().BookAt(site, 0, pos);
+            if ((b.intro.size() >= 2) == withIntro && !b.intro.empty() == withIntro && skip-- == 0) return b;
+        }
+        ADD_FAILURE() << "no such book";
+        return {};
+    }
+    // The key the book list holds: search-tagged for 小说520, which has no catalogue.
+    static std::string KeyOf(const demo::Book& b) { return b.site == demo::Site::S520 ? "[520]" + b.key : b.key; }
+    void Show(const SiteCase& c, const std::vector<demo::Book>& books) {
+        f1().CurrentSite = G(c.current);
+        f1().ListBox2.Clear();
+        f1().BookURLList.Clear();
+        for (const auto& b : books) {
+            f1().ListBox2.Add(G(b.title.c_str()));
+            f1().BookURLList.Add(KeyOf(b));
+        }
+        f1().ListBox2.Select(0);
+    }
+    // The file of a book as the folder shows it (UTF-8 names on disk).
+    std::string FileOf(const SiteCase& c, const demo::Book& b) {
+        std::string name = KeyOf(b);
+        if (c.site != demo::Site::Readnovel && c.site != demo::Site::Xs8)
+            for (char& ch : name)
+                if (ch == '/') ch = '_';
+        return paths.seeDir + c.folder + "/" + name + ".txt";
+    }
+    // The introduction as stored: every line followed by an empty one,
+    // except 言情小说吧's, which begins with the break after its marker.
+    static std::string Stored(demo::Site site, const std::vector<std::string>& lines) {
+        std::string out = site == demo::Site::Xs8 ? "\r\n" : "";
+        for (const auto& l : lines) out += G(l.c_str()) + (site == demo::Site::Xs8 ? "\r\n" : "\r\n\r\n");
+        return out;
+    }
+    bool WaitForHint() {
+        return desktop.PumpUntil([&] { return f1().ListBox2.tag == 0 && f1().ListBox3.tag == 0; },
+                                 std::chrono::seconds(30));
+    }
+    std::string Read(const std::string& path) { return FileExists(path) ? ReadFileBytes(path) : "<none>"; }
+};
+
+TEST_F(Introductions, EachSiteIsFetchedStoredAndShownFromTheFile) {
+    for (const auto& c : kSites) {
+        SCOPED_TRACE(c.folder);
+        demo::Book book = Book(c.site, true);
+        Show(c, {book});
+        f1().ListBox2Click();
+        EXPECT_EQ(f1().ListBox2.hint, G(kNoFile));
+        f1().N23Click();
+        EXPECT_EQ(f1().ListBox2.tag, -1);
+        ASSERT_TRUE(WaitForHint());
+        const std::string expected = Stored(c.site, book.intro);
+        EXPECT_EQ(f1().ListBox2.hint, expected);
+        EXPECT_EQ(Read(FileOf(c, book)), expected);
+        f1().ListBox2.hint.clear();
+        f1().ListBox2Click();
+        EXPECT_EQ(f1().ListBox2.hint, expected);
+    }
+    EXPECT_TRUE(desktop.messages.empty());
+    // 言情小说吧's page went through a file of the worker's own, removed again.
+    EXPECT_TRUE(!DirExists(paths.tmpDir) || std::filesystem::is_empty(paths.tmpDir));
+}
+
+TEST_F(Introductions, TheFilteredListAsksAndReceivesForItself) {
+    const SiteCase& c = kSites[3];
+    demo::Book book = Book(c.site, true, 1);
+    Show(c, {Book(c.site, true), book});
+    f1().ListBox3.Add(G(book.title.c_str()));
+    f1().shxList.Add(book.key);
+    f1().ListBox3.Select(0);
+    f1().PBtnLvTag = 1;
+    f1().ListBox2.visible = false;
+    f1().ListBox3.visible = true;
+    f1().N23Click();
+    EXPECT_EQ(f1().ListBox3.tag, -1);
+    ASSERT_TRUE(WaitForHint());
+    EXPECT_EQ(f1().ListBox3.hint, Stored(c.site, book.intro));
+    EXPECT_EQ(f1().ListBox2.hint, "");
+    EXPECT_EQ(Read(FileOf(c, book)), Stored(c.site, book.intro));
+}
+
+TEST_F(Introductions, PagesWithoutAnIntroductionStoreThatFact) {
+    for (const auto& c : kSites) {
+        if (c.site == demo::Site::Xs8) continue;
+        SCOPED_TRACE(c.folder);
+        demo::Book book = Book(c.site, false);
+        Show(c, {book});
+        f1().N23Click();
+        ASSERT_TRUE(WaitForHint());
+        EXPECT_EQ(Read(FileOf(c, book)), G("没有简介\r\n\r\n"));
+    }
+    // A page that lost its marker is read the same way.
+    for (int i : {2, 3, 4}) {
+        const SiteCase& c = kSites[i];
+        SCOPED_TRACE(c.folder);
+        Fail(c.host, demo::FaultKind::NoMarker);
+        demo::Book book = Book(c.site, true, 2);
+        Show(c, {book});
+        f1().N23Click();
+        ASSERT_TRUE(WaitForHint());
+        EXPECT_EQ(Read(FileOf(c, book)), G(c.site == demo::Site::Xs8 ? "没有简介\r\n" : "没有简介\r\n\r\n"));
+    }
+}
+
+TEST_F(Introductions, FetchFailuresEndAsEachSiteDoes) {
+    bool messageOnMain = false;
+    desktop.onMessage = [&](const std::string&) { messageOnMain = desktop.OnMainThread(); };
+    for (const auto& c : kSites) {
+        SCOPED_TRACE(c.folder);
+        Fail(c.host, demo::FaultKind::Status, 500);
+        demo::Book book = Book(c.site, true, 3);
+        Show(c, {book});
+        f1().ListBox2Click();
+        desktop.messages.clear();
+        f1().N23Click();
+        ASSERT_TRUE(WaitForHint());
+        std::string stored;
+        switch (c.site) {
+            case demo::Site::Duowan:
+            case demo::Site::Readnovel:
+                stored = "<none>";  // nothing written, the hint left as it was
+                break;
+            case demo::Site::Xs8:
+                stored = G("没有简介\r\n");
+                break;
+            case demo::Site::Feiku:
+                stored = G("下载失败\r\n\r\n");
+                break;
+            case demo::Site::S520:
+                stored = G("没有简介\r\n\r\n");
+                break;
+        }
+        EXPECT_EQ(Read(FileOf(c, book)), stored);
+        EXPECT_EQ(f1().ListBox2.hint, stored == "<none>" ? G(kNoFile) : stored);
+        EXPECT_EQ(desktop.messages, c.site == demo::Site::S520 ? Gbk({"网络连接失败"}) : StringList{});
+        sites().ClearFaults();
+    }
+    EXPECT_TRUE(messageOnMain);
+}
+
+TEST_F(Introductions, OneDownloadAtATime) {
+    const SiteCase& c = kSites[3];
+    demo::Book first = Book(c.site, true), second = Book(c.site, true, 1);
+    Show(c, {first, second});
+    Fail(c.host, demo::FaultKind::Delay, 800);
+    f1().N23Click();
+    f1().ListBox2.Select(1);
+    f1().ListBox2Click();
+    f1().N23Click();
+    EXPECT_EQ(desktop.messages,
+              Gbk({"别点那么快，上一个简介还没下载完", "别点那么快，上一个简介还没下载完"}));
+    EXPECT_EQ(f1().ListBox2.hint, "");
+    EXPECT_EQ(f1().hintWorkers.size(), 1u);
+    ASSERT_TRUE(WaitForHint());
+    EXPECT_EQ(f1().ListBox2.hint, Stored(c.site, first.intro));
+    EXPECT_FALSE(FileExists(FileOf(c, second)));
+    f1().ListBox2Click();  // free again: the second book has no file yet
+    EXPECT_EQ(f1().ListBox2.hint, G(kNoFile));
+}
+
+TEST_F(Introductions, ClosingTheProgramStopsADownloadAtOnce) {
+    const SiteCase& c = kSites[0];
+    demo::Book book = Book(c.site, true);
+    Show(c, {book});
+    Fail(c.host, demo::FaultKind::Delay, 4000);
+    f1().N23Click();
+    auto start = std::chrono::steady_clock::now();
+    program.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    desktop.PumpPending();  // whatever the worker posted touches nothing now
+    EXPECT_FALSE(FileExists(FileOf(c, book)));
+}
+
+TEST_F(Introductions, FileNamesStayInTheirSiteFolder) {
+    f1().CurrentSite = G("多玩");
+    EXPECT_EQ(f1().IntroductionFile("a/b/"), paths.seeDir + "多玩/a_b_.txt");
+    EXPECT_TRUE(DirExists(paths.seeDir + "多玩"));
+    f1().CurrentSite = G("小说阅读网");
+    EXPECT_EQ(f1().IntroductionFile("123"), paths.seeDir + "小说阅读网/123.txt");
+    EXPECT_EQ(f1().IntroductionFile("[520]html/1/5"), paths.seeDir + "小说520/[520]html_1_5.txt");
+    EXPECT_EQ(f1().IntroductionFile("../../x"), paths.seeDir + "小说阅读网/.._.._x.txt");
+
+    // A hostile key fetched for real: whatever comes back lands inside SeeDir.
+    const SiteCase& c = kSites[3];
+    f1().CurrentSite = G(c.current);
+    f1().ListBox2.Assign({"x"});
+    f1().BookURLList.Assign({"../../../../evil"});
+    f1().ListBox2.Select(0);
+    f1().N23Click();
+    ASSERT_TRUE(WaitForHint());
+    EXPECT_EQ(Read(paths.seeDir + "飞库/.._.._.._.._evil.txt"), G("下载失败\r\n\r\n"));
+    for (const auto& e : std::filesystem::recursive_directory_iterator(home.dir())) {
+        if (e.path().filename().string().find("evil") != std::string::npos) {
+            EXPECT_EQ(e.path().parent_path().string() + "/", paths.seeDir + "飞库/");
+        }
+    }
+}
+
+TEST_F(Introductions, WatchListBooksAskTheirOwnSite) {
+    // A tagged key names its site; the shown site (多玩 in the search panel)
+    // would ask for a page that does not exist.
+    f1().N14Click();
+    demo::Book book = Book(demo::Site::Feiku, true);
+    f1().ListBox2.Assign({G(book.title.c_str())});
+    f1().BookURLList.Assign({"[feiku]" + book.key});
+    f1().ListBox2.Select(0);
+    f1().N23Click();
+    ASSERT_TRUE(WaitForHint());
+    std::string name = "[feiku]" + book.key;
+    for (char& ch : name)
+        if (ch == '/') ch = '_';
+    EXPECT_EQ(Read(paths.seeDir + "飞库/" + name + ".txt"), Stored(demo::Site::Feiku, book.intro));
+}
+
+}  // namespace

@@ -34,6 +34,8 @@ public:
             }
             res.set_content(it->second, "text/html");
         });
+        // One request a connection, so stopping never waits for an idle client.
+        server_.set_keep_alive_max_count(1);
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
         while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));

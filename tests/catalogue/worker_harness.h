@@ -12,6 +12,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -25,9 +26,9 @@
 
 class PageServer {
 public:
-    // path -> body (GBK bytes, served as they are)
-    explicit PageServer(std::map<std::string, std::string> pages) : pages_(std::move(pages)) {
+    PageServer() {
         server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard<std::mutex> lock(mutex_);
             auto it = pages_.find(req.path);
             if (it == pages_.end()) {
                 res.status = 404;
@@ -44,8 +45,15 @@ public:
         thread_.join();
     }
     std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    // Serves body (bytes as given) at path; every "@" in it becomes base().
+    void Serve(const std::string& path, std::string body) {
+        for (size_t at; (at = body.find('@')) != std::string::npos;) body.replace(at, 1, base());
+        std::lock_guard<std::mutex> lock(mutex_);
+        pages_[path] = std::move(body);
+    }
 
 private:
+    std::mutex mutex_;
     std::map<std::string, std::string> pages_;
     httplib::Server server_;
     int port_ = 0;

@@ -121,7 +121,7 @@ std::optional<Fault> FaultTable::Take(const std::string& host, const std::string
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto it = faults_.begin(); it != faults_.end(); ++it) {
         Fault& f = it->second;
-        if (!f.host.empty() && f.host != host) continue;
+        if (!f.host.empty() && f.host != "*" && f.host != host) continue;
         if (target.find(f.match) == std::string::npos) continue;
         Fault hit = f;
         if (f.times > 0 && --f.times == 0) faults_.erase(it);

@@ -1,0 +1,153 @@
+// Cancel at many moments of a running download: from that moment nothing
+// more changes, and the lists, files and windows end as the cancel says.
+#include <gtest/gtest.h>
+
+#include "catalogue/worker_harness.h"
+
+using namespace talvenor;
+using talvenor::demo::FaultKind;
+
+namespace {
+
+struct Snapshot {
+    StringList books, keys, chapters, urls;
+    int position;
+    bool progressVisible, catalogueVisible, readerVisible;
+    bool operator==(const Snapshot& o) const {
+        return books == o.books && keys == o.keys && chapters == o.chapters && urls == o.urls &&
+               position == o.position && progressVisible == o.progressVisible &&
+               catalogueVisible == o.catalogueVisible && readerVisible == o.readerVisible;
+    }
+};
+
+class Cancel : public ::testing::Test, public WorkerHarness {
+protected:
+    Cancel() : WorkerHarness(Options()) {}
+    static demo::DemoOptions Options() {
+        demo::DemoOptions o;
+        o.booksPerCategory = 200;  // ten list pages a category
+        o.chaptersPerBook = 3000;
+        return o;
+    }
+    Snapshot Take() {
+        return {f1().ListBox2.items,  f1().BookURLList.items, f2().ListBox1.items,  f2().PageUrlList.items,
+                f4().ProgressBar1.position, f4().window.visible, f1().window.visible, f2().window.visible};
+    }
+    // Nothing changes for a while after the cancel, and the worker ends.
+    void ExpectQuietAfterCancel(const std::shared_ptr<TDownloadBar>& worker) {
+        Snapshot after = Take();
+        desktop.PumpFor(std::chrono::milliseconds(300));
+        EXPECT_TRUE(Take() == after);
+        EXPECT_TRUE(desktop.PumpUntil([&] { return worker->Finished(); }, std::chrono::seconds(5)));
+        EXPECT_TRUE(Take() == after);
+    }
+    std::string CategoryFile() { return SiteFilePath(paths.appDir, G("多玩"), f1().ListBox1.items[1] + ".ml"); }
+};
+
+}  // namespace
+
+TEST_F(Cancel, BookListAtManyMoments) {
+    f1().N2Click(f1().N2);  // categories of 多玩, stored
+    // Page 6 answers slowly, so that some cancels land in the middle of a fetch.
+    Fault("duowan.localhost", "c1_6.html", FaultKind::Delay, 3000);
+    for (int pages : {0, 1, 2, 4, 6}) {
+        SCOPED_TRACE("cancel after " + std::to_string(pages) + " pages");
+        sites.ClearRequestLog();
+        desktop.messages.clear();
+        f1().ListBox1.Select(1);
+        f1().ListBox1Click();
+        desktop.answers = {true};
+        f1().Panel3Click();
+        auto worker = program->CurrentWorker;
+        ASSERT_TRUE(worker);
+        ASSERT_TRUE(desktop.PumpUntil([&] { return Requests("c1_") >= pages; }, std::chrono::seconds(20)));
+        auto t0 = std::chrono::steady_clock::now();
+        f4().Button1Click();
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+        EXPECT_EQ(desktop.messages, StringList{G("更新已取消，需要重新装载数据！")});
+        EXPECT_FALSE(f4().window.visible);
+        EXPECT_TRUE(f1().window.visible);
+        EXPECT_EQ(program->TrayWindow.load(), kTrayCatalogue);
+        // The site was reloaded from the store: its first category, whose
+        // book file does not exist, shows an empty list.
+        EXPECT_EQ(f1().ListBox1.itemIndex, 0);
+        EXPECT_TRUE(f1().ListBox2.Empty());
+        EXPECT_FALSE(FileExists(CategoryFile()));
+        ExpectQuietAfterCancel(worker);
+        EXPECT_FALSE(FileExists(CategoryFile()));
+    }
+}
+
+TEST_F(Cancel, ChapterListMidFetch) {
+    demo::Book book = content().BookAt(demo::Site::Feiku, 0, 0);
+    Fault("feiku.localhost", "/List.shtm", FaultKind::Trickle, 100);
+    f1().CurrentSite = G("飞库");
+    f2().LoadBook(book.key, ::Gbk(book.title));
+    auto worker = program->CurrentWorker;
+    ASSERT_TRUE(desktop.PumpUntil([&] { return Requests("/List.shtm") >= 1; }, std::chrono::seconds(10)));
+    desktop.PumpFor(std::chrono::milliseconds(200));  // part of the body has arrived
+    f2().ListBox1.Add("stale");
+    f4().Button1Click();
+    EXPECT_TRUE(f2().ListBox1.Empty());
+    EXPECT_TRUE(f2().PageUrlList.Empty());
+    EXPECT_FALSE(f2().window.visible);
+    EXPECT_TRUE(f1().window.visible);
+    EXPECT_FALSE(f4().window.visible);
+    EXPECT_TRUE(desktop.messages.empty());
+    ExpectQuietAfterCancel(worker);
+}
+
+TEST_F(Cancel, CompletionStopsTheWorkerAndA520BookListCancelReloadsNothing) {
+    // A worker whose site has no book list completes at once.
+    f1().CurrentSite = G("小说520");
+    f1().ListBox1.Assign({"x"});
+    f1().fenleiURLList.Assign({"u"});
+    f1().ListBox1.Select(0);
+    desktop.answers = {true};
+    f1().Panel3Click();
+    auto worker = program->CurrentWorker;
+    ASSERT_TRUE(WaitForDownload());
+    EXPECT_TRUE(worker->Stopped());
+    EXPECT_TRUE(f1().window.visible);
+
+    // Cancelled before it could finish: nothing reloaded for 小说520.
+    f1().ListBox2.Assign({"a"});
+    desktop.answers = {true};
+    f1().Panel3Click();
+    f4().Button1Click();
+    EXPECT_TRUE(f1().ListBox2.Empty());
+    EXPECT_EQ(f1().ListBox1.items, StringList{"x"});
+    EXPECT_EQ(desktop.messages.back(), G("更新已取消，需要重新装载数据！"));
+    ExpectQuietAfterCancel(program->CurrentWorker);
+}
+
+TEST_F(Cancel, ClosedToTheTrayTheDownloadGoesOn) {
+    f1().N2Click(f1().N2);
+    f1().ListBox1.Select(1);
+    desktop.answers = {true};
+    f1().Panel3Click();
+    program->TrayWindow = kTrayProgress;  // the close box is a system command
+    f4().Close();
+    EXPECT_TRUE(program->trayIconShown);
+    EXPECT_FALSE(f1().window.visible);
+    // The download finishes: the catalogue comes back, the icon (owned by
+    // the catalogue window) stays until it is clicked.
+    ASSERT_TRUE(desktop.PumpUntil([&] { return program->CurrentWorker->Stopped(); }, std::chrono::seconds(30)));
+    EXPECT_TRUE(f1().window.visible);
+    EXPECT_TRUE(program->trayIconShown);
+    EXPECT_EQ(f1().ListBox2.Count(), 200);
+    EXPECT_TRUE(FileExists(CategoryFile()));
+}
+
+TEST_F(Cancel, ChapterListFailureHidesTheProgramInTheTray) {
+    Fault("feiku.localhost", "/List.shtm", FaultKind::Status, 500);
+    demo::Book book = content().BookAt(demo::Site::Feiku, 0, 0);
+    f1().CurrentSite = G("飞库");
+    f2().LoadBook(book.key, ::Gbk(book.title));
+    ASSERT_TRUE(desktop.PumpUntil([&] { return program->CurrentWorker->Stopped(); }, std::chrono::seconds(10)));
+    EXPECT_FALSE(f1().window.visible);
+    EXPECT_FALSE(f2().window.visible);
+    EXPECT_FALSE(f4().window.visible);
+    EXPECT_TRUE(program->trayIconShown);
+    EXPECT_EQ(program->TrayWindow.load(), kTrayProgress);
+}
