@@ -36,6 +36,7 @@ public:
             }
             res.set_content(it->second, "text/html");
         });
+        server_.set_keep_alive_max_count(1);
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
         while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -70,7 +71,10 @@ public:
         Start();
     }
     ~WorkerHarness() {
+        // The program's clients go before the server, so that it need not
+        // wait for their kept-alive connections.
         if (program) program->StopAllWorkers();
+        program.reset();
     }
     talvenor::demo::DemoContent& content() { return sites.content(); }
 
@@ -88,8 +92,10 @@ public:
                                            &f4().ProgressBar1, url, name, paths.appDir, &f2().Memo1);
         return desktop.PumpUntil([&] { return worker->Stopped(); }, std::chrono::seconds(30));
     }
-    // The book list ended through its own completion, not the failure path.
-    bool BookListCompleted() const { return program->TrayWindow == talvenor::kTrayCatalogue; }
+    void ClearBooks() {
+        f1().ListBox2.Clear();
+        f1().BookURLList.Clear();
+    }
 
     enum class End { Ready, Failed, Hung };
     // As the reader's LoadBook does, with a client of the worker's own.

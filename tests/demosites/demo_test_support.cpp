@@ -188,7 +188,7 @@ std::vector<Entry> WalkChapterList(Site site, const std::string& served, const S
             int s = FindMarker(G("[书籍简介]"), page, 100);
             int c1 = FindMarker("<!--", page, s), c2 = FindMarker("-->", page, s);
             int pos = FindMarker(G("·"), page, s);
-            while (pos > 0) {
+            while (pos > 0 && out.size() < 100000) {
                 std::string piece = CutBetween(page, "/love", ".html", pos);
                 if (pos < s) break;
                 if (pos <= c1) {

@@ -125,10 +125,6 @@ void DemoContent::FeikuGroupOf(int category, int* group, int* within) const {
     }
 }
 
-int DemoContent::CategoryStride(Site site) const {
-    return CategoryCount(site);
-}
-
 int DemoContent::BaseBooks(Site site) const {
     return site == Site::Xs8 ? options_.xs8Books : options_.booksPerCategory;
 }
@@ -191,7 +187,10 @@ std::pair<int, int> DemoContent::AllAt(int position) const {
 }
 
 std::string DemoContent::TitleOf(Site site, int category, int id) const {
-    int64_t index = static_cast<int64_t>(id) * CategoryStride(site) + category + 50021LL * SiteIndex(site);
+    // Category-major, so that the books of one category run through all the
+    // title words; distinct within a category while it has fewer books than
+    // there are titles.
+    int64_t index = static_cast<int64_t>(category) * 40009 + id + 50021LL * SiteIndex(site);
     return ComposeTitle(static_cast<int>(index % TitleSpace()));
 }
 

@@ -134,7 +134,6 @@ public:
     int AddedBooks(Site site, int category) const;
 
 private:
-    int CategoryStride(Site site) const;
     int IdAt(Site site, int category, int position) const;
     std::pair<int, int> AllAt(int position) const;  // 多玩 "所有分类": (category, id)
 

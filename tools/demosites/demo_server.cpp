@@ -136,7 +136,10 @@ void DemoSites::Impl::ApplyFault(const Fault& fault, Page page, const std::strin
             Send(ErrorPage(fault.value ? fault.value : 500, page.gbk), res);
             return;
         case FaultKind::Delay:
-            if (!Pause(fault.value ? fault.value : 3000)) return;
+            if (!Pause(fault.value ? fault.value : 3000)) {
+                Send(ErrorPage(503, page.gbk), res);
+                return;
+            }
             Send(page, res);
             return;
         case FaultKind::Redirect:
@@ -216,6 +219,9 @@ bool DemoSites::Start() {
     d.server.new_task_queue = [] { return new httplib::ThreadPool(24); };
     d.server.set_keep_alive_timeout(2);
     d.server.set_keep_alive_max_count(1000);
+    // Without it, small answers on a kept-alive connection wait for the
+    // client's delayed acknowledgement.
+    d.server.set_tcp_nodelay(true);
     d.server.Get(".*", [&d](const httplib::Request& req, httplib::Response& res) { d.Handle(req, res); });
     int port = d.options.port;
     if (port == 0)

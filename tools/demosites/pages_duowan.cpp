@@ -48,7 +48,7 @@ Page ListPage(const DemoContent& content, int category, int page) {
 
 Page ChapterListPage(const DemoContent& content, const Book& book) {
     Page p;
-    p.markers = {"<div id=\"textlist\"", "文章简介"};
+    p.markers = {"<div id=\"textlist\"", "<!-- end textlist -->", "文章简介"};
     std::string& b = p.body;
     b = PageHead(book.title + " - 多玩文学", false);
     b += "<div class=\"bookinfo\"><h1>" + book.title + "</h1><p>作者：" + book.author + "　状态：" + book.state +

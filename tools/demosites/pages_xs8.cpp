@@ -48,6 +48,9 @@ Page ChapterListPage(const DemoContent& content, const Book& book) {
     p.markers = {"[书籍简介]"};
     std::string& b = p.body;
     b = PageHead(book.title + " - 言情小说吧", true);
+    // A ".html" link before the introduction: once no "/love" link is left,
+    // the program's chapter walk jumps back to it and stops.
+    b += "<div class=nav><a href=\"/index.html\">首页</a> &gt; <a href=\"/list.php?page=1\">书库</a></div>\r\n";
     b += "<table width=\"100%\"><tr><td><h1>《" + book.title + "》</h1>作者：" + book.author + "　状态：" + book.state +
          "</td></tr></table>\r\n<table width=\"100%\"><tr><td>[书籍简介]<br>\r\n";
     for (const auto& line : book.intro) b += line + "<br>\r\n";

@@ -1,0 +1,141 @@
+// Whole-book export against the demo sites, checked file by file.
+#include <gtest/gtest.h>
+
+#include "catalogue/worker_harness.h"
+#include "reader/reader_form.h"
+
+using namespace talvenor;
+using talvenor::demo::FaultKind;
+
+namespace {
+
+class Export : public ::testing::Test, public WorkerHarness {
+protected:
+    Export() : WorkerHarness(Options()) {}
+    static demo::DemoOptions Options() {
+        demo::DemoOptions o;
+        o.chaptersPerBook = 5;
+        return o;
+    }
+    void Open(Site site, demo::Site ds, const demo::Book& book) {
+        ASSERT_EQ(RunChapterList(site, book.key, ::Gbk(book.title)), End::Ready);
+        f1().CurrentSite = Label(site);
+        f2().BookUrl = book.key;
+        f2().TheMark.BookTitle = ::Gbk(book.title);
+        (void)ds;
+    }
+    std::string Folder(const char* site, const std::string& bookUtf8) {
+        return paths.downloadDir + site + "/" + bookUtf8 + "/";
+    }
+    // A 多玩 book whose chapters include pictures.
+    demo::Book DuowanBookWithPictures(int* pictureChapter) {
+        for (int i = 0; i < 40; ++i) {
+            demo::Book b = content().BookAt(demo::Site::Duowan, 0, i);
+            for (int n = 1; n <= b.chapterCount; ++n)
+                if (!content().ChapterOf(b, n).pictures.empty()) {
+                    *pictureChapter = n;
+                    return b;
+                }
+        }
+        ADD_FAILURE() << "no 多玩 chapter with pictures";
+        return content().BookAt(demo::Site::Duowan, 0, 0);
+    }
+};
+
+}  // namespace
+
+TEST_F(Export, DuowanWithAndWithoutPictures) {
+    int n = 0;
+    demo::Book book = DuowanBookWithPictures(&n);
+    Open(Site::Duowan, demo::Site::Duowan, book);
+    std::string key = book.key;
+    for (char& c : key)
+        if (c == '/') c = '_';
+    MakeDirs(paths.seeDir + "多玩");
+    WriteFileAtomic(paths.seeDir + "多玩/" + key + ".txt", G("简介一行"));
+    f1().PageFooter = "<img src=counter>";
+
+    desktop.answers = {true};
+    f2().ExportBook("F11");
+    const std::string folder = Folder("多玩", book.title);
+    EXPECT_EQ(f1().PageFooter, "<img src=counter>");  // put back
+    EXPECT_TRUE(f2().window.visible);
+    EXPECT_EQ(ReadFileBytes(folder + "简介.txt"), G("简介一行"));
+    StringList index = LoadList(folder + "index.htm");
+    ASSERT_EQ(index.size(), 2u + 5u);
+    EXPECT_EQ(index[0], "<htm><body><table align=center>");
+    EXPECT_EQ(index[1], "<tr><td align=Center><a href=\"0.htm\">" + f2().ListBox1.items[0] + "</a></td>");
+    EXPECT_EQ(index[3], "<td align=Center><a href=\"2.htm\">" + f2().ListBox1.items[2] + "</a></td></tr><tr></tr>");
+    EXPECT_EQ(index[6].rfind("</table><hr>" + f2().ExportFooter, 0), 0u);
+    for (int i = 0; i < 5; ++i) {
+        std::string page = ReadFileBytes(folder + std::to_string(i) + ".htm");
+        EXPECT_FALSE(page.empty()) << i;
+        EXPECT_NE(page.find(::Gbk(content().ChapterOf(book, i + 1).paragraphs.at(0))), std::string::npos);
+        EXPECT_NE(page.find("<a href=" + std::to_string(i + 1) + ".htm>"), std::string::npos);
+    }
+    EXPECT_NE(ReadFileBytes(folder + "0.htm").find("<a href=index.htm>" + G("上一页")), std::string::npos);
+    EXPECT_FALSE(FileExists(folder + "5.htm"));
+    // F11 keeps the pictures' remote addresses.
+    demo::Chapter pc = content().ChapterOf(book, n);
+    std::string pictured = ReadFileBytes(folder + std::to_string(n - 1) + ".htm");
+    EXPECT_NE(pictured.find(pc.pictures[0]), std::string::npos);
+    EXPECT_EQ(f2().ListBox1.itemIndex, 4);  // the export ends on the last chapter
+    EXPECT_TRUE(f2().Memo1.Empty());
+
+    desktop.answers = {true};
+    f2().ExportBook("F10");
+    pictured = ReadFileBytes(folder + std::to_string(n - 1) + ".htm");
+    for (const auto& pic : pc.pictures) {
+        std::string local = ImageBaseName(pic) + ".gif";
+        EXPECT_TRUE(FileExists(folder + local)) << local;
+        EXPECT_EQ(pictured.find(pic), std::string::npos);
+        EXPECT_NE(pictured.find("'" + local + "'"), std::string::npos);
+    }
+}
+
+TEST_F(Export, FeikuSkipsEntryZeroAndKeepsGoingPastFailures) {
+    demo::Book book = content().BookAt(demo::Site::Feiku, 0, 1);
+    Open(Site::Feiku, demo::Site::Feiku, book);
+    Fault("feiku.localhost", "/3.shtm", FaultKind::Status, 500);
+    desktop.answers = {true};
+    f2().ExportBook("F11");
+    const std::string folder = Folder("飞库", book.title);
+    EXPECT_FALSE(FileExists(folder + "0.htm"));
+    for (int i = 1; i < 5; ++i) EXPECT_TRUE(FileExists(folder + std::to_string(i) + ".htm")) << i;
+    EXPECT_EQ(ReadFileBytes(folder + "2.htm"), "");  // the failed chapter is saved empty
+    EXPECT_NE(ReadFileBytes(folder + "1.htm").find("<a href=index.htm>" + G("上一页")), std::string::npos);
+    StringList index = LoadList(folder + "index.htm");
+    ASSERT_EQ(index.size(), 2u + 4u);
+    EXPECT_EQ(index[4].rfind("<tr><td align=Center><a href=\"4.htm\">", 0), 0u);  // the second row holds one cell
+    EXPECT_FALSE(FileExists(folder + "简介.txt"));
+}
+
+TEST_F(Export, BookNamesNeverLeaveTheExportFolder) {
+    demo::Book book = content().BookAt(demo::Site::Duowan, 0, 0);
+    Open(Site::Duowan, demo::Site::Duowan, book);
+    f2().TheMark.BookTitle = G("上次阅读。。");
+    desktop.answers = {true};
+    desktop.promptAnswers.push_back({false, ""});
+    f2().ExportBook("F11");
+    EXPECT_EQ(desktop.prompts.back(), G("信息|指定书名|"));
+    EXPECT_FALSE(DirExists(paths.downloadDir));
+
+    desktop.answers = {true};
+    desktop.promptAnswers.push_back({true, "../../escaped"});
+    f2().ExportBook("F11");
+    EXPECT_TRUE(FileExists(paths.downloadDir + "多玩/.._.._escaped/index.htm"));
+    EXPECT_FALSE(DirExists(paths.appDir + "escaped"));
+
+    desktop.answers = {false};
+    f2().TheMark.BookTitle = "x";
+    f2().ExportBook("F11");
+    EXPECT_FALSE(DirExists(paths.downloadDir + "多玩/x"));
+
+    // An empty chapter list: an index with an empty table and no pages.
+    f2().ListBox1.Clear();
+    f2().PageUrlList.Clear();
+    desktop.answers = {true};
+    f2().ExportBook("F11");
+    StringList index = LoadList(paths.downloadDir + "多玩/x/index.htm");
+    EXPECT_EQ(index.size(), 2u);
+}
