@@ -6,18 +6,18 @@ BUILD_TSAN ?= build-tsan
 JOBS       ?= 2
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test test-main test-asan demo bench format clean
+.PHONY: all deps build test test-main test-asan test-tsan demo bench format clean
 
 all: build
 
 deps:
-	@./scripts/install-deps.sh
+	@TALVENOR_WITH_GUI=1 ./scripts/install-deps.sh
 
 build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DTALVENOR_WERROR=$${CI:+ON}
 	cmake --build $(BUILD) -j$(JOBS)
 
-test: test-main test-asan
+test: test-main test-asan test-tsan
 
 test-main: build
 	cd $(BUILD) && ctest -j$(JOBS) --output-on-failure --timeout 600
@@ -28,6 +28,13 @@ test-asan: deps
 	cmake --build $(BUILD_ASAN) -j$(JOBS) --target talvenor_core_tests
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest -j$(JOBS) --output-on-failure --timeout 600 -L core
+
+# The worker tests once more under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B $(BUILD_TSAN) $(CMAKE_FLAGS) -DTALVENOR_TSAN=ON -DTALVENOR_BENCH=OFF
+	cmake --build $(BUILD_TSAN) -j$(JOBS) --target talvenor_forms_tests
+	cd $(BUILD_TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  ctest -j$(JOBS) --output-on-failure --timeout 900 -L forms
 
 demo: build
 	./scripts/demo.sh $(BUILD)

@@ -37,7 +37,8 @@ int ParseDecimal(const std::string& text) {
         const char c = text[i];
         if (c < '0' || c > '9') throw std::runtime_error("not a number: \"" + text + "\"");
         value = value * 10 + (c - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) throw std::runtime_error("number too large: " + text);
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            throw std::runtime_error("number too large: " + text);
     }
     if (negative) value = -value;
     if (value > INT_MAX) throw std::runtime_error("number too large: " + text);
@@ -160,11 +161,9 @@ void TDownloadBar::UpdateBookList() {
 // ---- 多玩 -------------------------------------------------------------------
 
 void TDownloadBar::DuowanBookList() {
-    std::string known;
-    OnMain([&] {
-        known = TitleList->Empty() ? std::string() : TitleList->items.front();
-        Progress->SetMax(100);
-    });
+    const std::string known =
+        Read<std::string>([&] { return TitleList->Empty() ? std::string() : TitleList->items.front(); });
+    OnMain([&] { Progress->SetMax(100); });
     // Every category URL ends in "1.html"; the pages differ only in that number.
     // The configured host may itself hold a "1.", so the suffix is cut off
     // from the end when it is there.
@@ -237,18 +236,17 @@ bool TDownloadBar::DuowanPageStep(const std::string& url, const std::string& kno
     const size_t underscore = piece.find('_');
     const size_t dot = piece.find('.');
     const size_t from = underscore == std::string::npos ? 0 : underscore + 1;
-    const std::string number = dot == std::string::npos || dot < from ? std::string() : piece.substr(from, dot - from);
+    const std::string number =
+        dot == std::string::npos || dot < from ? std::string() : piece.substr(from, dot - from);
     return ParseDecimal(number) >= next;
 }
 
 // ---- 小说阅读网 -------------------------------------------------------------
 
 void TDownloadBar::ReadnovelBookList() {
-    std::string known;
-    OnMain([&] {
-        known = TitleList->Empty() ? std::string() : TitleList->items.front();
-        Progress->SetMax(100);
-    });
+    const std::string known =
+        Read<std::string>([&] { return TitleList->Empty() ? std::string() : TitleList->items.front(); });
+    OnMain([&] { Progress->SetMax(100); });
     int insertAt = 0;
     // The category's id: between "all/" and ".html" of its address (searched
     // behind the host, which is configurable).
@@ -268,7 +266,8 @@ void TDownloadBar::ReadnovelBookList() {
     OnMain([&] { Progress->StepBy(100 - Progress->position); });
 }
 
-bool TDownloadBar::ReadnovelPageStep(const std::string& url, const std::string& known, int& total, int& insertAt) {
+bool TDownloadBar::ReadnovelPageStep(const std::string& url, const std::string& known, int& total,
+                                     int& insertAt) {
     std::string page;
     try {
         page = Fetch(url);
@@ -333,7 +332,8 @@ bool TDownloadBar::ReadnovelPageStep(const std::string& url, const std::string& 
             const int from = first < 0 ? 0 : first;
             const std::string piece = nextLink > from ? page.substr(from, nextLink - from) : std::string();
             static const std::string kLink = "<a href=";
-            for (int p = FindMarker(kLink, piece, 8); p >= 0; p = FindMarker(kLink, piece, p + int(kLink.size())))
+            for (int p = FindMarker(kLink, piece, 8); p >= 0;
+                 p = FindMarker(kLink, piece, p + int(kLink.size())))
                 ++total;
         }
     }
@@ -367,6 +367,7 @@ void TDownloadBar::Xs8BookList() {
     auto chunkPath = [&](const std::string& name) { return SiteFilePath(BaseDir, currentSite_, name); };
 
     const std::string tab3 = "\t\t\t";
+    StringList lastKeys;
     for (int n = 1;; ++n) {
         std::string page;
         try {
@@ -387,12 +388,20 @@ void TDownloadBar::Xs8BookList() {
             const std::string second = CutBetween(page, "\">", "</a>", pos);
             std::string cells[4];
             for (std::string& cell : cells) cell = CutBetween(page, "<td>", "</td>", pos);
-            rows.emplace_back(title + tab3 + G("【") + second + G("】") + tab3 + G("『") + cells[0] + G("』") + tab3 +
-                                  cells[1] + "\t" + tab3 + G("♂") + cells[2] + tab3 + G("♀") + cells[3],
+            rows.emplace_back(title + tab3 + G("【") + second + G("】") + tab3 + G("『") + cells[0] +
+                                  G("』") + tab3 + cells[1] + "\t" + tab3 + G("♂") + cells[2] + tab3 +
+                                  G("♀") + cells[3],
                               key);
             // A row that did not move the walk on would be found again and again.
             if (pos <= rowStart) break;
         }
+
+        // A site that answers every page number with the same page would
+        // keep this walk going for ever.
+        StringList keys;
+        for (const auto& row : rows) keys.push_back(row.second);
+        if (!keys.empty() && keys == lastKeys) break;
+        lastKeys = std::move(keys);
 
         OnMain([&] {
             Progress->StepIt();
@@ -474,8 +483,8 @@ bool TDownloadBar::FeikuPageStep(const std::string& url, int n) {
         RemoveNbsp(state);
         // A book cut short would send the walk back to the start of the page.
         if (!advanced) break;
-        books.emplace_back(G("状态:【") + state + G("】更新时间：【") + updated + G("】") + G("书名：『") + title +
-                               G("』作者：【") + author + G("】最新：【") + latest + G("】"),
+        books.emplace_back(G("状态:【") + state + G("】更新时间：【") + updated + G("】") + G("书名：『") +
+                               title + G("』作者：【") + author + G("】最新：【") + latest + G("】"),
                            key);
         pos = FindMarker("<ul>", page, pos);
     }

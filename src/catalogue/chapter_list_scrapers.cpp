@@ -9,9 +9,9 @@
 
 #include "catalogue/download_worker.h"
 #include "catalogue/sites.h"
+#include "catalogue/store.h"
 #include "net/downloads.h"
 #include "net/site_hosts.h"
-#include "catalogue/store.h"
 #include "text/encoding.h"
 #include "text/files.h"
 #include "text/markers.h"
@@ -149,7 +149,10 @@ void TDownloadBar::Xs8ChapterList() {
         // the download below fails and leaves only the book itself
     }
     DownloadToFile(listUrl, file, &stop_);
-    ThrowIfStopped();
+    if (Stopped()) {
+        RemoveFile(file);
+        throw WorkerStopped();
+    }
     if (!FileExists(file)) {
         FinishChapterList();
         return;

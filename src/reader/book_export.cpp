@@ -99,9 +99,13 @@ void TForm2::ExportBook(const std::string& key) {
         // No introduction stored: none is exported.
     }
 
+    // The pages are written behind the downloads; a page that cannot be
+    // written ends the export at the next chapter.
+    BackgroundWriter writer;
     const int total = ListBox1.Count() - first;
     for (int i = first; i < ListBox1.Count(); ++i) {
         if (exportStop && exportStop->load()) break;
+        if (writer.Failed()) writer.Finish();
         ListBox1.Select(i);
         const std::string prev = i == first ? "index" : std::to_string(i - 1);
         f1.PageFooter = "<table align=center><hr><TD width=30% align=Left><a href=" + prev + ".htm>" + G("上一页") +
@@ -109,10 +113,11 @@ void TForm2::ExportBook(const std::string& key) {
                         "</a></td><TD width=30% align=Rigth><a href=" + std::to_string(i + 1) + ".htm>" +
                         G("下一页") + "</a></TD></table><hr>" + ExportFooter;
         ComposeExportPage(folder, key);
-        WriteFileAtomic(folder + std::to_string(i) + ".htm", FormatLines(Memo1.items));
+        writer.Write(folder + std::to_string(i) + ".htm", FormatLines(Memo1.items));
         Memo1.Clear();
         if (exportProgress) exportProgress(i - first + 1, total);
     }
+    writer.Finish();
 }
 
 void TForm2::ComposeExportPage(const std::string& folder, const std::string& key) {

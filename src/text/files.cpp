@@ -6,9 +6,13 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <thread>
 
 namespace talvenor {
 
@@ -22,11 +26,13 @@ std::string ReadFileBytes(const std::string& path) {
     return data;
 }
 
-void WriteFileAtomic(const std::string& path, const std::string& bytes) {
-    static std::atomic<unsigned> counter{0};
-    std::string tmp = path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw FileError("cannot write " + path + ": " + std::strerror(errno));
+namespace {
+
+// Writes bytes to a new or truncated file; on failure the file is removed
+// and FileError names `shownPath`.
+void WriteWhole(const std::string& file, const std::string& bytes, const std::string& shownPath) {
+    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw FileError("cannot write " + shownPath + ": " + std::strerror(errno));
     const char* p = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
@@ -35,17 +41,106 @@ void WriteFileAtomic(const std::string& path, const std::string& bytes) {
             if (errno == EINTR) continue;
             int err = errno;
             ::close(fd);
-            ::unlink(tmp.c_str());
-            throw FileError("cannot write " + path + ": " + std::strerror(err));
+            ::unlink(file.c_str());
+            throw FileError("cannot write " + shownPath + ": " + std::strerror(err));
         }
         p += n;
         left -= static_cast<size_t>(n);
     }
-    if (::close(fd) != 0 || ::rename(tmp.c_str(), path.c_str()) != 0) {
+    if (::close(fd) != 0) {
+        int err = errno;
+        ::unlink(file.c_str());
+        throw FileError("cannot write " + shownPath + ": " + std::strerror(err));
+    }
+}
+
+}  // namespace
+
+void WriteFileAtomic(const std::string& path, const std::string& bytes) {
+    static std::atomic<unsigned> counter{0};
+    std::string tmp = path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    WriteWhole(tmp, bytes, path);
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
         throw FileError("cannot write " + path + ": " + std::strerror(err));
     }
+}
+
+void WriteFileInPlace(const std::string& path, const std::string& bytes) {
+    // A new file rather than a truncated one: ext4 flushes a file that was
+    // truncated and rewritten when it is closed, which costs a disk write
+    // per page.
+    ::unlink(path.c_str());
+    WriteWhole(path, bytes, path);
+}
+
+struct BackgroundWriter::Impl {
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::deque<std::pair<std::string, std::string>> queue;
+    bool busy = false;
+    bool closing = false;
+    std::string failure;
+    std::atomic<bool> failed{false};
+    std::thread thread;
+
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            cv.wait(lock, [&] { return closing || !queue.empty(); });
+            if (queue.empty()) return;
+            auto job = std::move(queue.front());
+            queue.pop_front();
+            busy = true;
+            lock.unlock();
+            std::string error;
+            if (!failed.load()) {
+                try {
+                    WriteFileInPlace(job.first, job.second);
+                } catch (const FileError& e) {
+                    error = e.what();
+                }
+            }
+            lock.lock();
+            busy = false;
+            if (!error.empty() && failure.empty()) {
+                failure = error;
+                failed = true;
+            }
+            cv.notify_all();
+        }
+    }
+};
+
+BackgroundWriter::BackgroundWriter() : impl_(new Impl) {
+    impl_->thread = std::thread([this] { impl_->Run(); });
+}
+
+BackgroundWriter::~BackgroundWriter() {
+    {
+        std::lock_guard<std::mutex> lock(impl_->mutex);
+        impl_->closing = true;
+        impl_->cv.notify_all();
+    }
+    impl_->thread.join();
+    delete impl_;
+}
+
+void BackgroundWriter::Write(std::string path, std::string bytes) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->queue.emplace_back(std::move(path), std::move(bytes));
+    impl_->cv.notify_all();
+}
+
+bool BackgroundWriter::Failed() const {
+    return impl_->failed.load();
+}
+
+void BackgroundWriter::Finish() {
+    std::unique_lock<std::mutex> lock(impl_->mutex);
+    impl_->cv.wait(lock, [&] { return impl_->queue.empty() && !impl_->busy; });
+    if (!impl_->failure.empty()) throw FileError(impl_->failure);
 }
 
 bool FileExists(const std::string& path) {

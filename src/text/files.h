@@ -19,6 +19,29 @@ std::string ReadFileBytes(const std::string& path);
 // Replaces path with bytes (temporary file + rename); throws FileError.
 void WriteFileAtomic(const std::string& path, const std::string& bytes);
 
+// Replaces path in place (truncate and write); for output that is not part
+// of the store, where a rename per file would cost more than it protects.
+void WriteFileInPlace(const std::string& path, const std::string& bytes);
+
+// Writes files on a thread of its own, in order, so that a long run of page
+// files overlaps with the downloads that produce them.
+class BackgroundWriter {
+public:
+    BackgroundWriter();
+    ~BackgroundWriter();  // waits for what is queued
+    BackgroundWriter(const BackgroundWriter&) = delete;
+    BackgroundWriter& operator=(const BackgroundWriter&) = delete;
+    void Write(std::string path, std::string bytes);
+    // True once a write has failed.
+    bool Failed() const;
+    // Waits until everything queued is written; throws the first failure.
+    void Finish();
+
+private:
+    struct Impl;
+    Impl* impl_;
+};
+
 bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
 // Creates the folder with any missing parents; throws FileError.

@@ -1,6 +1,8 @@
 // Book-list updates of the download worker against the demo sites.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "catalogue/worker_harness.h"
 
 using namespace talvenor;
@@ -158,15 +160,17 @@ TEST(BookLists, Xs8StoresTheSiteListInChunksOf5000) {
     EXPECT_EQ(h.f1().ListBox1.items, chunks);
     EXPECT_EQ(h.f1().ListBox1.Selected(), "10000");
     EXPECT_EQ(StoredList(h, Site::Xs8, "fenlei.ml"), chunks);
-    StringList first = StoredList(h, Site::Xs8, "5000.ml"), firstKeys = StoredList(h, Site::Xs8, "5000.ml.list");
+    StringList first = StoredList(h, Site::Xs8, "5000.ml"),
+               firstKeys = StoredList(h, Site::Xs8, "5000.ml.list");
     ASSERT_EQ(first.size(), 5000u);
     ASSERT_EQ(firstKeys.size(), 5000u);
     EXPECT_EQ(StoredList(h, Site::Xs8, "10000.ml"), h.f1().ListBox2.items);
     ASSERT_EQ(h.f1().ListBox2.Count(), 3);
 
     auto line = [](const demo::Book& b) {
-        return Gbk("《" + b.title + "》\t\t\t【" + b.genre + "】\t\t\t『" + b.author + "』\t\t\t" + b.updated +
-                   "\t\t\t\t♂" + std::to_string(b.clicks) + "\t\t\t♀" + std::to_string(b.favourites));
+        return Gbk("《" + b.title + "》\t\t\t【" + b.genre + "】\t\t\t『" + b.author + "』\t\t\t" +
+                   b.updated + "\t\t\t\t♂" + std::to_string(b.clicks) + "\t\t\t♀" +
+                   std::to_string(b.favourites));
     };
     for (int i : {0, 699, 700, 4999}) {
         EXPECT_EQ(first[i], line(c.BookAt(demo::Site::Xs8, 0, i))) << i;
@@ -190,9 +194,9 @@ TEST(BookLists, FeikuRebuildsTheListAndStopsAtTheShownPageCount) {
     ASSERT_EQ(h.f1().ListBox2.Count(), 60);
     for (int i = 0; i < 60; ++i) {
         demo::Book b = c.BookAt(demo::Site::Feiku, 3, i);
-        EXPECT_EQ(h.f1().ListBox2.items[i], Gbk("状态:【" + b.state + "】更新时间：【" + b.updated + "】书名：『" +
-                                                b.title + "』作者：【" + b.author + "】最新：【" +
-                                                b.latestChapter + "】"));
+        EXPECT_EQ(h.f1().ListBox2.items[i],
+                  Gbk("状态:【" + b.state + "】更新时间：【" + b.updated + "】书名：『" + b.title +
+                      "』作者：【" + b.author + "】最新：【" + b.latestChapter + "】"));
         EXPECT_EQ(h.f1().BookURLList.items[i], b.key);
     }
 }
@@ -279,12 +283,15 @@ TEST(BookLists, ALinkCutShortDoesNotSendTheWalkBack) {
 TEST(BookLists, ReadnovelIntroductionsWrapLikeTheirTextBox) {
     WorkerHarness h;
     PageServer pages;
-    const std::string intro = "这是一段很长的简介，" + std::string(40, 'x') + " 中文 " + "alpha beta gamma delta epsilon " +
-                              "一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十\r\n第二段。";
-    pages.Serve("/ch/all/1.html",
-                Gbk("<html><head><title>" + std::string(120, '-') +
-                    "</title></head><body><ul><li><h2><a href=\"@/novel/77.html\" target=\"_blank\"><b>书</b></a>"
-                    "</h2>" + intro + "<div class=\"bothall\"></div></li></ul>"));
+    const std::string intro =
+        "这是一段很长的简介，" + std::string(40, 'x') + " 中文 " + "alpha beta gamma delta epsilon " +
+        "一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十\r\n第二段。";
+    pages.Serve(
+        "/ch/all/1.html",
+        Gbk("<html><head><title>" + std::string(120, '-') +
+            "</title></head><body><ul><li><h2><a href=\"@/novel/77.html\" target=\"_blank\"><b>书</b></a>"
+            "</h2>" +
+            intro + "<div class=\"bothall\"></div></li></ul>"));
     SiteHosts hosts = h.sites.hosts();
     hosts.readnovel = pages.base();
     SetHosts(hosts);
@@ -305,8 +312,11 @@ TEST(BookLists, ReadnovelIntroductionsWrapLikeTheirTextBox) {
     EXPECT_EQ(bytes.size(), text.size() + 3 * lines.size());  // nothing but CR CR LF between lines
     // Latin words move to the next line whole; the text loses nothing but
     // the blanks the lines were broken at.
-    for (const char* word : {"alpha", "beta", "gamma", "delta", "epsilon", std::string(40, 'x').c_str()})
-        EXPECT_NE(text.find(word), std::string::npos) << word;
+    for (const std::string& word :
+         StringList{"alpha", "beta", "gamma", "delta", "epsilon", std::string(40, 'x')})
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.find(word) != std::string::npos;
+        })) << word;
     std::string want = Gbk(intro);
     want.erase(want.find("\r\n"), 2);
     auto squeeze = [](std::string s) {
@@ -315,4 +325,24 @@ TEST(BookLists, ReadnovelIntroductionsWrapLikeTheirTextBox) {
     };
     EXPECT_EQ(squeeze(text), squeeze(want));
     EXPECT_EQ(lines.back(), Gbk("第二段。"));
+}
+
+TEST(BookLists, Xs8SiteAnsweringEveryPageAlikeStillEnds) {
+    WorkerHarness h;
+    PageServer pages;  // the same list page whatever page number is asked for
+    auto row = [](const std::string& key) {
+        return "<tr bgcolor=#FFFFFF><td><a href=\"/love/" + key + "/index.html\">《书" + key +
+               "》</a></td><td><a "
+               "href=\"/sort/1.html\">言情</a></td><td>某人</td><td>2020-01-01</td><td>1</td>"
+               "<td>2</td></tr>\r\n";
+    };
+    pages.Serve("/list.php", Gbk("<html><head><title>" + std::string(120, '-') +
+                                 "</title></head><body><table><tr><td>点击数</td></tr>\r\n" + row("1") +
+                                 row("2") + "</table><div>[首页]</div></body></html>"));
+    SiteHosts hosts = h.sites.hosts();
+    hosts.xs8 = pages.base();
+    SetHosts(hosts);
+    ASSERT_TRUE(h.RunBookList(Site::Xs8, "main", ""));
+    EXPECT_EQ(h.f1().BookURLList.items, (StringList{"1", "2"}));
+    EXPECT_EQ(StoredList(h, Site::Xs8, "5000.ml.list"), (StringList{"1", "2"}));
 }

@@ -85,16 +85,14 @@ TEST(ChapterLists, PagesWithoutTheirMarkers) {
                 EXPECT_EQ(h.f2().PageUrlList.items,
                           (StringList{h.content().ChapterListUrl(book), "about:blank"}));
                 break;
-            case Site::Feiku:
-            case Site::S520:
-                EXPECT_TRUE(titles.empty()) << Label(k.site);
-                EXPECT_TRUE(h.f2().PageUrlList.items.empty()) << Label(k.site);
+            case Site::Xs8:
+                // Searched from the top of the page instead, the links still
+                // end at the comment after them.
+                Expect(h, k, book, StringList{BookName(book)}, StringList{h.content().ChapterListUrl(book)});
                 break;
             default:
-                // 多玩 and 言情小说吧 search from the top of the page instead and
-                // still end at the list's end (a comment after 言情小说吧's links).
-                Expect(h, k, book, k.bookFirst ? StringList{BookName(book)} : StringList{},
-                       k.bookFirst ? StringList{h.content().ChapterListUrl(book)} : StringList{});
+                EXPECT_TRUE(titles.empty()) << Label(k.site);
+                EXPECT_TRUE(h.f2().PageUrlList.items.empty()) << Label(k.site);
         }
     }
 }
@@ -138,8 +136,8 @@ TEST(ChapterLists, EmptyCutOffAndMisencodedPagesNeverHang) {
         int fault = h.Fault("*", "", kind);
         for (const Case& k : kCases) {
             demo::Book book = h.content().BookAt(k.demoSite, 0, 1);
-            const End end = h.RunChapterList(k.site, book.key, BookName(book));
-            ASSERT_NE(end, End::Hung) << Label(k.site) << " fault " << static_cast<int>(kind);
+            h.RunChapterList(k.site, book.key,
+                             BookName(book));  // the harness fails a download that never ends
             // A wrongly encoded 多玩 page decodes to nothing at all.
             if (k.site == Site::Duowan && kind == demo::FaultKind::BadUtf8) {
                 EXPECT_TRUE(h.f2().ListBox1.Empty());
@@ -158,9 +156,10 @@ TEST(ChapterLists, MalformedListsEndWhereTheirLinksDo) {
     const std::string head = "<html><head><title>" + std::string(120, '-') + "</title></head><body>";
 
     // 小说阅读网: a link with no text is the last one taken.
-    pages.Serve("/partlist/7/", Gbk(head + "<div id=\"mulu\"><ul><li><a href=\"@/a.html\">甲</a></li>"
-                                         "<li><a href=\"@/b.html\"></a></li><li><a href=\"@/c.html\">丙</a></li>"
-                                         "</ul></div> <!--书目录结束--></body>"));
+    pages.Serve("/partlist/7/",
+                Gbk(head + "<div id=\"mulu\"><ul><li><a href=\"@/a.html\">甲</a></li>"
+                           "<li><a href=\"@/b.html\"></a></li><li><a href=\"@/c.html\">丙</a></li>"
+                           "</ul></div> <!--书目录结束--></body>"));
     ASSERT_EQ(h.RunChapterList(Site::Readnovel, "7", "book"), End::Ready);
     EXPECT_EQ(h.f2().ListBox1.items, (StringList{"book", G("甲"), ""}));
     EXPECT_EQ(h.f2().PageUrlList.items, (StringList{pages.base() + "/partlist/7/", pages.base() + "/a.html",
@@ -168,26 +167,28 @@ TEST(ChapterLists, MalformedListsEndWhereTheirLinksDo) {
 
     // 飞库 without its end marker: no chapter.  With one, a last link
     // without "</a>" leaves its URL alone at the end.
-    pages.Serve("/f/1/List.shtm", Gbk(head + "<div id=\"feiku_chaplist\"><li><a href=\"1.shtm\">一</a></li></div>"));
+    pages.Serve("/f/1/List.shtm",
+                Gbk(head + "<div id=\"feiku_chaplist\"><li><a href=\"1.shtm\">一</a></li></div>"));
     ASSERT_EQ(h.RunChapterList(Site::Feiku, "f/1", "book"), End::Ready);
     EXPECT_TRUE(h.f2().ListBox1.Empty());
     EXPECT_TRUE(h.f2().PageUrlList.Empty());
     pages.Serve("/f/2/List.shtm", Gbk(head + "<div id=\"feiku_chaplist\"><li><a href=\"1.shtm\">一</a></li>"
-                                           "<li><a href=\"2.shtm\">二<div id=\"feiku_e_n_d\"></div>"));
+                                             "<li><a href=\"2.shtm\">二<div id=\"feiku_e_n_d\"></div>"));
     ASSERT_EQ(h.RunChapterList(Site::Feiku, "f/2", "book"), End::Ready);
     EXPECT_EQ(h.f2().ListBox1.items, StringList{G("一")});
     EXPECT_EQ(h.f2().PageUrlList.items,
               (StringList{pages.base() + "/f/2/1.shtm", pages.base() + "/f/2/2.shtm"}));
 
     // Read as written, these would send the walk back to the first link for ever.
-    pages.Serve("/d/index.html", head + "<div id=\"textlist\"><ul><li><a href=\"@/d/1.html\">一</a></li>"
-                                        "<li><a href=\"@/d/2.ht</ul></div><!-- end textlist -->");
+    pages.Serve("/d/index.html", head +
+                                     "<div id=\"textlist\"><ul><li><a href=\"@/d/1.html\">一</a></li>"
+                                     "<li><a href=\"@/d/2.ht</ul></div><!-- end textlist -->");
     ASSERT_EQ(h.RunChapterList(Site::Duowan, "d/", "book"), End::Ready);
     EXPECT_EQ(h.f2().ListBox1.items, StringList{G("一")});
     EXPECT_EQ(h.f2().PageUrlList.items, StringList{pages.base() + "/d/1.html"});
 
     pages.Serve("/s/List.shtml", Gbk(head + "<ul><li><a href=\"1.shtml\">一</a></li><li>缺</li></ul>"
-                                          "<div id=\"End\"></div>"));
+                                            "<div id=\"End\"></div>"));
     ASSERT_EQ(h.RunChapterList(Site::S520, "s", "book"), End::Ready);
     ASSERT_FALSE(h.f2().ListBox1.Empty());
     EXPECT_EQ(h.f2().ListBox1.items[0], G("一"));

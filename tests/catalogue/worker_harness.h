@@ -7,9 +7,13 @@
 // link), so that the tests can see every walk end.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <httplib.h>
+#include <sys/resource.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,7 +29,7 @@
 #include "text/encoding.h"
 
 class PageServer {
-public:
+  public:
     PageServer() {
         server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -53,7 +57,7 @@ public:
         pages_[path] = std::move(body);
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::map<std::string, std::string> pages_;
     httplib::Server server_;
@@ -62,10 +66,11 @@ private:
 };
 
 class WorkerHarness : public ProgramFixture {
-public:
+  public:
     talvenor::demo::DemoSites sites;
 
     explicit WorkerHarness(talvenor::demo::DemoOptions options = {}) : sites(AnyPort(options)) {
+        LimitMemory();
         if (!sites.Start()) throw std::runtime_error("the demo sites did not start");
         talvenor::SetHosts(sites.hosts());
         Start();
@@ -90,14 +95,14 @@ public:
         f4().Tag = 1;
         auto worker = program->StartWorker(program->IdHTTP1.Get(), &f1().ListBox2, &f1().BookURLList, 9,
                                            &f4().ProgressBar1, url, name, paths.appDir, &f2().Memo1);
-        return desktop.PumpUntil([&] { return worker->Stopped(); }, std::chrono::seconds(30));
+        return Wait(*worker);
     }
     void ClearBooks() {
         f1().ListBox2.Clear();
         f1().BookURLList.Clear();
     }
 
-    enum class End { Ready, Failed, Hung };
+    enum class End { Ready, Failed };
     // As the reader's LoadBook does, with a client of the worker's own.
     End RunChapterList(talvenor::Site site, const std::string& key, const std::string& name) {
         using namespace talvenor;
@@ -108,15 +113,16 @@ public:
         f4().Show();
         f4().Tag = 0;
         MakeDirs(paths.tmpDir);
-        auto worker = program->StartWorker(std::make_shared<HttpClient>(HttpSettings::RunTime()), &f2().ListBox1,
-                                           &f2().PageUrlList, ChapterListModeOf(Label(site)), &f4().ProgressBar1,
-                                           key, name, paths.appDir, &f2().Memo1);
-        if (!desktop.PumpUntil([&] { return worker->Stopped(); }, std::chrono::seconds(30))) return End::Hung;
+        auto worker = program->StartWorker(std::make_shared<HttpClient>(HttpSettings::RunTime()),
+                                           &f2().ListBox1, &f2().PageUrlList, ChapterListModeOf(Label(site)),
+                                           &f4().ProgressBar1, key, name, paths.appDir, &f2().Memo1);
+        Wait(*worker);
         return program->TrayWindow == kTrayReader ? End::Ready : End::Failed;
     }
 
     // A fault on one path of one demo host ("duowan.localhost").
-    int Fault(const std::string& host, const std::string& match, talvenor::demo::FaultKind kind, int value = 0) {
+    int Fault(const std::string& host, const std::string& match, talvenor::demo::FaultKind kind,
+              int value = 0) {
         talvenor::demo::Fault f;
         f.host = host;
         f.match = match;
@@ -132,7 +138,25 @@ public:
         return n;
     }
 
-private:
+  private:
+    // Every download here takes milliseconds.  One that does not end is a
+    // walk going round for ever on the worker thread, which no stop can
+    // reach: report it and leave, rather than wait in the worker's join.
+    bool Wait(talvenor::TDownloadBar& worker) {
+        if (desktop.PumpUntil([&] { return worker.Stopped(); }, std::chrono::seconds(10))) return true;
+        ADD_FAILURE() << "the download did not end";
+        std::fflush(nullptr);
+        std::_Exit(1);
+    }
+    // Such a walk also keeps adding to its lists; it should fail on memory,
+    // not take the machine with it.  (Sanitizers reserve far more address
+    // space, so they are left alone.)
+    static void LimitMemory() {
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+        rlimit limit{4ull << 30, 4ull << 30};
+        setrlimit(RLIMIT_AS, &limit);
+#endif
+    }
     static talvenor::demo::DemoOptions AnyPort(talvenor::demo::DemoOptions options) {
         options.port = 0;
         return options;

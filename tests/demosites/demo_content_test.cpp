@@ -172,6 +172,7 @@ TEST(DemoFaultSpecTest, ReadsHostSubstringKindArgumentAndTimes) {
     EXPECT_FALSE(ParseFault("a:/x=explode", &f, &error));
     EXPECT_FALSE(ParseFault("a:/x=redirect", &f, &error));
     EXPECT_FALSE(ParseFault("a:/x=delay:soon", &f, &error));
+    EXPECT_FALSE(ParseFault("a:/x=status@0", &f, &error));
     EXPECT_FALSE(error.empty());
 }
 

@@ -14,7 +14,7 @@ namespace talvenor::demo::test {
 namespace {
 
 class DemoFaultsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         DemoOptions o;
         o.port = 0;
@@ -126,13 +126,15 @@ TEST_F(DemoFaultsTest, MissingMarkerLeavesTheScrapersNothing) {
     ASSERT_FALSE(WalkChapterList(Site::Duowan, Fetch(chapterList).body, sites_->hosts(), book_.key).empty());
     sites_->AddFault(On("/book/", FaultKind::NoMarker));
     EXPECT_TRUE(WalkChapterList(Site::Duowan, Fetch(chapterList).body, sites_->hosts(), book_.key).empty());
-    EXPECT_EQ(CutChapterText(Site::Duowan, Fetch(url_).body, sites_->hosts()), "连接失败，请尝试刷新或重新运行程序");
+    EXPECT_EQ(CutChapterText(Site::Duowan, Fetch(url_).body, sites_->hosts()),
+              "连接失败，请尝试刷新或重新运行程序");
     Fault gbk;
     gbk.host = "xs520.localhost";
     gbk.kind = FaultKind::NoMarker;
     sites_->AddFault(gbk);
     bool found = true;
-    EXPECT_TRUE(WalkSearch(Site::S520, Fetch(c.SearchUrl(Site::S520, "重生")).body, sites_->hosts(), &found).empty());
+    EXPECT_TRUE(
+        WalkSearch(Site::S520, Fetch(c.SearchUrl(Site::S520, "重生")).body, sites_->hosts(), &found).empty());
     EXPECT_FALSE(found);
 }
 
@@ -180,6 +182,9 @@ TEST_F(DemoFaultsTest, FixedTestPathsAnswerOnEveryHost) {
     EXPECT_EQ(missing.status, 404);
     EXPECT_FALSE(missing.body.empty());
     EXPECT_EQ(Fetch(base + "/test/echo").body.rfind("GET /test/echo HTTP/1.1\n", 0), 0u);
+    Response counter = Fetch(sites_->hosts().counter + "/cf.aspx?username=talvenor&assort=1");
+    EXPECT_EQ(counter.contentType, "image/gif");
+    EXPECT_EQ(counter.body.substr(0, 6), "GIF89a");
 }
 
 TEST_F(DemoFaultsTest, StopDoesNotWaitForASlowAnswer) {

@@ -45,7 +45,8 @@ void Take(ListWalk& walk, const std::string& known, int& insertAt, Entry entry, 
     }
 }
 
-ListWalk WalkDuowanList(const SiteHosts& hosts, const std::string& categoryUrl, std::vector<Entry> stored = {}) {
+ListWalk WalkDuowanList(const SiteHosts& hosts, const std::string& categoryUrl,
+                        std::vector<Entry> stored = {}) {
     ListWalk walk{stored, 0, {}};
     std::string known = stored.empty() ? "" : stored[0].title;
     std::string prefix = categoryUrl.substr(0, categoryUrl.find("1."));
@@ -57,7 +58,8 @@ ListWalk WalkDuowanList(const SiteHosts& hosts, const std::string& categoryUrl, 
         int pos = FindMarker("<li>", page, static_cast<int>(page.find("booklist") + 1));
         while (pos > 0 && !stop) {
             std::string href = CutBetween(page, "<a href=\"", "\"", pos);
-            std::string key = href.substr(hosts.duowan.size() + 1, href.size() - hosts.duowan.size() - 1 - 10);
+            std::string key =
+                href.substr(hosts.duowan.size() + 1, href.size() - hosts.duowan.size() - 1 - 10);
             std::string title = CutBetween(page, "_blank>", "</a>", pos);
             Take(walk, known, insertAt, {U(title), key}, &stop);
             pos = FindMarker("<li>", page, pos);
@@ -73,7 +75,8 @@ ListWalk WalkDuowanList(const SiteHosts& hosts, const std::string& categoryUrl, 
     return walk;
 }
 
-ListWalk WalkReadnovelList(const SiteHosts& hosts, const std::string& categoryUrl, std::vector<Entry> stored = {}) {
+ListWalk WalkReadnovelList(const SiteHosts& hosts, const std::string& categoryUrl,
+                           std::vector<Entry> stored = {}) {
     ListWalk walk{stored, 0, {}};
     std::string known = stored.empty() ? "" : stored[0].title;
     int insertAt = 0, total = 0;
@@ -102,7 +105,8 @@ ListWalk WalkReadnovelList(const SiteHosts& hosts, const std::string& categoryUr
             } else {
                 size_t from = page.find("</ul>");
                 std::string piece = page.substr(from, page.find(G("下1页</a>")) - from);
-                for (size_t at = piece.find("<a href=", 8); at != std::string::npos; at = piece.find("<a href=", at + 8))
+                for (size_t at = piece.find("<a href=", 8); at != std::string::npos;
+                     at = piece.find("<a href=", at + 8))
                     ++total;
             }
         }
@@ -142,7 +146,8 @@ std::vector<Entry> WalkXs8List(const SiteHosts& hosts, int* pages) {
 std::vector<Entry> WalkFeikuList(const SiteHosts& hosts, const std::string& number, int* pages) {
     std::vector<Entry> books;
     for (int n = 1; n < 1000; ++n) {
-        std::string page = Get(hosts.feiku + "/Book/ShowBookList.aspx?nclassid=" + number + "&page=" + std::to_string(n));
+        std::string page =
+            Get(hosts.feiku + "/Book/ShowBookList.aspx?nclassid=" + number + "&page=" + std::to_string(n));
         *pages = n;
         int pos = FindMarker("<div id=\"CrListText\">", page, 100);
         int end = FindMarker("</div>", page, pos);
@@ -172,7 +177,7 @@ std::vector<Entry> WalkFeikuList(const SiteHosts& hosts, const std::string& numb
 }
 
 class DemoPagesTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         sites_ = new DemoSites(SmallOptions());
         ASSERT_TRUE(sites_->Start());
@@ -198,7 +203,8 @@ TEST_F(DemoPagesTest, CategoryPagesYieldTheContentsCategories) {
         EXPECT_EQ(duowan[c + 1].key, content().CategoryAt(Site::Duowan, c).url);
         EXPECT_EQ(duowan[c + 1].key.substr(duowan[c + 1].key.size() - 6), "1.html");
     }
-    auto readnovel = WalkCategories(Site::Readnovel, Get(content().CategoryPageUrl(Site::Readnovel)), hosts());
+    auto readnovel =
+        WalkCategories(Site::Readnovel, Get(content().CategoryPageUrl(Site::Readnovel)), hosts());
     ASSERT_EQ(readnovel.size(), 11u);
     for (int c = 0; c < 11; ++c) {
         EXPECT_EQ(readnovel[c].title, content().CategoryAt(Site::Readnovel, c).name);
@@ -219,7 +225,8 @@ TEST_F(DemoPagesTest, FeikuGroupsWithASingleLinkItemStillParse) {
         o.categories = categories;
         DemoSites odd(o);
         ASSERT_TRUE(odd.Start());
-        auto feiku = WalkCategories(Site::Feiku, Get(odd.content().CategoryPageUrl(Site::Feiku)), odd.hosts());
+        auto feiku =
+            WalkCategories(Site::Feiku, Get(odd.content().CategoryPageUrl(Site::Feiku)), odd.hosts());
         ASSERT_EQ(feiku.size(), static_cast<size_t>(categories));
         for (int c = 0; c < categories; ++c) EXPECT_EQ(feiku[c].key, std::to_string(c + 1));
     }
@@ -284,7 +291,8 @@ TEST_F(DemoPagesTest, FeikuListStopsAtThePageCount) {
     for (int p = 0; p < 45; ++p) {
         Book b = content().BookAt(Site::Feiku, 2, p);
         EXPECT_EQ(books[p].key, b.key);
-        EXPECT_EQ(books[p].title, b.title + "|" + b.latestChapter + "|" + b.updated + "|" + b.author + "|" + b.state);
+        EXPECT_EQ(books[p].title,
+                  b.title + "|" + b.latestChapter + "|" + b.updated + "|" + b.author + "|" + b.state);
     }
     // A page past the count has no list at all.
     std::string past = Get(hosts().feiku + "/Book/ShowBookList.aspx?nclassid=3&page=4");
@@ -388,7 +396,8 @@ TEST_F(DemoPagesTest, SearchesListTheMatchingBooks) {
 
 TEST_F(DemoPagesTest, GbkKeywordsArriveRawOrPercentEncoded) {
     std::string raw = hosts().feikuSearch + "/book/search.aspx?SearchClass=1&SearchKey=" + G("穿越");
-    std::string encoded = hosts().feikuSearch + "/book/search.aspx?SearchClass=1&SearchKey=" + PercentEncodeAll(G("穿越"));
+    std::string encoded =
+        hosts().feikuSearch + "/book/search.aspx?SearchClass=1&SearchKey=" + PercentEncodeAll(G("穿越"));
     auto a = WalkSearch(Site::Feiku, Get(raw), hosts());
     EXPECT_FALSE(a.empty());
     EXPECT_EQ(a.size(), WalkSearch(Site::Feiku, Get(encoded), hosts()).size());
@@ -415,9 +424,10 @@ TEST_F(DemoPagesTest, PagesAreTheSameOnEveryRequestAndEveryServer) {
     DemoSites twin(SmallOptions());
     ASSERT_TRUE(twin.Start());
     Book book = content().BookAt(Site::Feiku, 1, 5);
-    std::vector<std::string> urls = {content().CategoryPageUrl(Site::Duowan), content().ListPageUrl(Site::Readnovel, 3, 2),
-                                     content().ChapterListUrl(book), content().ChapterOf(book, 4).url,
-                                     content().SearchUrl(Site::Xs8, "重生"), content().IntroductionUrl(book)};
+    std::vector<std::string> urls = {
+        content().CategoryPageUrl(Site::Duowan), content().ListPageUrl(Site::Readnovel, 3, 2),
+        content().ChapterListUrl(book),          content().ChapterOf(book, 4).url,
+        content().SearchUrl(Site::Xs8, "重生"),  content().IntroductionUrl(book)};
     std::string here = ":" + std::to_string(sites_->port()), there = ":" + std::to_string(twin.port());
     for (const auto& url : urls) {
         std::string first = Get(url);

@@ -13,11 +13,16 @@ size_t Append(char* data, size_t size, size_t count, void* out) {
 
 std::string Base(const SiteHosts& hosts, Site site) {
     switch (site) {
-        case Site::Duowan: return hosts.duowan;
-        case Site::Readnovel: return hosts.readnovel;
-        case Site::Xs8: return hosts.xs8;
-        case Site::Feiku: return hosts.feiku;
-        case Site::S520: return hosts.s520Chapters;
+        case Site::Duowan:
+            return hosts.duowan;
+        case Site::Readnovel:
+            return hosts.readnovel;
+        case Site::Xs8:
+            return hosts.xs8;
+        case Site::Feiku:
+            return hosts.feiku;
+        case Site::S520:
+            return hosts.s520Chapters;
     }
     return "";
 }
@@ -121,7 +126,8 @@ std::vector<Entry> WalkCategories(Site site, const std::string& served, const Si
             pos = FindMarker(G("分类阅读"), page, 100);
             for (int i = 0; i < 11; ++i) {
                 std::string href = CutBetween(page, "<a href=\"", "\"", pos);
-                std::string name = i < 10 ? CutBetween(page, ">", "<", pos) : CutBetween(page, "<strong>", "</strong>", pos);
+                std::string name =
+                    i < 10 ? CutBetween(page, ">", "<", pos) : CutBetween(page, "<strong>", "</strong>", pos);
                 out.push_back({U(name), hosts.readnovel + href});
             }
             break;
@@ -146,7 +152,8 @@ std::vector<Entry> WalkCategories(Site site, const std::string& served, const Si
             }
             break;
         }
-        default: break;
+        default:
+            break;
     }
     return out;
 }
@@ -246,13 +253,16 @@ std::string CutChapterText(Site site, const std::string& served, const SiteHosts
             if (p < 0) return "连接失败，请尝试刷新或重新运行程序";
             return U(CutBetween(page, "</h1>", "</div>", p));
         }
-        case Site::Readnovel: return U(CutBetween(page, "</iframe>", "</div>", pos));
+        case Site::Readnovel:
+            return U(CutBetween(page, "</iframe>", "</div>", pos));
         case Site::Xs8:
             return U(CutBetween(page, "<td height=70 align=center>", "<a href=\"" + hosts.xs8Forum, pos));
-        case Site::S520: return U(CutBetween(page, "<div id=\"BookText\">", "<SPAN", pos));
+        case Site::S520:
+            return U(CutBetween(page, "<div id=\"BookText\">", "<SPAN", pos));
         case Site::Feiku: {
             const std::string front = "<div id=\"frontdiv\"";
-            if (page.find(front) == std::string::npos) return U(CutBetween(page, "<div id=\"BookText\">", "</div>", pos));
+            if (page.find(front) == std::string::npos)
+                return U(CutBetween(page, "<div id=\"BookText\">", "</div>", pos));
             std::string content;
             int ref = 100;
             pos = FindMarker(front, page, 100);

@@ -56,8 +56,9 @@ std::vector<Entry> WalkCategories(Site site, const std::string& page, const Site
 std::vector<Entry> WalkChapterList(Site site, const std::string& page, const SiteHosts& hosts,
                                    const std::string& key);
 std::string CutChapterText(Site site, const std::string& page, const SiteHosts& hosts);  // UTF-8
-std::string CutIntroduction(Site site, const std::string& page);  // UTF-8, cleaned
+std::string CutIntroduction(Site site, const std::string& page);                         // UTF-8, cleaned
 // Search walks; found tells whether the walk ended with success.
-std::vector<Entry> WalkSearch(Site site, const std::string& page, const SiteHosts& hosts, bool* found = nullptr);
+std::vector<Entry> WalkSearch(Site site, const std::string& page, const SiteHosts& hosts,
+                              bool* found = nullptr);
 
 }  // namespace talvenor::demo::test

@@ -55,11 +55,16 @@ uint64_t Mix(uint64_t a, uint64_t b, uint64_t c, uint64_t d) {
 
 const char* SiteLabel(Site site) {
     switch (site) {
-        case Site::Duowan: return "多玩";
-        case Site::Readnovel: return "小说阅读网";
-        case Site::Xs8: return "言情小说吧";
-        case Site::Feiku: return "飞库";
-        case Site::S520: return "小说520";
+        case Site::Duowan:
+            return "多玩";
+        case Site::Readnovel:
+            return "小说阅读网";
+        case Site::Xs8:
+            return "言情小说吧";
+        case Site::Feiku:
+            return "飞库";
+        case Site::S520:
+            return "小说520";
     }
     return "";
 }
@@ -103,9 +108,12 @@ std::string DemoContent::Announcement() {
 
 int DemoContent::CategoryCount(Site site) const {
     switch (site) {
-        case Site::Readnovel: return kReadnovelCategories;
-        case Site::Xs8: return 1;
-        default: return options_.categories;
+        case Site::Readnovel:
+            return kReadnovelCategories;
+        case Site::Xs8:
+            return 1;
+        default:
+            return options_.categories;
     }
 }
 
@@ -221,11 +229,21 @@ Book DemoContent::BookById(Site site, int category, int id) const {
     const std::string c1 = std::to_string(category + 1);
     const std::string number = std::to_string((category + 1) * kNumberStride + id);
     switch (site) {
-        case Site::Duowan: b.key = "book/" + c1 + "/" + std::to_string(id) + "/"; break;
-        case Site::Readnovel: b.key = number; break;
-        case Site::Xs8: b.key = std::to_string(kXs8FirstNumber + id); break;
-        case Site::Feiku: b.key = "files/" + c1 + "/" + number; break;
-        case Site::S520: b.key = "html/" + c1 + "/" + number; break;
+        case Site::Duowan:
+            b.key = "book/" + c1 + "/" + std::to_string(id) + "/";
+            break;
+        case Site::Readnovel:
+            b.key = number;
+            break;
+        case Site::Xs8:
+            b.key = std::to_string(kXs8FirstNumber + id);
+            break;
+        case Site::Feiku:
+            b.key = "files/" + c1 + "/" + number;
+            break;
+        case Site::S520:
+            b.key = "html/" + c1 + "/" + number;
+            break;
     }
     return b;
 }
@@ -260,7 +278,8 @@ std::optional<Book> DemoContent::BookByKey(Site site, const std::string& key) co
         case Site::Feiku:
         case Site::S520: {
             auto parts = SplitSlash(key);
-            if (parts.size() != 3 || parts[0] != (site == Site::Feiku ? "files" : "html")) return std::nullopt;
+            if (parts.size() != 3 || parts[0] != (site == Site::Feiku ? "files" : "html"))
+                return std::nullopt;
             if (!fromNumber(parts[2]) || parts[1] != std::to_string(category + 1)) return std::nullopt;
             break;
         }
@@ -277,17 +296,28 @@ Chapter DemoContent::ChapterOf(const Book& book, int number, bool withText) cons
     ch.title = ComposeChapterTitle(number, h);
     const std::string n = std::to_string(number);
     switch (book.site) {
-        case Site::Duowan: ch.url = hosts_.duowan + "/" + book.key + n + ".html"; break;
-        case Site::Readnovel: ch.url = hosts_.readnovel + "/novel/" + book.key + "/" + n + ".html"; break;
-        case Site::Xs8: ch.url = hosts_.xs8 + "/love/" + book.key + "/" + n + ".html"; break;
-        case Site::Feiku: ch.url = hosts_.feiku + "/" + book.key + "/" + n + ".shtm"; break;
-        case Site::S520: ch.url = hosts_.s520Chapters + "/" + book.key + "/" + n + ".shtml"; break;
+        case Site::Duowan:
+            ch.url = hosts_.duowan + "/" + book.key + n + ".html";
+            break;
+        case Site::Readnovel:
+            ch.url = hosts_.readnovel + "/novel/" + book.key + "/" + n + ".html";
+            break;
+        case Site::Xs8:
+            ch.url = hosts_.xs8 + "/love/" + book.key + "/" + n + ".html";
+            break;
+        case Site::Feiku:
+            ch.url = hosts_.feiku + "/" + book.key + "/" + n + ".shtm";
+            break;
+        case Site::S520:
+            ch.url = hosts_.s520Chapters + "/" + book.key + "/" + n + ".shtml";
+            break;
     }
     if (!withText) return ch;
     if (book.site == Site::Feiku && h % 7 == 3) {
         int pictures = 2 + static_cast<int>((h >> 8) % 2);
         for (int k = 1; k <= pictures; ++k)
-            ch.pictures.push_back(hosts_.feiku + "/pics/" + book.key + "/" + n + "_" + std::to_string(k) + ".gif");
+            ch.pictures.push_back(hosts_.feiku + "/pics/" + book.key + "/" + n + "_" + std::to_string(k) +
+                                  ".gif");
         return ch;
     }
     int paragraphs = 4 + static_cast<int>((h >> 4) % 5);
@@ -343,29 +373,41 @@ std::string DemoContent::ListPageUrl(Site site, int category, int page) const {
         case Site::Readnovel:
             if (page == 1) return hosts_.readnovel + "/ch/all/" + c1 + ".html";
             return hosts_.readnovel + "/ch/all/" + c1 + "/" + p + ".html";
-        case Site::Xs8: return hosts_.xs8 + "/list.php?page=" + p;
-        case Site::Feiku: return hosts_.feiku + "/Book/ShowBookList.aspx?nclassid=" + c1 + "&page=" + p;
-        case Site::S520: return "";
+        case Site::Xs8:
+            return hosts_.xs8 + "/list.php?page=" + p;
+        case Site::Feiku:
+            return hosts_.feiku + "/Book/ShowBookList.aspx?nclassid=" + c1 + "&page=" + p;
+        case Site::S520:
+            return "";
     }
     return "";
 }
 
 std::string DemoContent::CategoryPageUrl(Site site) const {
     switch (site) {
-        case Site::Duowan: return hosts_.duowan + "/include/finish/all_1.html";
-        case Site::Readnovel: return hosts_.readnovel + "/ch/all/all.html";
-        case Site::Feiku: return hosts_.feiku + "/Book/ShowBookOver.aspx";
-        default: return "";
+        case Site::Duowan:
+            return hosts_.duowan + "/include/finish/all_1.html";
+        case Site::Readnovel:
+            return hosts_.readnovel + "/ch/all/all.html";
+        case Site::Feiku:
+            return hosts_.feiku + "/Book/ShowBookOver.aspx";
+        default:
+            return "";
     }
 }
 
 std::string DemoContent::ChapterListUrl(const Book& book) const {
     switch (book.site) {
-        case Site::Duowan: return hosts_.duowan + "/" + book.key + "index.html";
-        case Site::Readnovel: return hosts_.readnovel + "/partlist/" + book.key + "/";
-        case Site::Xs8: return hosts_.xs8 + "/love/" + book.key + "/index.html";
-        case Site::Feiku: return hosts_.feiku + "/" + book.key + "/List.shtm";
-        case Site::S520: return hosts_.s520Chapters + "/" + book.key + "/List.shtml";
+        case Site::Duowan:
+            return hosts_.duowan + "/" + book.key + "index.html";
+        case Site::Readnovel:
+            return hosts_.readnovel + "/partlist/" + book.key + "/";
+        case Site::Xs8:
+            return hosts_.xs8 + "/love/" + book.key + "/index.html";
+        case Site::Feiku:
+            return hosts_.feiku + "/" + book.key + "/List.shtm";
+        case Site::S520:
+            return hosts_.s520Chapters + "/" + book.key + "/List.shtml";
     }
     return "";
 }
@@ -373,33 +415,44 @@ std::string DemoContent::ChapterListUrl(const Book& book) const {
 std::string DemoContent::IntroductionUrl(const Book& book) const {
     std::string number = book.key.substr(book.key.rfind('/') + 1);
     switch (book.site) {
-        case Site::Feiku: return hosts_.feiku + "/book/" + number + "/Index.html";
-        case Site::S520: return hosts_.s520 + "/book/" + number + "/Index.aspx";
-        default: return ChapterListUrl(book);
+        case Site::Feiku:
+            return hosts_.feiku + "/book/" + number + "/Index.html";
+        case Site::S520:
+            return hosts_.s520 + "/book/" + number + "/Index.aspx";
+        default:
+            return ChapterListUrl(book);
     }
 }
 
 std::string DemoContent::SearchUrl(Site site, const std::string& keyword) const {
     switch (site) {
-        case Site::Duowan: return hosts_.duowanSearch + "/search.jsp?searchstr=" + PercentEncodeAll(keyword);
+        case Site::Duowan:
+            return hosts_.duowanSearch + "/search.jsp?searchstr=" + PercentEncodeAll(keyword);
         case Site::Readnovel:
             return hosts_.searchEngine + "/search?q=site%3A" + SiteHosts::HostName(hosts_.readnovel) + "+" +
                    PercentEncodeAll(keyword);
-        case Site::Xs8: return hosts_.xs8 + "/search.php?t=title&k=" + PercentEncodeAll(Utf8ToGbk(keyword));
+        case Site::Xs8:
+            return hosts_.xs8 + "/search.php?t=title&k=" + PercentEncodeAll(Utf8ToGbk(keyword));
         case Site::Feiku:
             return hosts_.feikuSearch + "/book/search.aspx?SearchClass=1&SearchKey=" + Utf8ToGbk(keyword);
-        case Site::S520: return hosts_.s520 + "/Book/Search.aspx?searchclass=1&SearchKey=" + Utf8ToGbk(keyword);
+        case Site::S520:
+            return hosts_.s520 + "/Book/Search.aspx?searchclass=1&SearchKey=" + Utf8ToGbk(keyword);
     }
     return "";
 }
 
 std::string DemoContent::SearchKey(const Book& book) const {
     switch (book.site) {
-        case Site::Duowan: return book.key;
-        case Site::Readnovel: return "[rdn]" + book.key;
-        case Site::Xs8: return "[xs8]" + book.key;
-        case Site::Feiku: return "[feiku]" + book.key;
-        case Site::S520: return "[520]" + book.key;
+        case Site::Duowan:
+            return book.key;
+        case Site::Readnovel:
+            return "[rdn]" + book.key;
+        case Site::Xs8:
+            return "[xs8]" + book.key;
+        case Site::Feiku:
+            return "[feiku]" + book.key;
+        case Site::S520:
+            return "[520]" + book.key;
     }
     return book.key;
 }

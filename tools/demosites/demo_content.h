@@ -31,8 +31,8 @@ struct DemoOptions {
     int categories = 6;               // of 多玩 and 飞库; 小说520's books are grouped the same way
     int booksPerCategory = 60;        // 小说阅读网 always has 11 categories of this many books
     int chaptersPerBook = 30;
-    int xs8Books = 150;  // 言情小说吧's site-wide list
-    int pageSize = 20;   // books per list page, every site
+    int xs8Books = 150;    // 言情小说吧's site-wide list
+    int pageSize = 20;     // books per list page, every site
     int searchLimit = 50;  // most results on one search page
 };
 
@@ -40,8 +40,8 @@ struct DemoOptions {
 inline constexpr int kAllCategories = -1;
 
 struct Category {
-    std::string name;  // as the category page shows it (飞库 without its group prefix)
-    std::string url;   // what the catalogue keeps: 多玩 and 小说阅读网 a full URL, 飞库 the number
+    std::string name;   // as the category page shows it (飞库 without its group prefix)
+    std::string url;    // what the catalogue keeps: 多玩 and 小说阅读网 a full URL, 飞库 the number
     std::string group;  // 飞库 only: 网络原创, 经典文学 or 生活科教
 };
 
@@ -76,7 +76,7 @@ struct Chapter {
 };
 
 class DemoContent {
-public:
+  public:
     explicit DemoContent(DemoOptions options);
 
     const DemoOptions& options() const { return options_; }
@@ -133,7 +133,7 @@ public:
     void FeikuGroupOf(int category, int* group, int* within) const;
     int AddedBooks(Site site, int category) const;
 
-private:
+  private:
     int IdAt(Site site, int category, int position) const;
     std::pair<int, int> AllAt(int position) const;  // 多玩 "所有分类": (category, id)
 

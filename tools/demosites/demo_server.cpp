@@ -78,7 +78,8 @@ struct DemoSites::Impl {
     void Handle(const httplib::Request& req, httplib::Response& res);
 };
 
-bool DemoSites::Impl::TestPath(const std::string& target, const httplib::Request& req, httplib::Response& res) {
+bool DemoSites::Impl::TestPath(const std::string& target, const httplib::Request& req,
+                               httplib::Response& res) {
     std::string path = target.substr(0, target.find('?'));
     if (path.rfind("/test/", 0) != 0) return false;
     auto parts = PathParts(path);
@@ -108,11 +109,11 @@ bool DemoSites::Impl::TestPath(const std::string& target, const httplib::Request
         size_t total = static_cast<size_t>(QueryInt(target, "mb", 1)) << 20;
         auto line = std::make_shared<std::string>(std::string(1023, 'x') + "\n");
         res.status = 200;
-        res.set_content_provider(total, "text/plain",
-                                 [line](size_t offset, size_t length, httplib::DataSink& sink) {
-                                     size_t start = offset % line->size();
-                                     return sink.write(line->data() + start, std::min(length, line->size() - start));
-                                 });
+        res.set_content_provider(
+            total, "text/plain", [line](size_t offset, size_t length, httplib::DataSink& sink) {
+                size_t start = offset % line->size();
+                return sink.write(line->data() + start, std::min(length, line->size() - start));
+            });
         return true;
     } else if (path == "/test/longheader") {
         res.set_header("X-Long", std::string(static_cast<size_t>(QueryInt(target, "bytes", 20000)), 'a'));
@@ -130,7 +131,8 @@ bool DemoSites::Impl::TestPath(const std::string& target, const httplib::Request
     return true;
 }
 
-void DemoSites::Impl::ApplyFault(const Fault& fault, Page page, const std::string& target, httplib::Response& res) {
+void DemoSites::Impl::ApplyFault(const Fault& fault, Page page, const std::string& target,
+                                 httplib::Response& res) {
     switch (fault.kind) {
         case FaultKind::Status:
             Send(ErrorPage(fault.value ? fault.value : 500, page.gbk), res);
@@ -171,18 +173,20 @@ void DemoSites::Impl::ApplyFault(const Fault& fault, Page page, const std::strin
         case FaultKind::CutOff: {
             auto body = std::make_shared<std::string>(Encoded(page));
             size_t limit = fault.kind == FaultKind::CutOff
-                               ? std::min(body->size(), fault.value ? static_cast<size_t>(fault.value) : body->size() / 2)
+                               ? std::min(body->size(),
+                                          fault.value ? static_cast<size_t>(fault.value) : body->size() / 2)
                                : body->size();
             int gap = fault.kind == FaultKind::Trickle ? (fault.value ? fault.value : 200) : 0;
             res.status = page.status;
-            res.set_content_provider(body->size(), ContentType(page),
-                                     [this, body, limit, gap](size_t offset, size_t length, httplib::DataSink& sink) {
-                                         // Returning false makes the server drop the connection.
-                                         if (offset >= limit) return false;
-                                         if (gap && !Pause(gap)) return false;
-                                         size_t n = std::min({length, limit - offset, gap ? size_t(64) : limit});
-                                         return sink.write(body->data() + offset, n);
-                                     });
+            res.set_content_provider(
+                body->size(), ContentType(page),
+                [this, body, limit, gap](size_t offset, size_t length, httplib::DataSink& sink) {
+                    // Returning false makes the server drop the connection.
+                    if (offset >= limit) return false;
+                    if (gap && !Pause(gap)) return false;
+                    size_t n = std::min({length, limit - offset, gap ? size_t(64) : limit});
+                    return sink.write(body->data() + offset, n);
+                });
             return;
         }
     }
@@ -214,6 +218,8 @@ DemoSites::~DemoSites() {
 bool DemoSites::Start() {
     Impl& d = *impl_;
     if (d.running) return true;
+    // httplib's server cannot listen again once stopped.
+    if (d.port != 0) return false;
     // Slow and trickling answers hold a worker each; keep enough for the
     // rest of the requests of a test.
     d.server.new_task_queue = [] { return new httplib::ThreadPool(24); };

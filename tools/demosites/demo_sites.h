@@ -49,18 +49,19 @@ struct Fault {
 
 // Reads "HOST:SUBSTRING=KIND[:ARG][@TIMES]", e.g.
 // "xs8.localhost:/list.php?page=2=status:500@1" or "*:/love/=delay:6000".
-bool ParseFault(const std::string& spec, Fault* fault, std::string* error = nullptr);
+bool ParseFault(const std::string& rule, Fault* fault, std::string* error = nullptr);
 std::string FaultUsage();
 
 class DemoSites {
-public:
+  public:
     explicit DemoSites(DemoOptions options = {});
     ~DemoSites();
     DemoSites(const DemoSites&) = delete;
     DemoSites& operator=(const DemoSites&) = delete;
 
     // Binds 127.0.0.1 (options.port, or any free port for 0) and serves on
-    // a background thread.  False when the port cannot be bound.
+    // a background thread.  False when the port cannot be bound, and after
+    // Stop: a stopped server does not start again.
     bool Start();
     void Stop();
     bool running() const;
@@ -79,7 +80,7 @@ public:
     std::vector<std::string> RequestLog() const;
     void ClearRequestLog();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

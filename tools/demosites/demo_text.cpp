@@ -33,7 +33,8 @@ std::string Convert(const std::string& in, const char* to, const char* from, boo
         if (r != static_cast<size_t>(-1)) continue;
         if (errno == E2BIG) continue;
         // Invalid or unconvertible input: one "?" for the character, then go on.
-        size_t skip = fromUtf8 ? Utf8Length(static_cast<unsigned char>(*src)) : (static_cast<unsigned char>(*src) >= 0x81 ? 2 : 1);
+        size_t skip = fromUtf8 ? Utf8Length(static_cast<unsigned char>(*src))
+                               : (static_cast<unsigned char>(*src) >= 0x81 ? 2 : 1);
         if (skip > srcLeft) skip = srcLeft;
         out += '?';
         src += skip;
@@ -65,7 +66,11 @@ bool IsValidUtf8(const std::string& bytes) {
     size_t i = 0;
     while (i < bytes.size()) {
         unsigned char b = static_cast<unsigned char>(bytes[i]);
-        size_t n = b < 0x80 ? 1 : (b >= 0xC2 && b < 0xE0) ? 2 : (b >= 0xE0 && b < 0xF0) ? 3 : (b >= 0xF0 && b < 0xF5) ? 4 : 0;
+        size_t n = b < 0x80                  ? 1
+                   : (b >= 0xC2 && b < 0xE0) ? 2
+                   : (b >= 0xE0 && b < 0xF0) ? 3
+                   : (b >= 0xF0 && b < 0xF5) ? 4
+                                             : 0;
         if (n == 0 || i + n > bytes.size()) return false;
         for (size_t k = 1; k < n; ++k)
             if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
@@ -88,7 +93,8 @@ std::string PercentEncodeAll(const std::string& bytes) {
 std::string PercentDecode(const std::string& text, bool plusIsSpace) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() + 0 && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+        if (text[i] == '%' && i + 2 < text.size() + 0 && HexValue(text[i + 1]) >= 0 &&
+            HexValue(text[i + 2]) >= 0) {
             out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
             i += 2;
         } else if (plusIsSpace && text[i] == '+') {
@@ -113,7 +119,9 @@ std::string RawQueryParam(const std::string& target, const std::string& name, bo
         std::string key = eq == std::string::npos ? part : part.substr(0, eq);
         // Names compare without case: the program writes SearchKey and searchclass as the sites spell them.
         bool same = key.size() == name.size();
-        for (size_t k = 0; same && k < key.size(); ++k) same = std::tolower(static_cast<unsigned char>(key[k])) == std::tolower(static_cast<unsigned char>(name[k]));
+        for (size_t k = 0; same && k < key.size(); ++k)
+            same = std::tolower(static_cast<unsigned char>(key[k])) ==
+                   std::tolower(static_cast<unsigned char>(name[k]));
         if (same) {
             if (found) *found = true;
             return eq == std::string::npos ? "" : part.substr(eq + 1);
@@ -127,11 +135,20 @@ std::string HtmlEscape(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '&': out += "&amp;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;

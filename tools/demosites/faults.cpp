@@ -20,7 +20,8 @@ const KindName kKinds[] = {
 };
 
 bool AllDigits(const std::string& s) {
-    return !s.empty() && s.size() <= 9 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !s.empty() && s.size() <= 9 &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // "KIND[:ARG][@TIMES]"; false when KIND is not a known kind.
@@ -28,6 +29,10 @@ bool ParseKind(std::string text, Fault* fault, std::string* error) {
     auto at = text.rfind('@');
     if (at != std::string::npos && AllDigits(text.substr(at + 1))) {
         fault->times = std::stoi(text.substr(at + 1));
+        if (fault->times == 0) {
+            if (error) *error = "@0 would never hit";
+            return false;
+        }
         text.erase(at);
     }
     auto colon = text.find(':');
@@ -56,18 +61,18 @@ bool ParseKind(std::string text, Fault* fault, std::string* error) {
 
 }  // namespace
 
-bool ParseFault(const std::string& spec, Fault* fault, std::string* error) {
-    auto colon = spec.find(':');
+bool ParseFault(const std::string& rule, Fault* fault, std::string* error) {
+    auto colon = rule.find(':');
     if (colon == std::string::npos) {
         if (error) *error = "expected HOST:SUBSTRING=KIND[:ARG][@TIMES]";
         return false;
     }
     // The substring may itself hold "=" (a query): the first "=" followed by
     // a known kind ends it.
-    std::string rest = spec.substr(colon + 1);
+    std::string rest = rule.substr(colon + 1);
     for (size_t eq = rest.find('='); eq != std::string::npos; eq = rest.find('=', eq + 1)) {
         Fault f;
-        f.host = spec.substr(0, colon);
+        f.host = rule.substr(0, colon);
         if (f.host == "*") f.host.clear();
         f.match = rest.substr(0, eq);
         std::string kindError;
@@ -85,7 +90,7 @@ bool ParseFault(const std::string& spec, Fault* fault, std::string* error) {
 }
 
 std::string FaultUsage() {
-    return "HOST:SUBSTRING=KIND[:ARG][@TIMES]\n"
+    return "  HOST:SUBSTRING=KIND[:ARG][@TIMES]\n"
            "  HOST       a demo host name (duowan.localhost, ...) or * for every host\n"
            "  SUBSTRING  the fault hits requests whose path and query contain it (may be empty)\n"
            "  KIND       status[:CODE]   error status with an error page (500)\n"
@@ -108,8 +113,9 @@ int FaultTable::Add(const Fault& fault) {
 
 void FaultTable::Remove(int id) {
     std::lock_guard<std::mutex> lock(mutex_);
-    faults_.erase(std::remove_if(faults_.begin(), faults_.end(), [id](const auto& f) { return f.first == id; }),
-                  faults_.end());
+    faults_.erase(
+        std::remove_if(faults_.begin(), faults_.end(), [id](const auto& f) { return f.first == id; }),
+        faults_.end());
 }
 
 void FaultTable::Clear() {

@@ -11,14 +11,14 @@
 namespace talvenor::demo {
 
 class FaultTable {
-public:
+  public:
     int Add(const Fault& fault);
     void Remove(int id);
     void Clear();
     // The first fault that matches the request, counted as used.
     std::optional<Fault> Take(const std::string& host, const std::string& target);
 
-private:
+  private:
     std::mutex mutex_;
     int nextId_ = 1;
     std::vector<std::pair<int, Fault>> faults_;

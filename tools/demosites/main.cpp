@@ -22,9 +22,10 @@ void PrintHelp() {
                  "Serves the demo of the five novel sites on 127.0.0.1, told apart by host name:\n"
                  "  "
               << h.duowan << "  多玩 (UTF-8), search on " << h.duowanSearch << "\n  " << h.readnovel
-              << "  小说阅读网, searched through " << h.searchEngine << "\n  " << h.xs8 << "  言情小说吧, forum "
-              << h.xs8Forum << "\n  " << h.feiku << "  飞库, search on " << h.feikuSearch << "\n  " << h.s520
-              << "  小说520, chapters on " << h.s520Chapters << "\n  " << h.counter
+              << "  小说阅读网, searched through " << h.searchEngine << "\n  " << h.xs8
+              << "  言情小说吧, forum " << h.xs8Forum << "\n  " << h.feiku << "  飞库, search on "
+              << h.feikuSearch << "\n  " << h.s520 << "  小说520, chapters on " << h.s520Chapters << "\n  "
+              << h.counter
               << "  page counter\n"
                  "(shown for the default port; *.localhost names resolve to the loopback address)\n\n"
                  "Options:\n"
@@ -34,7 +35,7 @@ void PrintHelp() {
                  "  --chapters N      chapters per book (default 30)\n"
                  "  --xs8-books N     books of 言情小说吧's site-wide list (default 150)\n"
                  "  --page-size N     books per list page (default 20)\n"
-                 "  --fault SPEC      switch a fault on (repeatable):\n"
+                 "  --fault RULE      switch a fault on (repeatable):\n"
               << FaultUsage() << "  --help            show this text\n";
 }
 

@@ -4,7 +4,8 @@
 namespace talvenor::demo {
 
 std::string PageHead(const std::string& title, bool gbk) {
-    return std::string("<html>\r\n<head>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=") +
+    return std::string(
+               "<html>\r\n<head>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=") +
            (gbk ? "gbk" : "utf-8") +
            "\">\r\n"
            "<style type=\"text/css\">body{font-size:14px;margin:0 auto;width:960px}a{color:#036}"
@@ -14,7 +15,8 @@ std::string PageHead(const std::string& title, bool gbk) {
 }
 
 std::string PageFoot() {
-    return "<div class=\"foot\">本站为 Talvenor 演示站点，所有内容均由程序生成。</div>\r\n</body>\r\n</html>\r\n";
+    return "<div class=\"foot\">本站为 Talvenor "
+           "演示站点，所有内容均由程序生成。</div>\r\n</body>\r\n</html>\r\n";
 }
 
 std::string ParagraphsHtml(const std::vector<std::string>& paragraphs) {

@@ -39,9 +39,10 @@ Page ListPage(const DemoContent& content, int category, int page) {
     }
     // Past the last page the next-page link names the last page itself.
     int next = page < pages ? page + 1 : pages;
-    b += "</ul>\r\n</div>\r\n<table class=\"pager\"><tr><td align=\"left\"><a href=\"" + ListFile(category, next) +
-         "\">下一页</a></td><td align=\"right\">第" + std::to_string(page) + "页 / 共" + std::to_string(pages) +
-         "页 <a href=\"" + ListFile(category, 1) + "\">首页</a></td></tr></table>\r\n";
+    b += "</ul>\r\n</div>\r\n<table class=\"pager\"><tr><td align=\"left\"><a href=\"" +
+         ListFile(category, next) + "\">下一页</a></td><td align=\"right\">第" + std::to_string(page) +
+         "页 / 共" + std::to_string(pages) + "页 <a href=\"" + ListFile(category, 1) +
+         "\">首页</a></td></tr></table>\r\n";
     b += PageFoot();
     return p;
 }
@@ -51,8 +52,8 @@ Page ChapterListPage(const DemoContent& content, const Book& book) {
     p.markers = {"<div id=\"textlist\"", "<!-- end textlist -->", "文章简介"};
     std::string& b = p.body;
     b = PageHead(book.title + " - 多玩文学", false);
-    b += "<div class=\"bookinfo\"><h1>" + book.title + "</h1><p>作者：" + book.author + "　状态：" + book.state +
-         "　更新：" + book.updated + "</p>\r\n<h3>文章简介</h3>";
+    b += "<div class=\"bookinfo\"><h1>" + book.title + "</h1><p>作者：" + book.author + "　状态：" +
+         book.state + "　更新：" + book.updated + "</p>\r\n<h3>文章简介</h3>";
     if (!book.intro.empty()) b += "<br>" + JoinLines(book.intro, "\r\n") + "<br>";
     b += "<!-- end wzjj -->\r\n</div>\r\n<div id=\"textlist\">\r\n<ul>\r\n";
     for (int n = 1; n <= book.chapterCount; ++n) {
@@ -81,7 +82,8 @@ Page ChapterPage(const DemoContent& content, const Book& book, int number) {
     b += "</div>\r\n<div class=\"nav\">";
     if (number > 1) b += "<a href=\"" + content.ChapterOf(book, number - 1, false).url + "\">上一章</a> ";
     b += "<a href=\"" + index + "\">目录</a>";
-    if (number < book.chapterCount) b += " <a href=\"" + content.ChapterOf(book, number + 1, false).url + "\">下一章</a>";
+    if (number < book.chapterCount)
+        b += " <a href=\"" + content.ChapterOf(book, number + 1, false).url + "\">下一章</a>";
     b += "</div>\r\n" + PageFoot();
     return p;
 }
@@ -90,7 +92,8 @@ Page ChapterPage(const DemoContent& content, const Book& book, int number) {
 bool ParseListFile(const std::string& file, int* category, int* page) {
     auto us = file.find('_');
     auto dot = file.rfind(".html");
-    if (us == std::string::npos || dot == std::string::npos || dot < us || dot + 5 != file.size()) return false;
+    if (us == std::string::npos || dot == std::string::npos || dot < us || dot + 5 != file.size())
+        return false;
     std::string head = file.substr(0, us);
     if (!ToInt(file.substr(us + 1, dot - us - 1), page) || *page < 1) return false;
     if (head == "all") {
@@ -116,7 +119,8 @@ Page DuowanPage(const DemoContent& content, const std::string& path) {
         int number;
         if (book && parts[3] == "index.html") return ChapterListPage(content, *book);
         if (book && parts[3].size() > 5 && parts[3].compare(parts[3].size() - 5, 5, ".html") == 0 &&
-            ToInt(parts[3].substr(0, parts[3].size() - 5), &number) && number >= 1 && number <= book->chapterCount)
+            ToInt(parts[3].substr(0, parts[3].size() - 5), &number) && number >= 1 &&
+            number <= book->chapterCount)
             return ChapterPage(content, *book, number);
     }
     if (!parts.empty() && parts[0] == "pics") return PicturePage(path);
@@ -132,8 +136,8 @@ Page DuowanSearchPage(const DemoContent& content, const std::string& target) {
     std::string& b = p.body;
     std::string shown = IsValidUtf8(keyword) ? HtmlEscape(keyword) : "?";
     b = PageHead("多玩文学 - 搜索", false);
-    b += "<div class=\"searchinfo\">搜索结果：关键字是：" + shown + "，共找到 " + std::to_string(found.size()) +
-         " 本书</div>\r\n<ul class=\"result\">\r\n";
+    b += "<div class=\"searchinfo\">搜索结果：关键字是：" + shown + "，共找到 " +
+         std::to_string(found.size()) + " 本书</div>\r\n<ul class=\"result\">\r\n";
     for (const Book& book : found) {
         b += "<li><a href=\"" + h.duowan + "/" + book.key + "index.html\" target=\"_blank\">" +
              Highlight(book.title, keyword, "<font color=\"red\">", "</font>") + "</a> 作者：" + book.author +

@@ -70,19 +70,21 @@ Page ListPage(const DemoContent& content, int category, int page) {
     int size = content.options().pageSize;
     for (int pos = (page - 1) * size; pos < count && pos < page * size; ++pos) {
         Book book = content.BookAt(kSite, category, pos);
-        b += "<ul><li class=\"li1\">" + std::to_string(pos + 1) + "</li><li class=\"li2\"><a target=_blank href=\"/" +
-             book.key + "/List.shtm\">[目录]</a><a target=_blank href=\"/book/" + Number(book) + "/Index.html\">" +
+        b += "<ul><li class=\"li1\">" + std::to_string(pos + 1) +
+             "</li><li class=\"li2\"><a target=_blank href=\"/" + book.key +
+             "/List.shtm\">[目录]</a><a target=_blank href=\"/book/" + Number(book) + "/Index.html\">" +
              book.title + "</a></li><li class=\"li3\"><a target=_blank href=\"/" + book.key + "/" +
-             std::to_string(book.chapterCount) + ".shtm\">" + book.latestChapter + "</a></li><li class=\"li4\">" +
-             book.updated + "</li><li class=\"li5\"><a href=\"/Author/" + std::to_string(Mix(book.id) % 9000 + 1000) +
-             ".html\">" + book.author + "</a></li><li class=\"li6\">&nbsp;" + book.state + "</li></ul>\r\n";
+             std::to_string(book.chapterCount) + ".shtm\">" + book.latestChapter +
+             "</a></li><li class=\"li4\">" + book.updated + "</li><li class=\"li5\"><a href=\"/Author/" +
+             std::to_string(Mix(book.id) % 9000 + 1000) + ".html\">" + book.author +
+             "</a></li><li class=\"li6\">&nbsp;" + book.state + "</li></ul>\r\n";
     }
     b += "</div>\r\n<div id=\"CrListPage\">共" + std::to_string(count) + "条 , 当前第<font color=\"red\">" +
          std::to_string(page) + "</font>页 共<b>" + std::to_string(pages) + "</b>页 ";
     std::string base = "/Book/ShowBookList.aspx?nclassid=" + std::to_string(category + 1) + "&page=";
     b += "<a href=\"" + base + "1\">首页</a> <a href=\"" + base + std::to_string(std::max(1, page - 1)) +
-         "\">上一页</a> <a href=\"" + base + std::to_string(std::min(pages, page + 1)) + "\">下一页</a> <a href=\"" +
-         base + std::to_string(pages) + "\">尾页</a></div>\r\n" + PageFoot();
+         "\">上一页</a> <a href=\"" + base + std::to_string(std::min(pages, page + 1)) +
+         "\">下一页</a> <a href=\"" + base + std::to_string(pages) + "\">尾页</a></div>\r\n" + PageFoot();
     return p;
 }
 
@@ -95,10 +97,12 @@ Page ChapterListPage(const DemoContent& content, const Book& book) {
     b += "<h1>" + book.title + "</h1>\r\n<div class=\"info\">作者：" + book.author + "　" + book.state +
          "</div>\r\n<div id=\"feiku_chaplist\">\r\n";
     for (int n = 1; n <= book.chapterCount; ++n) {
-        if ((n - 1) % kVolumeSize == 0) b += "<h3>第" + std::to_string((n - 1) / kVolumeSize + 1) + "卷</h3>\r\n<ul>\r\n";
+        if ((n - 1) % kVolumeSize == 0)
+            b += "<h3>第" + std::to_string((n - 1) / kVolumeSize + 1) + "卷</h3>\r\n<ul>\r\n";
         b += "<li><a href=\"" + std::to_string(n) + ".shtm\">" + content.ChapterOf(book, n, false).title +
              "</a></li>\r\n";
-        if (n % kVolumeSize == 0 || n == book.chapterCount) b += "</ul>\r\n<div id=\"feiku_e_n_d\"></div>\r\n";
+        if (n % kVolumeSize == 0 || n == book.chapterCount)
+            b += "</ul>\r\n<div id=\"feiku_e_n_d\"></div>\r\n";
     }
     b += "</div>\r\n" + PageFoot();
     return p;
@@ -130,8 +134,8 @@ Page IntroPage(const DemoContent& content, const Book& book) {
     p.markers = {"<div id=\"CrbsSum\">"};
     std::string& b = p.body;
     b = PageHead(book.title + " - 飞库", true);
-    b += "<h1>" + book.title + "</h1>\r\n<div class=\"bookinfo\">作者：" + book.author + "　更新：" + book.updated +
-         "</div>\r\n<div id=\"CrbsSum\">";
+    b += "<h1>" + book.title + "</h1>\r\n<div class=\"bookinfo\">作者：" + book.author + "　更新：" +
+         book.updated + "</div>\r\n<div id=\"CrbsSum\">";
     for (const auto& line : book.intro) b += "&nbsp;&nbsp;&nbsp;&nbsp;" + line + "<br />\r\n";
     b += "</div>\r\n<a href=\"/" + book.key + "/List.shtm\">开始阅读</a>\r\n" + PageFoot();
     (void)content;
@@ -188,8 +192,8 @@ Page FeikuSearchPage(const DemoContent& content, const std::string& target) {
     for (const Book& book : found) {
         b += "<div id=\"CListTitle\"><a href=\"" + content.hosts().feiku + "/book/" + Number(book) +
              "/Index.html\" target=\"_blank\"><b>" + book.title + "</b></a> 作者：" + book.author +
-             "</div>\r\n<div class=\"CListText\">最新章节：" + book.latestChapter + " >>> <a href=\"/" + book.key +
-             "/List.shtm\">开始阅读</a></div>\r\n";
+             "</div>\r\n<div class=\"CListText\">最新章节：" + book.latestChapter + " >>> <a href=\"/" +
+             book.key + "/List.shtm\">开始阅读</a></div>\r\n";
     }
     if (found.empty()) b += "<p>对不起，没有找到相关的书。</p>\r\n";
     b += PageFoot();

@@ -42,7 +42,9 @@ Page CategoriesPage(const DemoContent& content) {
 
 std::string Pager(int category, int page, int pages) {
     std::string b = "<div class=\"pager\">共" + std::to_string(pages) + "页 ";
-    if (page > 1) b += "<a href=\"" + ListPath(category, 1) + "\">首页</a> <a href=\"" + ListPath(category, page - 1) + "\">上1页</a> ";
+    if (page > 1)
+        b += "<a href=\"" + ListPath(category, 1) + "\">首页</a> <a href=\"" + ListPath(category, page - 1) +
+             "\">上1页</a> ";
     int first = pages <= 10 ? 1 : std::max(1, std::min(page - 4, pages - 9));
     int last = pages <= 10 ? pages : first + 9;
     for (int n = first; n <= last; ++n) {
@@ -51,7 +53,8 @@ std::string Pager(int category, int page, int pages) {
         else
             b += "<a href=\"" + ListPath(category, n) + "\">" + std::to_string(n) + "</a> ";
     }
-    if (last < pages) b += "...<a href=\"" + ListPath(category, pages) + "\">" + std::to_string(pages) + "</a> ";
+    if (last < pages)
+        b += "...<a href=\"" + ListPath(category, pages) + "\">" + std::to_string(pages) + "</a> ";
     b += "<a href=\"" + ListPath(category, std::min(page + 1, pages)) + "\">下1页</a></div>\r\n";
     return b;
 }
@@ -66,13 +69,14 @@ Page ListPage(const DemoContent& content, int category, int page) {
     std::string& b = p.body;
     std::string name = content.CategoryAt(kSite, category).name;
     b = PageHead(name + " - 小说阅读网 - 第" + std::to_string(page) + "页", true);
-    b += "<div class=\"path\">当前位置：小说阅读网 &gt; " + name + "</div>\r\n<div class=\"booklist\">\r\n<ul>\r\n";
+    b += "<div class=\"path\">当前位置：小说阅读网 &gt; " + name +
+         "</div>\r\n<div class=\"booklist\">\r\n<ul>\r\n";
     int size = content.options().pageSize;
     for (int pos = (page - 1) * size; pos < count && pos < page * size; ++pos) {
         Book book = content.BookAt(kSite, category, pos);
         b += "<li><h2><a href=\"" + h.readnovel + "/novel/" + book.key + ".html\" target=\"_blank\"><b>" +
-             book.title + "</b></a> <span>作者：" + book.author + "</span> <span>" + book.updated + "</span></h2>" +
-             JoinLines(book.intro, "\r\n") + "<div class=\"bothall\"></div></li>\r\n";
+             book.title + "</b></a> <span>作者：" + book.author + "</span> <span>" + book.updated +
+             "</span></h2>" + JoinLines(book.intro, "\r\n") + "<div class=\"bothall\"></div></li>\r\n";
     }
     b += "</ul>\r\n</div>\r\n" + Pager(category, page, pages);
     b += "<div class=\"recommend\"><h3>编辑推荐</h3>";
@@ -81,7 +85,8 @@ Page ListPage(const DemoContent& content, int category, int page) {
     } else {
         for (int k = 0; k < 3 && k < count; ++k) {
             Book book = content.BookAt(kSite, category, static_cast<int>(Mix(category, page, k) % count));
-            b += "<a href=\"" + h.readnovel + "/novel/" + book.key + ".html\" target=\"_blank\">" + book.title + "</a> ";
+            b += "<a href=\"" + h.readnovel + "/novel/" + book.key + ".html\" target=\"_blank\">" +
+                 book.title + "</a> ";
         }
     }
     b += "</div>\r\n" + PageFoot();
@@ -94,7 +99,8 @@ Page ChapterListPage(const DemoContent& content, const Book& book) {
     p.markers = {"mulu", "书籍简介"};
     std::string& b = p.body;
     b = PageHead(book.title + " 最新章节 - 小说阅读网", true);
-    b += "<div class=\"notice\"><!--站内公告开始-->" + DemoContent::Announcement() + "<!--站内公告结束--></div>\r\n";
+    b += "<div class=\"notice\"><!--站内公告开始-->" + DemoContent::Announcement() +
+         "<!--站内公告结束--></div>\r\n";
     b += "<div class=\"info\"><h1>" + book.title + "</h1><p>作者：" + book.author + "　" + book.state +
          "</p>\r\n<p><strong>书籍简介：</strong>" + JoinLines(book.intro, "\r\n") +
          (book.intro.empty() ? "" : "<br />") + "</p>\r\n<!--结束书的参数-->\r\n</div>\r\n";
@@ -110,8 +116,8 @@ Page ChapterListPage(const DemoContent& content, const Book& book) {
 Page BookPage(const DemoContent& content, const Book& book) {
     Page p;
     p.gbk = true;
-    p.body = PageHead(book.title + " - 小说阅读网", true) + "<h1>" + book.title + "</h1>\r\n<p>作者：" + book.author +
-             "</p>\r\n<p>" + JoinLines(book.intro, "<br>\r\n") + "</p>\r\n<p><a href=\"" +
+    p.body = PageHead(book.title + " - 小说阅读网", true) + "<h1>" + book.title + "</h1>\r\n<p>作者：" +
+             book.author + "</p>\r\n<p>" + JoinLines(book.intro, "<br>\r\n") + "</p>\r\n<p><a href=\"" +
              content.ChapterListUrl(book) + "\">点击阅读</a></p>\r\n" + PageFoot();
     return p;
 }
@@ -124,7 +130,8 @@ Page ChapterPage(const DemoContent& content, const Book& book, int number) {
     std::string& b = p.body;
     b = PageHead(ch.title + " - " + book.title + " - 小说阅读网", true);
     b += "<div class=\"nav\"><a href=\"" + content.ChapterListUrl(book) + "\">返回目录</a></div>\r\n";
-    b += "<h1>" + ch.title + "</h1>\r\n<div id=\"content\"><iframe src=\"/ad/top.html\" width=\"468\" height=\"60\" "
+    b += "<h1>" + ch.title +
+         "</h1>\r\n<div id=\"content\"><iframe src=\"/ad/top.html\" width=\"468\" height=\"60\" "
          "frameborder=\"0\" scrolling=\"no\"></iframe>" +
          ParagraphsHtml(ch.paragraphs) + "</div>\r\n" + PageFoot();
     return p;
@@ -141,7 +148,8 @@ Page ReadnovelPage(const DemoContent& content, const std::string& path) {
         ToInt(parts[2].substr(0, parts[2].size() - 5), &a) && a >= 1 && a <= categories)
         return ListPage(content, a - 1, 1);
     if (parts.size() == 4 && parts[0] == "ch" && parts[1] == "all" && ToInt(parts[2], &a) && a >= 1 &&
-        a <= categories && parts[3].size() > 5 && ToInt(parts[3].substr(0, parts[3].size() - 5), &n) && n >= 1)
+        a <= categories && parts[3].size() > 5 && ToInt(parts[3].substr(0, parts[3].size() - 5), &n) &&
+        n >= 1)
         return ListPage(content, a - 1, n);
     if (parts.size() == 3 && parts[0] == "partlist" && parts[2].empty()) {
         if (auto book = content.BookByKey(kSite, parts[1])) return ChapterListPage(content, *book);
@@ -199,8 +207,9 @@ Page SearchEnginePage(const DemoContent& content, const std::string& target) {
         Chapter ch = content.ChapterOf(book, 1, false);
         std::string snippet = book.intro.empty() ? book.author : book.intro[0];
         b += "<div class=\"g\"><h3><a href=\"" + ch.url + "\" target=\"_blank\">" + ch.title + "-《" +
-             Highlight(book.title, keyword, "<em>", "</em>") + "》-小说阅读网</a></h3><div class=\"s\">" + snippet +
-             "<br><cite>" + SiteHosts::HostName(h.readnovel) + "/novel/" + book.key + "/1.html</cite></div></div>\r\n";
+             Highlight(book.title, keyword, "<em>", "</em>") + "》-小说阅读网</a></h3><div class=\"s\">" +
+             snippet + "<br><cite>" + SiteHosts::HostName(h.readnovel) + "/novel/" + book.key +
+             "/1.html</cite></div></div>\r\n";
     }
     if (found.empty()) b += "<p>没有找到与“" + shown + "”相关的网页。</p>\r\n";
     b += PageFoot();

@@ -25,9 +25,10 @@ Page SearchPage(const DemoContent& content, const std::string& target) {
     b += "<div class=\"tip\">搜索“" + HtmlEscape(keyword) + "”的结果：</div>\r\n";
     for (const Book& book : found) {
         std::string blurb = book.intro.empty() ? "暂无简介" : book.intro[0];
-        b += "<div id=\"CListTitle\"><a href=\"/book/" + Number(book) + "/Index.aspx\" target=\"_blank\"><b>" +
-             book.title + "</b></a> 作者：" + book.author + "</div>\r\n<div class=\"CListText\">" + blurb +
-             " >>> <a href=\"/" + book.key + "/List.shtml\">开始阅读</a></div>\r\n";
+        b += "<div id=\"CListTitle\"><a href=\"/book/" + Number(book) +
+             "/Index.aspx\" target=\"_blank\"><b>" + book.title + "</b></a> 作者：" + book.author +
+             "</div>\r\n<div class=\"CListText\">" + blurb + " >>> <a href=\"/" + book.key +
+             "/List.shtml\">开始阅读</a></div>\r\n";
     }
     if (found.empty()) b += "<p>没有找到相关的小说。</p>\r\n";
     b += PageFoot();
@@ -43,7 +44,8 @@ Page IntroPage(const DemoContent& content, const Book& book) {
     b += "<table width=\"100%\"><tr><td><h1>" + book.title + "</h1>作者：" + book.author +
          "</td></tr>\r\n<tr><td height=\"150\" valign=\"top\">";
     for (const auto& line : book.intro) b += "&nbsp;&nbsp;" + line + "<br>\r\n";
-    b += "</td></tr></table>\r\n<a href=\"" + content.ChapterListUrl(book) + "\">开始阅读</a>\r\n" + PageFoot();
+    b += "</td></tr></table>\r\n<a href=\"" + content.ChapterListUrl(book) + "\">开始阅读</a>\r\n" +
+         PageFoot();
     return p;
 }
 
@@ -70,7 +72,8 @@ Page ChapterPage(const DemoContent& content, const Book& book, int number) {
     std::string& b = p.body;
     b = PageHead(ch.title + " - " + book.title + " - 小说520", true);
     b += "<h1>" + ch.title + "</h1>\r\n<div id=\"BookText\">" + ParagraphsHtml(ch.paragraphs) +
-         "<SPAN class=\"hide\">本章完</SPAN></div>\r\n<div class=\"nav\"><a href=\"List.shtml\">返回目录</a></div>\r\n" +
+         "<SPAN class=\"hide\">本章完</SPAN></div>\r\n<div class=\"nav\"><a "
+         "href=\"List.shtml\">返回目录</a></div>\r\n" +
          PageFoot();
     return p;
 }

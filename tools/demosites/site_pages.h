@@ -13,13 +13,13 @@ namespace talvenor::demo {
 
 struct Page {
     int status = 200;
-    std::string body;       // HTML pages: UTF-8 until sent; pictures: the bytes
+    std::string body;  // HTML pages: UTF-8 until sent; pictures: the bytes
     bool html = true;
-    bool gbk = false;       // converted to GBK when sent
+    bool gbk = false;  // converted to GBK when sent
     std::string mimeType = "text/html";
     // The page's list or content markers: what the missing-marker fault removes.
     std::vector<std::string> markers;
-    std::string location;   // for redirects
+    std::string location;  // for redirects
 };
 
 // The page for a request to host (name without port) and target (path and

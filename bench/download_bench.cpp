@@ -1,0 +1,125 @@
+// The download worker and the export against a plain sequential download of
+// the same pages with the same client, all in one run against the demo
+// sites on loopback.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "catalogue/worker_harness.h"
+#include "reader/reader_form.h"
+
+using namespace talvenor;
+
+namespace {
+
+constexpr int kListPages = 200;
+constexpr int kPageSize = 20;
+
+demo::DemoOptions Options() {
+    demo::DemoOptions o;
+    o.port = 0;
+    o.categories = 2;
+    o.booksPerCategory = kListPages * kPageSize;
+    o.pageSize = kPageSize;
+    o.chaptersPerBook = 10000;
+    return o;
+}
+
+WorkerHarness& Harness() {
+    static WorkerHarness* h = new WorkerHarness(Options());
+    return *h;
+}
+
+// 多玩 category 1 ("c1_1.html"), fetched from scratch: 200 list pages.
+void BM_BookListUpdate(benchmark::State& state) {
+    WorkerHarness& h = Harness();
+    const std::string url = h.content().CategoryAt(demo::Site::Duowan, 0).url;
+    for (auto _ : state) {
+        h.f1().ListBox2.Clear();
+        h.f1().BookURLList.Clear();
+        if (!h.RunBookList(Site::Duowan, url, "bench")) state.SkipWithError("the update did not finish");
+        if (h.f1().ListBox2.Count() != kListPages * kPageSize) state.SkipWithError("wrong number of books");
+    }
+}
+
+void BM_BookListPlainDownload(benchmark::State& state) {
+    WorkerHarness& h = Harness();
+    const std::string url = h.content().CategoryAt(demo::Site::Duowan, 0).url;
+    const std::string prefix = url.substr(0, url.find("1."));
+    ClientPtr client = h.program->IdHTTP1.Get();
+    for (auto _ : state) {
+        size_t bytes = 0;
+        for (int n = 1; n <= kListPages; ++n) bytes += client->Get(prefix + std::to_string(n) + ".html").size();
+        benchmark::DoNotOptimize(bytes);
+    }
+}
+
+// A 10 000-chapter list of 飞库.
+void BM_ChapterList10000(benchmark::State& state) {
+    WorkerHarness& h = Harness();
+    demo::Book book = h.content().BookAt(demo::Site::Feiku, 0, 0);
+    for (auto _ : state) {
+        if (h.RunChapterList(Site::Feiku, book.key, "bench") != WorkerHarness::End::Ready)
+            state.SkipWithError("the chapter list did not arrive");
+        if (h.f2().ListBox1.Count() != 10000) state.SkipWithError("wrong number of chapters");
+    }
+}
+
+void BM_ChapterListPlainDownload(benchmark::State& state) {
+    WorkerHarness& h = Harness();
+    demo::Book book = h.content().BookAt(demo::Site::Feiku, 0, 0);
+    const std::string url = Hosts().feiku + "/" + book.key + "/List.shtm";
+    auto client = std::make_shared<HttpClient>(HttpSettings::RunTime());
+    for (auto _ : state) benchmark::DoNotOptimize(client->Get(url).size());
+}
+
+// Export of a 1000-chapter 飞库 book against fetching its chapter pages.
+constexpr int kExportChapters = 1000;
+
+void PrepareExportBook(WorkerHarness& h) {
+    demo::Book book = h.content().BookAt(demo::Site::Feiku, 0, 1);
+    if (h.f2().PageUrlList.Count() != kExportChapters + 1 &&
+        h.RunChapterList(Site::Feiku, book.key, "bench") != WorkerHarness::End::Ready)
+        return;
+    h.f2().ListBox1.items.resize(kExportChapters + 1);
+    h.f2().PageUrlList.items.resize(kExportChapters + 1);
+    h.f1().CurrentSite = G("飞库");
+    h.f2().TheMark.BookTitle = "bench";
+}
+
+void BM_ExportBook1000(benchmark::State& state) {
+    WorkerHarness& h = Harness();
+    PrepareExportBook(h);
+    const std::string folder = h.paths.downloadDir + "飞库/bench";
+    for (auto _ : state) {
+        // Each round exports into a fresh folder, as a first export does.
+        state.PauseTiming();
+        std::filesystem::remove_all(folder);
+        state.ResumeTiming();
+        h.desktop.answers = {true};
+        h.f2().ExportBook("F11");
+        if (!FileExists(folder + "/" + std::to_string(kExportChapters) + ".htm"))
+            state.SkipWithError("the export did not finish");
+    }
+}
+
+void BM_ExportPlainDownload(benchmark::State& state) {
+    WorkerHarness& h = Harness();
+    PrepareExportBook(h);
+    ClientPtr client = h.program->IdHTTP1.Get();
+    for (auto _ : state) {
+        size_t bytes = 0;
+        for (int i = 1; i <= kExportChapters; ++i) bytes += client->Get(h.f2().PageUrlList.items[i]).size();
+        benchmark::DoNotOptimize(bytes);
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_BookListPlainDownload)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BookListUpdate)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ChapterListPlainDownload)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ChapterList10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ExportPlainDownload)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ExportBook1000)->Unit(benchmark::kMillisecond)->UseRealTime();
