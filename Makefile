@@ -29,12 +29,12 @@ test-asan: deps
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest -j$(JOBS) --output-on-failure --timeout 600 -L core
 
-# The worker tests once more under ThreadSanitizer.
+# The tests of the worker threads once more under ThreadSanitizer.
 test-tsan: deps
 	cmake -S . -B $(BUILD_TSAN) $(CMAKE_FLAGS) -DTALVENOR_TSAN=ON -DTALVENOR_BENCH=OFF
-	cmake --build $(BUILD_TSAN) -j$(JOBS) --target talvenor_forms_tests
+	cmake --build $(BUILD_TSAN) -j$(JOBS) --target talvenor_forms_tests talvenor_catalogue_tests talvenor_search_tests
 	cd $(BUILD_TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-	  ctest -j$(JOBS) --output-on-failure --timeout 900 -L forms
+	  ctest -j$(JOBS) --output-on-failure --timeout 900 -L 'forms|catalogue|search'
 
 demo: build
 	./scripts/demo.sh $(BUILD)

@@ -19,31 +19,11 @@
 #include "text/encoding.h"
 #include "text/files.h"
 #include "text/markers.h"
+#include "text/numbers.h"
 
 namespace talvenor {
 
 namespace {
-
-// A number cut from a page: optional leading blanks, an optional sign and
-// decimal digits, nothing else.  Anything else is a page we cannot read.
-int ParseDecimal(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    if (i == text.size()) throw std::runtime_error("not a number: \"" + text + "\"");
-    long long value = 0;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c < '0' || c > '9') throw std::runtime_error("not a number: \"" + text + "\"");
-        value = value * 10 + (c - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            throw std::runtime_error("number too large: " + text);
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) throw std::runtime_error("number too large: " + text);
-    return static_cast<int>(value);
-}
 
 // s without its first `head` and its last `tail` bytes (empty when too short).
 std::string DropEnds(const std::string& s, size_t head, size_t tail) {
@@ -176,10 +156,10 @@ void TDownloadBar::DuowanBookList() {
         const size_t one = TargetUrl.find("1.");
         prefix = one == std::string::npos ? std::string() : TargetUrl.substr(0, one);
     }
-    // New books of later pages go below those of earlier pages, so the list
-    // keeps the site's order (newest first) however many pages they span.
-    int insertAt = 0;
+    // Every page inserts from the top again: when new books span several
+    // pages, those of a later page stand above those of an earlier one.
     for (int n = 1;; ++n) {
+        int insertAt = 0;
         if (!DuowanPageStep(prefix + std::to_string(n) + ".html", known, n + 1, insertAt)) break;
     }
     OnMain([&] { Progress->StepBy(100 - Progress->position); });

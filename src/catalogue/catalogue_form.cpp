@@ -1,7 +1,5 @@
 #include "catalogue/catalogue_form.h"
 
-#include <cctype>
-
 #include "catalogue/download_worker.h"
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
@@ -9,25 +7,10 @@
 #include "reader/reader_form.h"
 #include "text/encoding.h"
 #include "text/files.h"
+#include "text/numbers.h"
 
 namespace talvenor {
 
-namespace {
-
-// A decimal integer as the state file holds it: optional blanks and sign,
-// then digits only.  Throws std::invalid_argument otherwise.
-int ParseDecimal(const std::string& s) {
-    size_t i = 0;
-    while (i < s.size() && s[i] == ' ') ++i;
-    size_t start = i;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
-    size_t digits = i;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
-    if (i == digits || i != s.size() || i - digits > 9) throw std::invalid_argument("not a number: " + s);
-    return std::stoi(s.substr(start));
-}
-
-}  // namespace
 
 TForm1::TForm1(Program& program) : PBtnLvCaption(G("筛选")), program_(program) {
     N2 = {G("多玩文学博客"), 1, false};

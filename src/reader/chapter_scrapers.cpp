@@ -62,6 +62,20 @@ void Full(ProgressModel& bar) {
 
 }  // namespace
 
+bool TForm2::FetchRenewed(std::string& page, const std::string& failure) {
+    // Renewing the shared client and fetching fail together: any failure of
+    // either is the chapter's network failure.
+    try {
+        program_.IdHTTP1.Renew();
+        page = FetchPage(*program_.IdHTTP1.Get(), SelectedUrl());
+        return true;
+    } catch (...) {
+        program_.desktop.Message(failure);
+        Full(ProgressBar1);
+        return false;
+    }
+}
+
 void TForm2::ScrapeReadnovel() {
     const int i = ListBox1.itemIndex;
     std::string page;
@@ -96,14 +110,7 @@ void TForm2::ScrapeReadnovel() {
 
 void TForm2::ScrapeDuowan() {
     std::string page;
-    try {
-        program_.IdHTTP1.Renew();
-        page = FetchPage(*program_.IdHTTP1.Get(), SelectedUrl());
-    } catch (...) {
-        program_.desktop.Message(G("网络连接失败"));
-        Full(ProgressBar1);
-        return;
-    }
+    if (!FetchRenewed(page, G("网络连接失败"))) return;
     ProgressBar1.StepBy(30);
     page = DecodeUtf8Page(page);
     int p = FindMarker("<div id=\"text\" class=\"typetxt\">", page, 100);
@@ -160,14 +167,7 @@ void TForm2::ScrapeXs8() {
 void TForm2::ScrapeFeiku() {
     ProgressBar1.StepBy(30);
     std::string page;
-    try {
-        program_.IdHTTP1.Renew();
-        page = FetchPage(*program_.IdHTTP1.Get(), SelectedUrl());
-    } catch (...) {
-        program_.desktop.Message(G("网络连接失败！"));
-        Full(ProgressBar1);
-        return;
-    }
+    if (!FetchRenewed(page, G("网络连接失败！"))) return;
     ProgressBar1.StepIt();
     const std::string heading = "<h1>" + SelectedTitle() + "</h1>";
     static const std::string kFront = "<div id=\"frontdiv\"";
@@ -218,14 +218,7 @@ void TForm2::ScrapeFeiku() {
 void TForm2::ScrapeS520() {
     ProgressBar1.StepBy(30);
     std::string page;
-    try {
-        program_.IdHTTP1.Renew();
-        page = FetchPage(*program_.IdHTTP1.Get(), SelectedUrl());
-    } catch (...) {
-        program_.desktop.Message(G("网络连接失败！"));
-        Full(ProgressBar1);
-        return;
-    }
+    if (!FetchRenewed(page, G("网络连接失败！"))) return;
     ProgressBar1.StepIt();
     int pos = 100;
     std::string content = CutBetween(page, "<div id=\"BookText\">", "<SPAN", pos);

@@ -69,6 +69,9 @@ public:
     void ScrapeXs8();
     void ScrapeFeiku();
     void ScrapeS520();
+    // RenewClient, then fetch the selected chapter; on failure the message,
+    // a full progress bar and false.
+    bool FetchRenewed(std::string& page, const std::string& failure);
     // Writes a composed page to AppDir "tmp/tmp.htm" (GBK).
     void WritePage(const std::string& page);
     std::string PagePath() const;

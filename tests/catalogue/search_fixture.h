@@ -18,46 +18,10 @@
 
 #include "demo_sites.h"
 #include "net/site_hosts.h"
+#include "support/page_server.h"
 #include "support/program_fixture.h"
 
-// Serves the bodies the test put in place, by path; 404 otherwise.
-class CraftedSite {
-public:
-    CraftedSite() {
-        server_.Get(R"(.*)", [this](const httplib::Request& req, httplib::Response& res) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            auto it = pages_.find(req.path);
-            if (it == pages_.end()) {
-                res.status = 404;
-                res.set_content("<html>not here</html>", "text/html");
-                return;
-            }
-            res.set_content(it->second, "text/html");
-        });
-        // One request a connection, so stopping never waits for an idle client.
-        server_.set_keep_alive_max_count(1);
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ~CraftedSite() {
-        server_.stop();
-        thread_.join();
-    }
-    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-    // Every page starts with a head longer than 100 bytes, as real pages do.
-    void Put(const std::string& path, const std::string& body) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        pages_[path] = std::string(120, ' ') + body;
-    }
-
-private:
-    httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::map<std::string, std::string> pages_;
-};
+using CraftedSite = PageServer;
 
 // Runs fn, failing the whole run if it does not end in time: a walk that
 // never ends must not leave the suite hanging.

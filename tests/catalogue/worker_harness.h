@@ -2,9 +2,8 @@
 // home whose sites point at a demo server on a free loopback port, with the
 // worker started the way the update button and the reader start it.
 //
-// PageServer serves fixed pages for the few malformed layouts the demo
-// sites never produce (a link cut off inside its quote, a list item with no
-// link), so that the tests can see every walk end.
+// PageServer (tests/support/page_server.h) serves the malformed layouts the
+// demo sites never produce, so that the tests can see every walk end.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,45 +24,9 @@
 #include "demo_sites.h"
 #include "net/http_client.h"
 #include "net/site_hosts.h"
+#include "support/page_server.h"
 #include "support/program_fixture.h"
 #include "text/encoding.h"
-
-class PageServer {
-  public:
-    PageServer() {
-        server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            auto it = pages_.find(req.path);
-            if (it == pages_.end()) {
-                res.status = 404;
-                return;
-            }
-            res.set_content(it->second, "text/html");
-        });
-        server_.set_keep_alive_max_count(1);
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ~PageServer() {
-        server_.stop();
-        thread_.join();
-    }
-    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-    // Serves body (bytes as given) at path; every "@" in it becomes base().
-    void Serve(const std::string& path, std::string body) {
-        for (size_t at; (at = body.find('@')) != std::string::npos;) body.replace(at, 1, base());
-        std::lock_guard<std::mutex> lock(mutex_);
-        pages_[path] = std::move(body);
-    }
-
-  private:
-    std::mutex mutex_;
-    std::map<std::string, std::string> pages_;
-    httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
-};
 
 class WorkerHarness : public ProgramFixture {
   public:

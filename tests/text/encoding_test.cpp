@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/sites.h"
+#include "text/numbers.h"
 
 using namespace talvenor;
 
@@ -46,4 +47,13 @@ TEST(PercentEncode, EveryByteAsUpperCaseHex) {
     EXPECT_EQ(PercentEncode(G("重生")), "%D6%D8%C9%FA");
     EXPECT_EQ(PercentEncode(std::string("\x0A", 1)), "%A");  // no leading zero
     EXPECT_EQ(PercentEncode(""), "");
+}
+
+TEST(ParseDecimal, OnlyPlainDecimalNumbers) {
+    EXPECT_EQ(ParseDecimal("12"), 12);
+    EXPECT_EQ(ParseDecimal("  -7"), -7);
+    EXPECT_EQ(ParseDecimal("+3"), 3);
+    EXPECT_EQ(ParseDecimal("-2147483648"), -2147483647 - 1);
+    for (const char* bad : {"", " ", "abc", "12 ", "1e3", "0x10", "2147483648", "99999999999999999999", "-"})
+        EXPECT_THROW(ParseDecimal(bad), std::invalid_argument) << bad;
 }

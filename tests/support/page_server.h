@@ -1,0 +1,56 @@
+// A small HTTP server on loopback that serves the pages a test puts in
+// place, by path (404 otherwise): for the malformed layouts the demo sites
+// never produce.
+#pragma once
+
+#include <httplib.h>
+
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class PageServer {
+public:
+    PageServer() {
+        server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            auto it = pages_.find(req.path);
+            if (it == pages_.end()) {
+                res.status = 404;
+                res.set_content("<html>not here</html>", "text/html");
+                return;
+            }
+            res.set_content(it->second, "text/html");
+        });
+        // One request a connection, so stopping never waits for an idle client.
+        server_.set_keep_alive_max_count(1);
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~PageServer() {
+        server_.stop();
+        thread_.join();
+    }
+    PageServer(const PageServer&) = delete;
+    PageServer& operator=(const PageServer&) = delete;
+
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    // Serves body (bytes as given) at path; every "@" in it becomes base().
+    void Serve(const std::string& path, std::string body) {
+        for (size_t at; (at = body.find('@')) != std::string::npos;) body.replace(at, 1, base());
+        std::lock_guard<std::mutex> lock(mutex_);
+        pages_[path] = std::move(body);
+    }
+    // The same behind a head longer than 100 bytes, as real pages have.
+    void Put(const std::string& path, const std::string& body) { Serve(path, std::string(120, ' ') + body); }
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, std::string> pages_;
+    httplib::Server server_;
+    int port_ = 0;
+    std::thread thread_;
+};
