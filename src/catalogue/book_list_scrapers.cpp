@@ -195,19 +195,22 @@ bool TDownloadBar::DuowanPageStep(const std::string& url, const std::string& kno
         pos = FindMarker("<li>", page, pos);
     }
 
-    OnMain([&] {
+    const bool append = known.empty();
+    const int added = static_cast<int>(books.size());
+    OnMainAsync([this, books = std::move(books), append, at = insertAt]() mutable {
         Progress->StepIt();
         for (auto& book : books) {
-            if (known.empty()) {
-                TitleList->Add(book.first);
-                UrlList->Add(book.second);
+            if (append) {
+                TitleList->Add(std::move(book.first));
+                UrlList->Add(std::move(book.second));
             } else {
-                TitleList->Insert(insertAt, book.first);
-                UrlList->Insert(insertAt, book.second);
-                ++insertAt;
+                TitleList->Insert(at, std::move(book.first));
+                UrlList->Insert(at, std::move(book.second));
+                ++at;
             }
         }
     });
+    if (!append) insertAt += added;
     if (metKnown) return false;
 
     // The pager: the next-page link names the page it leads to ("..._3.html").
@@ -483,7 +486,7 @@ bool TDownloadBar::FeikuPageStep(const std::string& url, int n) {
         count = -1;
     }
 
-    OnMain([&] {
+    OnMainAsync([this, books = std::move(books), count, n]() mutable {
         for (auto& book : books) {
             TitleList->Add(std::move(book.first));
             UrlList->Add(std::move(book.second));

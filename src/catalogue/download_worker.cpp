@@ -91,6 +91,14 @@ void TDownloadBar::OnMain(const std::function<void()>& ops) {
     ThrowIfStopped();
 }
 
+void TDownloadBar::OnMainAsync(std::function<void()> ops) {
+    ThrowIfStopped();
+    auto self = shared_from_this();
+    program_.desktop.Post([self, ops = std::move(ops)] {
+        if (!self->stop_.load()) ops();
+    });
+}
+
 std::string TDownloadBar::Fetch(const std::string& url) {
     ThrowIfStopped();
     try {

@@ -59,6 +59,11 @@ private:
     // when the worker is stopped before or while waiting; rethrows what ops
     // threw.  ops run only while the worker has not been stopped.
     void OnMain(const std::function<void()>& ops);
+    // Hands list and progress operations that cannot fail to the main thread
+    // without waiting: the worker goes on with its next download while they
+    // are applied.  They run in order with everything else handed over, and
+    // not at all once the worker has been stopped.
+    void OnMainAsync(std::function<void()> ops);
     // Reads a value on the main thread.
     template <typename T>
     T Read(const std::function<T()>& get) {

@@ -11,11 +11,25 @@ int FindMarker(const std::string& marker, const std::string& text, int from) {
     const size_t m = marker.size();
     if (from < 0) from = 0;
     if (from > n - 1 || m == 0) return -1;
-    // memmem returns the leftmost occurrence that lies wholly inside the
-    // text, the same answer as a plain left-to-right scan, only faster.
-    const void* hit = memmem(text.data() + from, text.size() - static_cast<size_t>(from), marker.data(), m);
+    const char* data = text.data();
+    const char* end = data + text.size();
+    const char* p = data + from;
+    // Scrapers mostly hop to a marker a few dozen bytes ahead: look there
+    // first with memchr, which costs nothing to start.  Past that window
+    // memmem takes over for long scans.  Both give the leftmost occurrence
+    // that lies wholly inside the text, as a plain scan does.
+    const char* window = end - p > 256 ? p + 256 : end;
+    while (p < window) {
+        p = static_cast<const char*>(memchr(p, marker[0], static_cast<size_t>(window - p)));
+        if (!p) break;
+        if (static_cast<size_t>(end - p) < m) return -1;
+        if (memcmp(p, marker.data(), m) == 0) return static_cast<int>(p - data);
+        ++p;
+    }
+    if (window == end) return -1;
+    const void* hit = memmem(window, static_cast<size_t>(end - window), marker.data(), m);
     if (!hit) return -1;
-    return static_cast<int>(static_cast<const char*>(hit) - text.data());
+    return static_cast<int>(static_cast<const char*>(hit) - data);
 }
 
 std::string CutBetween(const std::string& text, const std::string& start, const std::string& end, int& pos,

@@ -44,6 +44,16 @@ TEST(FindMarker, AgreesWithPlainScanOnGbkText) {
             ASSERT_EQ(FindMarker(m, text, from), PlainFind(m, text, from)) << "from " << from;
 }
 
+TEST(FindMarker, AgreesWithPlainScanAcrossLongTexts) {
+    // Occurrences near and across the point where the short look-ahead hands
+    // over to the long scan, from every start.
+    std::string text(900, 'x');
+    for (int at : {3, 250, 254, 255, 256, 257, 300, 511, 512, 897}) text.replace(static_cast<size_t>(at), 3, "<a>");
+    text.replace(600, 2, "<a");  // a partial marker
+    for (const std::string& m : {std::string("<a>"), std::string("x<a"), std::string("xxxx"), std::string("<b>")})
+        for (int from = 0; from <= 900; ++from) ASSERT_EQ(FindMarker(m, text, from), PlainFind(m, text, from)) << from;
+}
+
 TEST(CutBetween, FoundMissingAndRepeated) {
     const std::string t = "x<a>T</a>y";
     int pos = 0, cs = -5;
