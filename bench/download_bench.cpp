@@ -115,8 +115,57 @@ void BM_ExportPlainDownload(benchmark::State& state) {
     }
 }
 
+// The same pairs with every answer 2 ms late, as from a server nearby: what
+// the worker adds to a download then shows in proportion.
+class Latency {
+public:
+    explicit Latency(WorkerHarness& h) : h_(h) {
+        demo::Fault f;
+        f.host = "*";
+        f.kind = demo::FaultKind::Delay;
+        f.value = 2;
+        id_ = h.sites.AddFault(f);
+    }
+    ~Latency() { h_.sites.RemoveFault(id_); }
+
+private:
+    WorkerHarness& h_;
+    int id_;
+};
+
+void BM_BookListUpdate_2msLatency(benchmark::State& state) {
+    Latency l(Harness());
+    BM_BookListUpdate(state);
+}
+void BM_BookListPlainDownload_2msLatency(benchmark::State& state) {
+    Latency l(Harness());
+    BM_BookListPlainDownload(state);
+}
+void BM_ChapterList10000_2msLatency(benchmark::State& state) {
+    Latency l(Harness());
+    BM_ChapterList10000(state);
+}
+void BM_ChapterListPlainDownload_2msLatency(benchmark::State& state) {
+    Latency l(Harness());
+    BM_ChapterListPlainDownload(state);
+}
+void BM_ExportBook1000_2msLatency(benchmark::State& state) {
+    Latency l(Harness());
+    BM_ExportBook1000(state);
+}
+void BM_ExportPlainDownload_2msLatency(benchmark::State& state) {
+    Latency l(Harness());
+    BM_ExportPlainDownload(state);
+}
+
 }  // namespace
 
+BENCHMARK(BM_BookListPlainDownload_2msLatency)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_BookListUpdate_2msLatency)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_ChapterListPlainDownload_2msLatency)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ChapterList10000_2msLatency)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ExportPlainDownload_2msLatency)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_ExportBook1000_2msLatency)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_BookListPlainDownload)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BookListUpdate)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ChapterListPlainDownload)->Unit(benchmark::kMillisecond)->UseRealTime();
