@@ -76,6 +76,15 @@ bool TForm2::FetchRenewed(std::string& page, const std::string& failure) {
     }
 }
 
+void TForm2::ShowPageB(std::string& content) {
+    AddParagraphSpacing(content, prefs);
+    std::string out = ComposePage(Frame::B, content, prefs, program_.form1->PageFooter);
+    ProgressBar1.StepIt();
+    WritePage(out);
+    Full(ProgressBar1);
+    if (displayPage) displayPage();
+}
+
 void TForm2::ScrapeReadnovel() {
     const int i = ListBox1.itemIndex;
     std::string page;
@@ -156,12 +165,7 @@ void TForm2::ScrapeXs8() {
         Filter(content, prefs);
     }
     ProgressBar1.StepIt();
-    AddParagraphSpacing(content, prefs);
-    std::string out = ComposePage(Frame::B, content, prefs, program_.form1->PageFooter);
-    ProgressBar1.StepIt();
-    WritePage(out);
-    Full(ProgressBar1);
-    if (displayPage) displayPage();
+    ShowPageB(content);
 }
 
 void TForm2::ScrapeFeiku() {
@@ -207,12 +211,7 @@ void TForm2::ScrapeFeiku() {
     Filter(content, prefs);
     content = heading + content;
     ProgressBar1.StepIt();
-    AddParagraphSpacing(content, prefs);
-    std::string out = ComposePage(Frame::B, content, prefs, program_.form1->PageFooter);
-    ProgressBar1.StepIt();
-    WritePage(out);
-    Full(ProgressBar1);
-    if (displayPage) displayPage();
+    ShowPageB(content);
 }
 
 void TForm2::ScrapeS520() {
@@ -225,12 +224,7 @@ void TForm2::ScrapeS520() {
     Filter(content, prefs);
     content = "<h1>" + SelectedTitle() + "</h1>" + content;
     ProgressBar1.StepIt();
-    AddParagraphSpacing(content, prefs);
-    std::string out = ComposePage(Frame::B, content, prefs, program_.form1->PageFooter);
-    ProgressBar1.StepIt();
-    WritePage(out);
-    Full(ProgressBar1);
-    if (displayPage) displayPage();
+    ShowPageB(content);
 }
 
 }  // namespace talvenor

@@ -72,6 +72,9 @@ public:
     // RenewClient, then fetch the selected chapter; on failure the message,
     // a full progress bar and false.
     bool FetchRenewed(std::string& page, const std::string& failure);
+    // The end shared by the frame-B sites: spacing, composition, the page
+    // written and shown.
+    void ShowPageB(std::string& content);
     // Writes a composed page to AppDir "tmp/tmp.htm" (GBK).
     void WritePage(const std::string& page);
     std::string PagePath() const;
