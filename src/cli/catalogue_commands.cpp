@@ -66,7 +66,14 @@ int UpdateCommand(Context& ctx, const std::vector<std::string>& args) {
     if (label.empty()) return Usage("update SITE [CATEGORY]");
     Program& p = ctx.Start();
     TForm1& f1 = *p.form1;
+    const auto before = p.CurrentWorker;
     if (!ChooseSite(ctx, label)) return 1;
+    if (p.CurrentWorker != before) {
+        // Choosing 言情小说吧 without a stored list has just downloaded it.
+        std::cout << Out(f1.PanelStatus) << "\n";
+        f1.FormClose();
+        return 0;
+    }
     if (args.size() == 2 && !SelectCategory(f1, args[1])) return 1;
     f1.Panel3Click();
     if (!p.form4->window.visible) return 1;  // refused, or a question answered No

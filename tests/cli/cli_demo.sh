@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# talvenor-cli against the bundled demo sites, every command once, as a user
+# would run them from a terminal.
+set -euo pipefail
+cli=$1
+demosites=$2
+home=$(mktemp -d)
+"$demosites" --port 0 --books 45 --chapters 6 > "$home/demo.log" 2>&1 &
+server=$!
+trap 'kill $server 2>/dev/null || true; rm -rf "$home"' EXIT
+for _ in $(seq 100); do grep -q listening "$home/demo.log" && break; sleep 0.1; done
+port=$(sed -n 's/.*127.0.0.1:\([0-9]*\).*/\1/p' "$home/demo.log")
+[ -n "$port" ]
+run() { "$cli" --home "$home" "$@"; }
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+run demo-hosts "$port" > /dev/null
+run sites | grep -q "http://duowan.localhost:$port" || fail "sites shows the hosts file"
+
+# Categories once from the site, then from the store.
+[ "$(run site duowan | wc -l)" -eq 7 ] || fail "多玩: 所有分类 and six categories"
+run site 多玩 | head -1 | grep -q $'^所有分类\thttp://duowan.localhost:'"$port"'/include/finish/all_1.html$' \
+  || fail "first category"
+[ -f "$home/多玩/fenlei.ml" ] || fail "category file stored"
+
+# An update of one category, then its books, filtered.
+run update duowan 1 2>/dev/null | grep -q '^total: 45 本$' || fail "update prints the count"
+[ "$(run books duowan 1 2>/dev/null | wc -l)" -eq 45 ] || fail "45 books stored"
+filtered=$(run books duowan 1 重生 2>/dev/null)
+[ -n "$filtered" ] || fail "filter finds 重生"
+echo "$filtered" | cut -f1 | grep -qv 重生 && fail "filter keeps only 重生"
+key=$(echo "$filtered" | head -1 | cut -f2)
+
+# A book: its chapter list, a chapter, its introduction and an export.
+[ "$(run chapters duowan "$key" | wc -l)" -eq 6 ] || fail "six chapters"
+run read duowan "$key" 2 --spacing 0 2>/dev/null | grep -q '^第3章' || fail "chapter 3 is shown with its heading"
+[ -f "$home/tmp/tmp.htm" ] || fail "tmp.htm written"
+run intro duowan "$key" > "$home/intro.txt" || fail "introduction"
+[ -s "$home/intro.txt" ] || fail "introduction printed"
+title=$(echo "$filtered" | head -1 | cut -f1 | sed 's/[《》]//g')
+run export duowan "$key" "$title" > /dev/null 2>&1 || fail "export"
+[ -f "$home/download/多玩/$title/index.htm" ] && [ -f "$home/download/多玩/$title/5.htm" ] || fail "export files"
+
+# Search, and the watch list.
+run search --site feiku 穿越 > "$home/found.txt" || fail "search finds 穿越 on 飞库"
+grep -q $'\t\\[feiku\\]' "$home/found.txt" || fail "飞库 keys carry their tag"
+run --no search --site 520 没有这本书 > /dev/null 2>&1 && fail "a search that finds nothing exits 1"
+run watch add feiku 穿越 0 > /dev/null 2>&1
+run watch add feiku 穿越 0 > /dev/null 2>&1
+[ "$(run watch list | wc -l)" -eq 2 ] || fail "duplicates allowed in the watch list"
+[ "$(run watch remove 0 2>/dev/null | wc -l)" -eq 1 ] || fail "remove one entry"
+
+# Bad use is refused with the usage.
+run read duowan "$key" 2>/dev/null && fail "read without N"
+run site nosuchsite 2>/dev/null && fail "unknown site"
+echo "cli demo: ok"
