@@ -4,6 +4,7 @@
 // A list can hold thousands of chapters, so it is built on the worker thread
 // and handed to the reader's lists in one batch, together with the progress
 // steps it made (replayed in order, so the bar ends where it would have).
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -29,6 +30,15 @@ struct ChapterBatch {
     bool selectFirst = false;
 
     void Step(int by) { steps.push_back(by); }
+    // Room for the entries a page of this size can hold (a chapter link
+    // takes some fifty bytes), so long lists grow without copying; a huge
+    // page reserves no more than a long book needs.
+    void Reserve(size_t pageBytes) {
+        size_t n = std::min<size_t>(pageBytes / 48 + 1, 100000);
+        titles.reserve(n);
+        urls.reserve(n);
+        steps.reserve(n + 2);
+    }
     void SetMax(int m) {
         setMax = true;
         max = m;
@@ -40,6 +50,8 @@ struct ChapterBatch {
 // Hands a walk's result over: appended to the lists as they stand.
 static void Apply(ChapterBatch& batch, ListModel* titles, ListModel* urls, ProgressModel* progress) {
     if (batch.setMax) progress->SetMax(batch.max);
+    titles->items.reserve(titles->items.size() + batch.titles.size());
+    urls->items.reserve(urls->items.size() + batch.urls.size());
     for (auto& t : batch.titles) titles->Add(std::move(t));
     for (auto& u : batch.urls) urls->Add(std::move(u));
     for (int d : batch.steps) progress->StepBy(d);
@@ -62,6 +74,7 @@ void TDownloadBar::DuowanChapterList() {
     page = DecodeUtf8Page(page);
 
     ChapterBatch batch;
+    batch.Reserve(page.size());
     const int s = FindMarker("<div id=\"textlist\"", page, 100);
     const int end = FindMarker("<!-- end textlist -->", page, s);
     int pos = FindMarker("<li>", page, s);
@@ -103,6 +116,7 @@ void TDownloadBar::ReadnovelChapterList() {
     const std::string page = Fetch(listUrl);
 
     ChapterBatch batch;
+    batch.Reserve(page.size());
     const int s = FindMarker("mulu", page, 100);
     if (s < 0) {
         batch.titles.push_back(G("没有章节"));
@@ -167,6 +181,7 @@ void TDownloadBar::Xs8ChapterList() {
     RemoveFile(file);
 
     ChapterBatch batch;
+    batch.Reserve(page.size());
     const std::string base = Hosts().xs8;
     const int s = FindMarker(G("[书籍简介]"), page, 100);
     const int end = FindMarker("</body>", page, s);
@@ -215,6 +230,7 @@ void TDownloadBar::FeikuChapterList() {
     const std::string page = Fetch(Hosts().feiku + "/" + TargetUrl + "/List.shtm");
 
     ChapterBatch batch;
+    batch.Reserve(page.size());
     const int s = FindMarker("<div id=\"feiku_chaplist\">", page, 100);
     // The list runs to just past the last end marker; the site repeats it.
     static const std::string kEnd = "<div id=\"feiku_e_n_d\">";
@@ -255,6 +271,7 @@ void TDownloadBar::S520ChapterList() {
     const std::string page = Fetch(prefix + "List.shtml");
 
     ChapterBatch batch;
+    batch.Reserve(page.size());
     int pos = FindMarker("<li>", page, 100);
     int last = pos;
     const int end = FindMarker("<div id=\"End\">", page, pos);
