@@ -84,66 +84,27 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-// Strict decoding of one-, two- and three-byte sequences; false on anything else.
-bool DecodeUtf8Strict(const std::string& bytes, std::u16string& out) {
+// Decodes UTF-8 into 16-bit characters.  Strict (pages): one-, two- and
+// three-byte sequences only; a stray or missing continuation byte, a
+// sequence cut off by the end or a four-byte sequence fails the whole text.
+// Lenient (text typed or stored by the user): each of those becomes "?", as
+// does a character outside the 16-bit range (GBK cannot hold it).
+bool DecodeUtf8(const std::string& bytes, std::u16string& out, bool strict) {
     out.clear();
     out.reserve(bytes.size());
     const size_t n = bytes.size();
     for (size_t i = 0; i < n;) {
         unsigned char b = static_cast<unsigned char>(bytes[i]);
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        int extra;
-        char16_t c;
-        if ((b & 0xE0) == 0xC0) {
-            extra = 1;
-            c = b & 0x1F;
-        } else if ((b & 0xF0) == 0xE0) {
-            extra = 2;
-            c = b & 0x0F;
-        } else {
-            return false;  // stray continuation byte or a four-byte (or longer) lead
-        }
-        if (i + extra >= n) return false;  // cut off by the end of the input
-        for (int k = 1; k <= extra; ++k) {
-            unsigned char t = static_cast<unsigned char>(bytes[i + k]);
-            if ((t & 0xC0) != 0x80) return false;
-            c = static_cast<char16_t>((c << 6) | (t & 0x3F));
-        }
-        out.push_back(c);
-        i += 1 + extra;
-    }
-    return true;
-}
-
-// Lenient decoding for text typed or stored by the user: anything malformed
-// becomes "?", characters outside the 16-bit range too (GBK cannot hold them).
-std::u16string DecodeUtf8Lenient(const std::string& bytes) {
-    std::u16string out;
-    out.reserve(bytes.size());
-    const size_t n = bytes.size();
-    for (size_t i = 0; i < n;) {
-        unsigned char b = static_cast<unsigned char>(bytes[i]);
         int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-        if (extra < 0 || i + extra >= n) {
-            out.push_back(u'?');
-            ++i;
-            continue;
-        }
-        char32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
-        bool ok = true;
-        for (int k = 1; k <= extra; ++k) {
+        bool ok = extra >= 0 && !(strict && extra == 3) && i + extra < n;
+        char32_t c = extra <= 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
+        for (int k = 1; ok && k <= extra; ++k) {
             unsigned char t = static_cast<unsigned char>(bytes[i + k]);
-            if ((t & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
+            if ((t & 0xC0) != 0x80) ok = false;
             c = (c << 6) | (t & 0x3F);
         }
         if (!ok) {
+            if (strict) return false;
             out.push_back(u'?');
             ++i;
             continue;
@@ -151,7 +112,7 @@ std::u16string DecodeUtf8Lenient(const std::string& bytes) {
         out.push_back(c > 0xFFFF ? u'?' : static_cast<char16_t>(c));
         i += 1 + extra;
     }
-    return out;
+    return true;
 }
 
 // Code page 936 as two tables built once from iconv: conversions then cost a
@@ -255,7 +216,7 @@ std::string Utf16ToGbk(const std::u16string& text) {
 
 std::string DecodeUtf8Page(const std::string& bytes) {
     std::u16string wide;
-    if (bytes.empty() || !DecodeUtf8Strict(bytes, wide)) return std::string();
+    if (bytes.empty() || !DecodeUtf8(bytes, wide, true)) return std::string();
     return Utf16ToGbk(wide);
 }
 
@@ -272,7 +233,9 @@ std::string GbkToUtf8(const std::string& gbk) {
 }
 
 std::string Utf8ToGbk(const std::string& utf8) {
-    return Utf16ToGbk(DecodeUtf8Lenient(utf8));
+    std::u16string wide;
+    DecodeUtf8(utf8, wide, false);
+    return Utf16ToGbk(wide);
 }
 
 std::string PercentEncode(const std::string& bytes) {
