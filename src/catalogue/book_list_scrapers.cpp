@@ -12,7 +12,7 @@
 
 #include "catalogue/catalogue_form.h"
 #include "catalogue/download_worker.h"
-#include "catalogue/program.h"
+#include "catalogue/program_state.h"
 #include "catalogue/sites.h"
 #include "catalogue/store.h"
 #include "net/site_hosts.h"

@@ -4,15 +4,13 @@
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
 #include "catalogue/store.h"
-#include "reader/reader_form.h"
 #include "text/encoding.h"
 #include "text/files.h"
 #include "text/numbers.h"
 
 namespace talvenor {
 
-
-TForm1::TForm1(Program& program) : PBtnLvCaption(G("筛选")), program_(program) {
+TForm1::TForm1(ProgramState& program) : PBtnLvCaption(G("筛选")), program_(program) {
     N2 = {G("多玩文学博客"), 1, false};
     N29 = {G("*飞库手机电子书"), 4, false};
     N8 = {G("小说阅读网"), 2, false};
@@ -149,7 +147,7 @@ void TForm1::Panel3Click() {
         name = ListBox1.Selected();
     }
     program_.StartWorker(program_.IdHTTP1.Get(), &ListBox2, &BookURLList, 9, &f4.ProgressBar1, url, name,
-                         program_.paths.appDir, &program_.form2->Memo1);
+                         program_.paths.appDir, &program_.reader->ReaderScratch());
 }
 
 void TForm1::OnBookListDone() {
@@ -174,7 +172,9 @@ void TForm1::Panel5Click() {
         return;
     }
     std::string text = program_.LastKeyword;
-    if (!program_.desktop.Prompt(G("筛选    "), G("筛选出包含指定关键词的书。例如：       重生       "), text)) return;
+    if (!program_.desktop.Prompt(G("筛选    "), G("筛选出包含指定关键词的书。例如：       重生       "),
+                                 text))
+        return;
     program_.LastKeyword = text;
     if (text.empty()) return;
     // Every blank ends a keyword; no trimming, so doubled or outer blanks
@@ -234,8 +234,7 @@ void TForm1::OpenBook(int index) {
     TakeSiteTag(key, CurrentSite, Label(Site::Xs8), "[xs8]");
     TakeSiteTag(key, CurrentSite, Label(Site::Readnovel), "[rdn]");
     title = TitleOfEntry(CurrentSite, title);
-    program_.form2->TheMark.OpenMode = -2;
-    program_.form2->LoadBook(key, title);
+    program_.reader->OpenBookInReader(key, title);
 }
 
 }  // namespace talvenor

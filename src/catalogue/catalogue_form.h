@@ -8,15 +8,15 @@
 #include <vector>
 
 #include "catalogue/list_model.h"
-#include "catalogue/program.h"
+#include "catalogue/program_state.h"
 
 namespace talvenor {
 
 class TDownHint;
 
 class TForm1 {
-public:
-    explicit TForm1(Program& program);
+  public:
+    explicit TForm1(ProgramState& program);
     ~TForm1();
 
     WindowState window;
@@ -104,8 +104,8 @@ public:
     ListModel& ShownBookList() { return PBtnLvTag == 1 ? ListBox3 : ListBox2; }
     ListModel& ShownBookKeys() { return PBtnLvTag == 1 ? shxList : BookURLList; }
 
-private:
-    Program& program_;
+  private:
+    ProgramState& program_;
     // The common opening of the site menu actions; true when the stored
     // catalogue was shown and the action is done.
     bool OpenSite(MenuItem& sender, const std::string& label);

@@ -6,7 +6,6 @@
 #include "catalogue/sites.h"
 #include "catalogue/store.h"
 #include "net/site_hosts.h"
-#include "reader/reader_form.h"
 #include "text/encoding.h"
 #include "text/files.h"
 #include "text/markers.h"
@@ -112,7 +111,8 @@ void TForm1::N8Click(MenuItem& sender) {
         for (int i = 0; i < 11; ++i) {
             std::string href = CutBetween(page, "<a href=\"", "\"", pos);
             fenleiURLList.Add(base + href);
-            ListBox1.Add(i < 10 ? CutBetween(page, ">", "<", pos) : CutBetween(page, "<strong>", "</strong>", pos));
+            ListBox1.Add(i < 10 ? CutBetween(page, ">", "<", pos)
+                                : CutBetween(page, "<strong>", "</strong>", pos));
         }
         CloseFetchedSite();
     } catch (...) {
@@ -155,7 +155,8 @@ void TForm1::N29Click(MenuItem& sender) {
 
 void TForm1::N21Click(MenuItem& sender) {
     if (OpenSite(sender, Label(Site::Xs8))) return;
-    if (!program_.desktop.Ask(G("提醒"), G("下载“言情小说吧”的数据需要较长的时间，下载期间程序会隐藏。点击“否”取消"))) {
+    if (!program_.desktop.Ask(G("提醒"),
+                              G("下载“言情小说吧”的数据需要较长的时间，下载期间程序会隐藏。点击“否”取消"))) {
         N2Click(N2);
         return;
     }
@@ -163,8 +164,8 @@ void TForm1::N21Click(MenuItem& sender) {
     TForm4& f4 = *program_.form4;
     f4.Show();
     f4.Tag = 1;
-    program_.StartWorker(program_.IdHTTP1.Get(), &ListBox2, &BookURLList, 9, &f4.ProgressBar1, "main", CurrentSite,
-                         program_.paths.appDir, &program_.form2->Memo1);
+    program_.StartWorker(program_.IdHTTP1.Get(), &ListBox2, &BookURLList, 9, &f4.ProgressBar1, "main",
+                         CurrentSite, program_.paths.appDir, &program_.reader->ReaderScratch());
 }
 
 }  // namespace talvenor

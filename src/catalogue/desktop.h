@@ -2,16 +2,17 @@
 // tray icon, and a way to run work on the main (window) thread.  The windows
 // implement it with Qt; the tests and the CLI with scripted answers.
 //
-// All texts are GBK.
+// All texts are GBK; file paths are the file system's (UTF-8).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
 namespace talvenor {
 
 class Desktop {
-public:
+  public:
     virtual ~Desktop() = default;
 
     // A Yes/No message box with a caption; true for Yes.
@@ -21,6 +22,42 @@ public:
     // A one-line prompt; value holds the default and receives the answer.
     // False on cancel (value is then left as it was).
     virtual bool Prompt(const std::string& caption, const std::string& prompt, std::string& value) = 0;
+
+    // The open and save file dialogs.  filter as the windows show it
+    // ("小说定位文件（*.Mark）|*.Mark"), initialDir a folder path, defaultExt
+    // such as ".Mark".  path receives the chosen file; false on cancel.
+    virtual bool OpenFileDialog(const std::string& filter, const std::string& initialDir,
+                                const std::string& defaultExt, std::string& path) {
+        (void)filter, (void)initialDir, (void)defaultExt, (void)path;
+        return false;
+    }
+    virtual bool SaveFileDialog(const std::string& filter, const std::string& initialDir,
+                                const std::string& defaultExt, std::string& path) {
+        (void)filter, (void)initialDir, (void)defaultExt, (void)path;
+        return false;
+    }
+    // The colour dialog: rgb holds the start colour (0xRRGGBB) and receives
+    // the choice; false on cancel.
+    virtual bool ChooseColor(std::uint32_t& rgb) {
+        (void)rgb;
+        return false;
+    }
+    // The font dialog: face holds the start font's name and receives the
+    // chosen one; false on cancel.
+    virtual bool ChooseFont(std::string& face) {
+        (void)face;
+        return false;
+    }
+
+    // Shows an address in the desktop's web browser; false when no browser
+    // could be started.  Without a desktop there is none.
+    virtual bool OpenUrl(const std::string& address) {
+        (void)address;
+        return false;
+    }
+    // Plays the short sound that follows a chapter, without waiting; silent
+    // where there is no sound.
+    virtual void PlaySound() {}
 
     // Adds the notification-area icon; false when the system refuses it.
     virtual bool AddTrayIcon() { return true; }

@@ -1,20 +1,21 @@
 #include "catalogue/download_worker.h"
 
 #include "catalogue/catalogue_form.h"
-#include "catalogue/program.h"
+#include "catalogue/program_state.h"
 #include "catalogue/store.h"
-#include "reader/reader_form.h"
 #include "text/files.h"
 
 namespace talvenor {
 
-std::shared_ptr<TDownloadBar> TDownloadBar::Start(Program& program, ClientPtr Client, ListModel* TitleList,
-                                                  ListModel* UrlList, int Mode, ProgressModel* Progress,
-                                                  std::string TargetUrl, std::string TargetName, std::string BaseDir,
-                                                  ListModel* Scratch) {
-    std::shared_ptr<TDownloadBar> worker(new TDownloadBar(program, std::move(Client), TitleList, UrlList, Mode,
-                                                          Progress, std::move(TargetUrl), std::move(TargetName),
-                                                          std::move(BaseDir), Scratch));
+std::shared_ptr<TDownloadBar> TDownloadBar::Start(ProgramState& program, ClientPtr Client,
+                                                  ListModel* TitleList, ListModel* UrlList, int Mode,
+                                                  ProgressModel* Progress, std::string TargetUrl,
+                                                  std::string TargetName, std::string BaseDir,
+                                                  ListModel* Scratch,
+                                                  std::function<void()> chapterListReady) {
+    std::shared_ptr<TDownloadBar> worker(
+        new TDownloadBar(program, std::move(Client), TitleList, UrlList, Mode, Progress, std::move(TargetUrl),
+                         std::move(TargetName), std::move(BaseDir), Scratch, std::move(chapterListReady)));
     // The thread keeps its worker alive until it ends.
     worker->thread_ = std::thread([self = worker] {
         self->Execute();
@@ -23,9 +24,9 @@ std::shared_ptr<TDownloadBar> TDownloadBar::Start(Program& program, ClientPtr Cl
     return worker;
 }
 
-TDownloadBar::TDownloadBar(Program& program, ClientPtr client, ListModel* titleList, ListModel* urlList, int mode,
-                           ProgressModel* progress, std::string targetUrl, std::string targetName,
-                           std::string baseDir, ListModel* scratch)
+TDownloadBar::TDownloadBar(ProgramState& program, ClientPtr client, ListModel* titleList, ListModel* urlList,
+                           int mode, ProgressModel* progress, std::string targetUrl, std::string targetName,
+                           std::string baseDir, ListModel* scratch, std::function<void()> chapterListReady)
     : Mode(mode),
       TargetUrl(std::move(targetUrl)),
       TargetName(std::move(targetName)),
@@ -36,6 +37,7 @@ TDownloadBar::TDownloadBar(Program& program, ClientPtr client, ListModel* titleL
       UrlList(urlList),
       Progress(progress),
       Scratch(scratch),
+      chapterListReady_(std::move(chapterListReady)),
       currentSite_(program.form1->CurrentSite),
       seeDir_(program.paths.seeDir) {
     static std::atomic<unsigned> counter{0};
@@ -161,7 +163,9 @@ void TDownloadBar::Execute() {
 }
 
 void TDownloadBar::FinishChapterList() {
-    OnMain([&] { program_.form2->ChapterListReady(); });
+    OnMain([&] {
+        if (chapterListReady_) chapterListReady_();
+    });
 }
 
 }  // namespace talvenor

@@ -22,18 +22,21 @@
 
 namespace talvenor {
 
-struct Program;
+struct ProgramState;
 
 // Thrown inside the worker once it has been stopped; ends it quietly.
 struct WorkerStopped {};
 
 class TDownloadBar : public std::enable_shared_from_this<TDownloadBar> {
-public:
+  public:
     // The constructor's fields in their order; the thread starts at once.
-    static std::shared_ptr<TDownloadBar> Start(Program& program, ClientPtr Client, ListModel* TitleList,
+    // chapterListReady: the completion a chapter-list download ends with,
+    // run on the main thread (the reader's ChapterListReady).
+    static std::shared_ptr<TDownloadBar> Start(ProgramState& program, ClientPtr Client, ListModel* TitleList,
                                                ListModel* UrlList, int Mode, ProgressModel* Progress,
-                                               std::string TargetUrl, std::string TargetName, std::string BaseDir,
-                                               ListModel* Scratch);
+                                               std::string TargetUrl, std::string TargetName,
+                                               std::string BaseDir, ListModel* Scratch,
+                                               std::function<void()> chapterListReady = {});
     ~TDownloadBar();
 
     // Main thread: stop for good, at once.
@@ -48,10 +51,10 @@ public:
     const std::string TargetName;
     const std::string BaseDir;
 
-private:
-    TDownloadBar(Program& program, ClientPtr client, ListModel* titleList, ListModel* urlList, int mode,
+  private:
+    TDownloadBar(ProgramState& program, ClientPtr client, ListModel* titleList, ListModel* urlList, int mode,
                  ProgressModel* progress, std::string targetUrl, std::string targetName, std::string baseDir,
-                 ListModel* scratch);
+                 ListModel* scratch, std::function<void()> chapterListReady);
 
     void Execute();
 
@@ -99,16 +102,17 @@ private:
     void Xs8ChapterList();
     void FeikuChapterList();
     void S520ChapterList();
-    // Every chapter-list scraper ends here: on the main thread, the reader's
-    // ChapterListReady.
+    // Every chapter-list scraper ends here: on the main thread, the
+    // completion it was given (the reader's ChapterListReady).
     void FinishChapterList();
 
-    Program& program_;
+    ProgramState& program_;
     ClientPtr Client;
     ListModel* TitleList;
     ListModel* UrlList;
     ProgressModel* Progress;
     ListModel* Scratch;
+    std::function<void()> chapterListReady_;
     // Read once on the main thread when the worker is created: the site and
     // folders do not change while a download runs.
     std::string currentSite_;

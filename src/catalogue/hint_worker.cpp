@@ -1,7 +1,7 @@
 #include "catalogue/hint_worker.h"
 
 #include "catalogue/catalogue_form.h"
-#include "catalogue/program.h"
+#include "catalogue/program_state.h"
 #include "catalogue/store.h"
 #include "net/downloads.h"
 #include "net/site_hosts.h"
@@ -15,7 +15,8 @@ Site IntroductionSite(const std::string& key, const std::string& currentSite, st
     static const struct {
         Site site;
         const char* tag;
-    } kTags[] = {{Site::S520, "[520]"}, {Site::Feiku, "[feiku]"}, {Site::Xs8, "[xs8]"}, {Site::Readnovel, "[rdn]"}};
+    } kTags[] = {
+        {Site::S520, "[520]"}, {Site::Feiku, "[feiku]"}, {Site::Xs8, "[xs8]"}, {Site::Readnovel, "[rdn]"}};
     for (const auto& t : kTags) {
         size_t at = key.find(t.tag);
         if (at == std::string::npos) continue;
@@ -41,7 +42,8 @@ std::string CutFound(const std::string& page, const std::string& start, const st
 
 }  // namespace
 
-TDownHint::TDownHint(Program& program, std::string fileName, ListModel* list, ClientPtr client, std::string key)
+TDownHint::TDownHint(ProgramState& program, std::string fileName, ListModel* list, ClientPtr client,
+                     std::string key)
     : FileName(std::move(fileName)),
       Key(std::move(key)),
       program_(program),

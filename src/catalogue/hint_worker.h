@@ -21,7 +21,7 @@
 
 namespace talvenor {
 
-struct Program;
+struct ProgramState;
 
 // The site whose introduction a book key asks for.  A key carrying a search
 // tag ("[520]", "[feiku]", "[xs8]", "[rdn]": a watch-list book) belongs to
@@ -30,10 +30,11 @@ struct Program;
 Site IntroductionSite(const std::string& key, const std::string& currentSite, std::string* bareKey = nullptr);
 
 class TDownHint {
-public:
+  public:
     // Main thread.  Reads the current site and the folders now, then starts
     // the thread at once.
-    TDownHint(Program& program, std::string FileName, ListModel* List, ClientPtr Client, std::string Key);
+    TDownHint(ProgramState& program, std::string FileName, ListModel* List, ClientPtr Client,
+              std::string Key);
     ~TDownHint();
     TDownHint(const TDownHint&) = delete;
     TDownHint& operator=(const TDownHint&) = delete;
@@ -47,7 +48,7 @@ public:
     const std::string FileName;
     const std::string Key;
 
-private:
+  private:
     void Execute();
     // The five sites' scrapers; each fills Text (or leaves it empty).
     void S520Intro(const std::string& key);
@@ -59,7 +60,7 @@ private:
     // Runs fn on the main thread unless the worker has been stopped by then.
     void PostToMain(std::function<void()> fn);
 
-    Program& program_;
+    ProgramState& program_;
     ListModel* List;
     ClientPtr Client;
     std::string Text;

@@ -2,11 +2,10 @@
 
 #include "catalogue/catalogue_form.h"
 #include "catalogue/sites.h"
-#include "reader/reader_form.h"
 
 namespace talvenor {
 
-TForm4::TForm4(Program& program) : Caption(G("数据下载中。。。。请勿打扰@_@")), program_(program) {}
+TForm4::TForm4(ProgramState& program) : Caption(G("数据下载中。。。。请勿打扰@_@")), program_(program) {}
 
 void TForm4::Show() {
     window.visible = true;
@@ -46,10 +45,7 @@ void TForm4::Button1Click() {
         Close();
         f1.ReloadSite(f1.CurrentSite);
     } else {
-        TForm2& f2 = *program_.form2;
-        f2.ListBox1.Clear();
-        f2.PageUrlList.Clear();
-        f2.window.visible = false;
+        if (program_.reader) program_.reader->ChapterListCancelled();
         Close();
     }
 }

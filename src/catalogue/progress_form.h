@@ -5,13 +5,13 @@
 #include <string>
 
 #include "catalogue/list_model.h"
-#include "catalogue/program.h"
+#include "catalogue/program_state.h"
 
 namespace talvenor {
 
 class TForm4 {
-public:
-    explicit TForm4(Program& program);
+  public:
+    explicit TForm4(ProgramState& program);
 
     WindowState window;
     int Tag = 0;  // 1 a book-list download, 0 a chapter-list download
@@ -26,8 +26,8 @@ public:
     void Button1Click();
     void FormClose();
 
-private:
-    Program& program_;
+  private:
+    ProgramState& program_;
 };
 
 }  // namespace talvenor

@@ -132,7 +132,7 @@ namespace {
 // The frame every search shares: fetch (a failure shows its message and
 // keeps the previous results), empty the result lists, walk, report.
 template <typename Walk>
-void RunSearch(Program& program, TForm1& form, const std::string& url, const std::string& failure, bool utf8,
+void RunSearch(ProgramState& program, TForm1& form, const std::string& url, const std::string& failure, bool utf8,
                Walk walk) {
     std::string page;
     try {

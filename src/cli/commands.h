@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "catalogue/app_paths.h"
-#include "catalogue/program.h"
+#include "app/program.h"
 #include "cli/cli_desktop.h"
 
 namespace talvenor::cli {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "catalogue/program.h"
+#include "catalogue/window_model.h"
 
 namespace talvenor {
 

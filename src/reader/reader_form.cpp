@@ -8,7 +8,7 @@
 
 namespace talvenor {
 
-TForm2::TForm2(Program& program) : ExportFooter(BuildExportFooter()), program_(program) {
+TForm2::TForm2(ProgramState& program) : ExportFooter(BuildExportFooter()), program_(program) {
     ProgressBar1.step = 10;
     window.visible = false;
 }
@@ -28,8 +28,8 @@ void TForm2::LoadBook(const std::string& url, const std::string& title) {
     MakeDirs(program_.paths.tmpDir);
     int mode = ChapterListModeOf(f1.CurrentSite);
     auto client = std::make_shared<HttpClient>(HttpSettings::RunTime());
-    program_.StartWorker(client, &ListBox1, &PageUrlList, mode, &f4.ProgressBar1, url, title, program_.paths.appDir,
-                         &Memo1);
+    program_.StartWorker(client, &ListBox1, &PageUrlList, mode, &f4.ProgressBar1, url, title,
+                         program_.paths.appDir, &Memo1, [this] { ChapterListReady(); });
 }
 
 void TForm2::ChapterListReady() {

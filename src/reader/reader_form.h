@@ -7,7 +7,7 @@
 #include <string>
 
 #include "catalogue/list_model.h"
-#include "catalogue/program.h"
+#include "catalogue/program_state.h"
 #include "reader/page_text.h"
 #include "reader/preferences.h"
 
@@ -21,7 +21,7 @@ std::string BuildExportFooter();
 
 // The bookmark record of the open book.
 class mark {
-public:
+  public:
     int CurIndex = -1;
     int PairIndex = -1;
     int AutoIndex = -1;
@@ -31,8 +31,8 @@ public:
 };
 
 class TForm2 {
-public:
-    explicit TForm2(Program& program);
+  public:
+    explicit TForm2(ProgramState& program);
 
     WindowState window;
     ListModel ListBox1;     // chapter titles
@@ -93,8 +93,8 @@ public:
     std::string SelectedTitle() const;
     std::string SelectedUrl() const;
 
-private:
-    Program& program_;
+  private:
+    ProgramState& program_;
 };
 
 }  // namespace talvenor

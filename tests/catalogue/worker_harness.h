@@ -76,9 +76,10 @@ class WorkerHarness : public ProgramFixture {
         f4().Show();
         f4().Tag = 0;
         MakeDirs(paths.tmpDir);
-        auto worker = program->StartWorker(std::make_shared<HttpClient>(HttpSettings::RunTime()),
-                                           &f2().ListBox1, &f2().PageUrlList, ChapterListModeOf(Label(site)),
-                                           &f4().ProgressBar1, key, name, paths.appDir, &f2().Memo1);
+        auto worker =
+            program->StartWorker(std::make_shared<HttpClient>(HttpSettings::RunTime()), &f2().ListBox1,
+                                 &f2().PageUrlList, ChapterListModeOf(Label(site)), &f4().ProgressBar1, key,
+                                 name, paths.appDir, &f2().Memo1, [this] { f2().ChapterListReady(); });
         Wait(*worker);
         return program->TrayWindow == kTrayReader ? End::Ready : End::Failed;
     }

@@ -8,7 +8,7 @@
 #include "catalogue/app_paths.h"
 #include "catalogue/catalogue_form.h"
 #include "catalogue/download_worker.h"
-#include "catalogue/program.h"
+#include "app/program.h"
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
 #include "catalogue/store.h"

@@ -1,4 +1,4 @@
-#include "catalogue/program.h"
+#include "catalogue/program_state.h"
 
 #include <algorithm>
 
@@ -6,26 +6,24 @@
 #include "catalogue/download_worker.h"
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
-#include "reader/reader_form.h"
 
 namespace talvenor {
 
-Program::Program(Desktop& d, AppPaths p, std::vector<std::string> a) : desktop(d), paths(std::move(p)), args(std::move(a)) {
-    form1 = std::make_unique<TForm1>(*this);
-    form1->FormCreate();
-    form2 = std::make_unique<TForm2>(*this);
-    form4 = std::make_unique<TForm4>(*this);
-}
+ProgramState::ProgramState(Desktop& d, AppPaths p, std::vector<std::string> a)
+    : desktop(d), paths(std::move(p)), args(std::move(a)) {}
 
-Program::~Program() {
+ProgramState::~ProgramState() {
     StopAllWorkers();
 }
 
-std::shared_ptr<TDownloadBar> Program::StartWorker(ClientPtr client, ListModel* titleList, ListModel* urlList,
-                                                   int mode, ProgressModel* progress, std::string targetUrl,
-                                                   std::string targetName, std::string baseDir, ListModel* scratch) {
+std::shared_ptr<TDownloadBar> ProgramState::StartWorker(ClientPtr client, ListModel* titleList,
+                                                        ListModel* urlList, int mode, ProgressModel* progress,
+                                                        std::string targetUrl, std::string targetName,
+                                                        std::string baseDir, ListModel* scratch,
+                                                        std::function<void()> chapterListReady) {
     auto worker = TDownloadBar::Start(*this, std::move(client), titleList, urlList, mode, progress,
-                                      std::move(targetUrl), std::move(targetName), std::move(baseDir), scratch);
+                                      std::move(targetUrl), std::move(targetName), std::move(baseDir),
+                                      scratch, std::move(chapterListReady));
     std::lock_guard<std::mutex> lock(workersMutex_);
     // Finished workers are released here; a running one stays until it ends.
     workers_.erase(std::remove_if(workers_.begin(), workers_.end(),
@@ -36,11 +34,11 @@ std::shared_ptr<TDownloadBar> Program::StartWorker(ClientPtr client, ListModel* 
     return worker;
 }
 
-void Program::StopCurrentWorker() {
+void ProgramState::StopCurrentWorker() {
     if (CurrentWorker) CurrentWorker->Stop();
 }
 
-void Program::StopAllWorkers() {
+void ProgramState::StopAllWorkers() {
     std::vector<std::shared_ptr<TDownloadBar>> all;
     {
         std::lock_guard<std::mutex> lock(workersMutex_);
@@ -50,22 +48,24 @@ void Program::StopAllWorkers() {
     for (auto& w : all) w->Join();
 }
 
-WindowState& Program::WindowOf(int code) {
+WindowState& ProgramState::WindowOf(int code) {
     static WindowState none;
     switch (code) {
         case kTrayCatalogue:
             return form1->window;
         case kTrayReader:
-            return form2->window;
+            if (reader) return reader->ReaderWindow();
+            break;
         case kTrayProgress:
             return form4->window;
         default:
-            none = WindowState();
-            return none;
+            break;
     }
+    none = WindowState();
+    return none;
 }
 
-void Program::HideToTray(int owner) {
+void ProgramState::HideToTray(int owner) {
     WindowOf(TrayWindow).visible = false;
     if (!desktop.AddTrayIcon()) {
         desktop.Message("Add   systray   Failed!");
@@ -76,7 +76,7 @@ void Program::HideToTray(int owner) {
     desktop.Changed();
 }
 
-void Program::RestoreFromTray(int owner) {
+void ProgramState::RestoreFromTray(int owner) {
     WindowOf(TrayWindow).visible = true;
     // The icon goes only when asked for by the window that owns it.
     if (trayIconShown && trayIconOwner == owner) {

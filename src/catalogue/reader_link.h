@@ -1,0 +1,29 @@
+// What the catalogue needs of the reader window.  The catalogue sits below
+// the reader, so it reaches it only through this interface, which the
+// program implements by wiring in the reader's model.
+#pragma once
+
+#include <string>
+
+#include "catalogue/list_model.h"
+#include "catalogue/window_model.h"
+
+namespace talvenor {
+
+class ReaderLink {
+  public:
+    virtual ~ReaderLink() = default;
+
+    // The reader window's visibility (tray code 2).
+    virtual WindowState& ReaderWindow() = 0;
+    // The reader's hidden text box, which two scrapers use as a buffer.
+    virtual ListModel& ReaderScratch() = 0;
+    // Hands a book opened from a list to the reader: its automatic mark is
+    // looked for once the chapter list has arrived.
+    virtual void OpenBookInReader(const std::string& key, const std::string& title) = 0;
+    // A chapter-list download was cancelled: the reader's lists are emptied
+    // and the reader stays hidden.
+    virtual void ChapterListCancelled() = 0;
+};
+
+}  // namespace talvenor
