@@ -31,6 +31,13 @@ std::string TForm1::StorePath(const std::string& fileName) const {
     return SiteFilePath(program_.paths.appDir, CurrentSite, fileName);
 }
 
+std::string TForm1::FetchBlocking(const std::string& url) {
+    std::string page;
+    ClientPtr client = program_.IdHTTP1.Get();
+    program_.desktop.RunBlocking([&] { page = FetchPage(*client, url); });
+    return page;
+}
+
 void TForm1::SetStatus() {
     PanelStatus = StatusText(static_cast<size_t>(ListBox2.Count()));
 }

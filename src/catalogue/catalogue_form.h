@@ -113,6 +113,8 @@ class TForm1 {
     void CloseFetchedSite();
     void SetStatus();
     std::string StorePath(const std::string& fileName) const;
+    // GET with the shared client, the window kept painting meanwhile.
+    std::string FetchBlocking(const std::string& url);
 };
 
 }  // namespace talvenor

@@ -72,7 +72,7 @@ void TForm1::N2Click(MenuItem& sender) {
     fenleiURLList.Add(first);
     std::string page;
     try {
-        page = FetchPage(*program_.IdHTTP1.Get(), first);
+        page = FetchBlocking(first);
     } catch (const FetchError&) {
         return;
     }
@@ -100,7 +100,7 @@ void TForm1::N8Click(MenuItem& sender) {
     const std::string base = Hosts().readnovel;
     std::string page;
     try {
-        page = FetchPage(*program_.IdHTTP1.Get(), base + "/ch/all/all.html");
+        page = FetchBlocking(base + "/ch/all/all.html");
     } catch (const FetchError&) {
         return;
     }
@@ -123,7 +123,7 @@ void TForm1::N29Click(MenuItem& sender) {
     if (OpenSite(sender, Label(Site::Feiku))) return;
     std::string page;
     try {
-        page = FetchPage(*program_.IdHTTP1.Get(), Hosts().feiku + "/Book/ShowBookOver.aspx");
+        page = FetchBlocking(Hosts().feiku + "/Book/ShowBookOver.aspx");
     } catch (const FetchError&) {
         return;
     }

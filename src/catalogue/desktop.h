@@ -63,6 +63,13 @@ class Desktop {
     virtual bool AddTrayIcon() { return true; }
     virtual void RemoveTrayIcon() {}
 
+    // Runs work - a fetch that touches no window and no list - and returns
+    // when it has ended, rethrowing what it threw.  The windows run it on a
+    // thread and wait in a loop that keeps painting and timers going but
+    // takes no user input, so nothing else can start meanwhile and the order
+    // of effects stays that of a blocking call.  Elsewhere it runs in place.
+    virtual void RunBlocking(const std::function<void()>& work) { work(); }
+
     // Runs fn on the main thread at its next turn.  Thread-safe; never
     // blocks.  Work posted after the desktop stopped is dropped.
     virtual void Post(std::function<void()> fn) = 0;

@@ -136,7 +136,8 @@ void RunSearch(ProgramState& program, TForm1& form, const std::string& url, cons
                Walk walk) {
     std::string page;
     try {
-        page = FetchPage(*program.IdHTTP1.Get(), url);
+        ClientPtr client = program.IdHTTP1.Get();
+        program.desktop.RunBlocking([&] { page = FetchPage(*client, url); });
     } catch (const std::exception&) {
         program.desktop.Message(failure);
         return;

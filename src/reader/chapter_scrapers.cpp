@@ -67,7 +67,9 @@ bool TForm2::FetchRenewed(std::string& page, const std::string& failure) {
     // either is the chapter's network failure.
     try {
         program_.IdHTTP1.Renew();
-        page = FetchPage(*program_.IdHTTP1.Get(), SelectedUrl());
+        ClientPtr client = program_.IdHTTP1.Get();
+        const std::string url = SelectedUrl();
+        program_.desktop.RunBlocking([&] { page = FetchPage(*client, url); });
         return true;
     } catch (...) {
         program_.desktop.Message(failure);
@@ -89,7 +91,9 @@ void TForm2::ScrapeReadnovel() {
     const int i = ListBox1.itemIndex;
     std::string page;
     try {
-        page = FetchPage(*program_.IdHTTP1.Get(), SelectedUrl());
+        ClientPtr client = program_.IdHTTP1.Get();
+        const std::string url = SelectedUrl();
+        program_.desktop.RunBlocking([&] { page = FetchPage(*client, url); });
     } catch (...) {
         page = G("连接超时。。。请稍后访问");
     }
@@ -146,7 +150,8 @@ void TForm2::ScrapeXs8() {
     const std::string f = PagePath();
     if (!DirExists(program_.paths.tmpDir)) MakeDirs(program_.paths.tmpDir);
     RemoveFile(f);
-    DownloadToFile(SelectedUrl(), f);
+    const std::string url = SelectedUrl();
+    program_.desktop.RunBlocking([&] { DownloadToFile(url, f); });
     ProgressBar1.StepBy(30);
     std::string page = ReadFileBytes(f);  // no file after a failed download: the caller's guard shows an empty page
     ProgressBar1.StepIt();

@@ -31,6 +31,7 @@ protected:
 
 TEST_F(Categories, DuowanFirstFetchThenFromTheStore) {
     f1().N2Click(f1().N2);
+    EXPECT_EQ(desktop.blockingRuns, 1);  // the fetch ran off the window thread
     StringList names = Expected(demo::Site::Duowan);
     names.insert(names.begin(), G("所有分类"));
     EXPECT_EQ(f1().ListBox1.items, names);
@@ -51,6 +52,7 @@ TEST_F(Categories, DuowanFirstFetchThenFromTheStore) {
     f1().N2Click(f1().N2);
     EXPECT_EQ(f1().ListBox1.items, names);
     EXPECT_TRUE(sites.RequestLog().empty());
+    EXPECT_EQ(desktop.blockingRuns, 1);
 
     // An empty stored category file counts as missing.
     Store("多玩", "fenlei.ml", {});

@@ -159,7 +159,10 @@ TEST_F(Search, FetchFailureKeepsThePreviousResults) {
         desktop.messages.clear();
         desktop.asked.clear();
         desktop.answers = {false};
+        const int blocking = desktop.blockingRuns;
         Run(site, keyword);
+        // The failure crossed back from the thread the fetch ran on.
+        EXPECT_EQ(desktop.blockingRuns, blocking + 1);
         EXPECT_EQ(desktop.messages, Gbk({site == 4 ? "网络连接失败" : "网站连接失败"}));
         EXPECT_FALSE(f1().Found);
         EXPECT_EQ(f1().ListBoxLeft.items, titles);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -68,6 +69,23 @@ public:
         cv_.notify_all();
     }
     bool OnMainThread() const override { return std::this_thread::get_id() == main_; }
+    // As the windows do: the work runs on a thread of its own while the main
+    // thread waits, so a fetch that touched a list would show up under
+    // ThreadSanitizer.
+    int blockingRuns = 0;
+    void RunBlocking(const std::function<void()>& work) override {
+        ++blockingRuns;
+        std::exception_ptr failure;
+        std::thread t([&] {
+            try {
+                work();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+        t.join();
+        if (failure) std::rethrow_exception(failure);
+    }
 
     // Runs posted work until `done` holds or the time is up; true when done.
     bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60)) {
