@@ -17,6 +17,7 @@ std::shared_ptr<TDownloadBar> TDownloadBar::Start(Program& program, ClientPtr Cl
                                                           std::move(BaseDir), Scratch));
     // The thread keeps its worker alive until it ends.
     worker->thread_ = std::thread([self = worker] {
+        ThreadHosts hosts(self->hosts_);
         self->Execute();
         self->finished_ = true;
     });
@@ -37,7 +38,8 @@ TDownloadBar::TDownloadBar(Program& program, ClientPtr client, ListModel* titleL
       Progress(progress),
       Scratch(scratch),
       currentSite_(program.form1->CurrentSite),
-      seeDir_(program.paths.seeDir) {
+      seeDir_(program.paths.seeDir),
+      hosts_(Hosts()) {
     static std::atomic<unsigned> counter{0};
     id_ = ++counter;
 }
