@@ -18,6 +18,7 @@ std::shared_ptr<TDownloadBar> TDownloadBar::Start(ProgramState& program, ClientP
                          std::move(TargetName), std::move(BaseDir), Scratch, std::move(chapterListReady)));
     // The thread keeps its worker alive until it ends.
     worker->thread_ = std::thread([self = worker] {
+        ThreadHosts hosts(self->hosts_);
         self->Execute();
         self->finished_ = true;
     });
@@ -39,7 +40,8 @@ TDownloadBar::TDownloadBar(ProgramState& program, ClientPtr client, ListModel* t
       Scratch(scratch),
       chapterListReady_(std::move(chapterListReady)),
       currentSite_(program.form1->CurrentSite),
-      seeDir_(program.paths.seeDir) {
+      seeDir_(program.paths.seeDir),
+      hosts_(Hosts()) {
     static std::atomic<unsigned> counter{0};
     id_ = ++counter;
 }

@@ -19,6 +19,7 @@
 
 #include "catalogue/list_model.h"
 #include "net/http_client.h"
+#include "net/site_hosts.h"
 
 namespace talvenor {
 
@@ -117,6 +118,8 @@ class TDownloadBar : public std::enable_shared_from_this<TDownloadBar> {
     // folders do not change while a download runs.
     std::string currentSite_;
     std::string seeDir_;
+    // The host table too: the thread's Hosts() answers with it.
+    SiteHosts hosts_;
 
     std::atomic<bool> stop_{false};
     std::atomic<bool> finished_{false};

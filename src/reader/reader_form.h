@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "catalogue/list_model.h"
 #include "catalogue/program_state.h"
@@ -18,6 +19,24 @@ namespace talvenor {
 std::string ImageBaseName(const std::string& address);
 // The footer of every exported page: the forum link and the page counter.
 std::string BuildExportFooter();
+
+// What a whole-book export did, for the window or the command line to report.
+struct ExportResult {
+    bool started = false;  // false: the question was answered No, or no book name was given
+    std::string folder;    // the export folder
+    int chapters = 0;      // chapter pages the export was to write
+    int written = 0;       // pages written, those of failed chapters included
+    struct Failure {
+        int index;          // chapter index (the page is index + ".htm")
+        std::string title;  // GBK
+        std::string why;
+    };
+    std::vector<Failure> failed;  // chapters that could not be fetched, in order
+    bool stopped = false;         // stopped on request before the last chapter
+};
+
+// How the fetch of one chapter for the export ended.
+enum class ChapterFetch { Done, Failed, Stopped };
 
 // The bookmark record of the open book.
 class mark {
@@ -80,12 +99,20 @@ class TForm2 {
     std::string PagePath() const;
 
     // Whole-book export (key "F10": pictures downloaded, "F11": left alone).
-    void ExportBook(const std::string& key);
+    // A chapter that cannot be fetched gets a page saying so and is listed in
+    // the result; a stop ends the export without writing the chapter under
+    // way.  Throws FileError when a folder or page cannot be written.
+    ExportResult ExportBook(const std::string& key);
     void WriteBookIndex(const std::string& folder, int first);
-    // Composes the selected chapter for the export into Memo1's text.
-    void ComposeExportPage(const std::string& folder, const std::string& key);
-    // Set by a caller that wants to stop an export between chapters (the CLI).
+    // Composes the selected chapter for the export into Memo1's text; on
+    // Failed (why says why) and Stopped, Memo1 is left unchanged.
+    ChapterFetch ComposeExportPage(const std::string& folder, const std::string& key,
+                                   std::string* why = nullptr);
+    // Set by a caller that wants to stop an export (the CLI): checked between
+    // chapters and by every fetch, which it abandons at once.  The
+    // process-wide StopAllFetches stops an export too.
     const std::atomic<bool>* exportStop = nullptr;
+    bool ExportStopRequested() const;
     // Called after each exported chapter with (done, total).
     std::function<void(int, int)> exportProgress;
 
