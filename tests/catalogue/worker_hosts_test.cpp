@@ -24,7 +24,8 @@ TEST_F(WorkerHosts, AChapterListKeepsTheHostsItStartedWith) {
     auto worker =
         program->StartWorker(std::make_shared<HttpClient>(HttpSettings::RunTime()), &f2().ListBox1,
                              &f2().PageUrlList, ChapterListModeOf(Label(Site::Feiku)), &f4().ProgressBar1,
-                             book.key, ::Gbk(book.title), paths.appDir, &f2().Memo1);
+                             book.key, ::Gbk(book.title), paths.appDir, &f2().Memo1,
+                             [this] { f2().ChapterListReady(); });
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (sites.Held() == 0 && std::chrono::steady_clock::now() < giveUp) {
         desktop.PumpPending();  // the worker hands its first steps to this thread
