@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -55,6 +56,31 @@ public:
         if (a.ok) value = a.value;
         return a.ok;
     }
+    // Answers of the file, colour and font dialogs, in order; cancel when
+    // none is left.  What the file dialogs were asked is recorded.
+    std::deque<std::string> fileAnswers;
+    std::deque<std::uint32_t> colorAnswers;
+    std::deque<std::string> fontAnswers;
+    std::vector<std::string> fileDialogs, openedUrls;
+    int sounds = 0;
+    bool browserMissing = false;
+
+    bool OpenFileDialog(const std::string& filter, const std::string& dir, const std::string& ext,
+                        std::string& path) override {
+        return FileDialog("open|" + filter + "|" + dir + "|" + ext, path);
+    }
+    bool SaveFileDialog(const std::string& filter, const std::string& dir, const std::string& ext,
+                        std::string& path) override {
+        return FileDialog("save|" + filter + "|" + dir + "|" + ext, path);
+    }
+    bool ChooseColor(std::uint32_t& rgb) override { return Take(colorAnswers, rgb); }
+    bool ChooseFont(std::string& face) override { return Take(fontAnswers, face); }
+    bool OpenUrl(const std::string& address) override {
+        openedUrls.push_back(address);
+        return !browserMissing;
+    }
+    void PlaySound() override { ++sounds; }
+
     bool AddTrayIcon() override {
         if (trayRefused) return false;
         ++trayIcons;
@@ -121,6 +147,18 @@ public:
     }
 
 private:
+    bool FileDialog(const std::string& what, std::string& path) {
+        fileDialogs.push_back(what);
+        return Take(fileAnswers, path);
+    }
+    template <typename T>
+    static bool Take(std::deque<T>& answers, T& value) {
+        if (answers.empty()) return false;
+        value = answers.front();
+        answers.pop_front();
+        return true;
+    }
+
     std::thread::id main_;
     std::mutex mutex_;
     std::condition_variable cv_;
