@@ -51,7 +51,8 @@ int DemoHostsCommand(Context& ctx, const std::vector<std::string>& args) {
 int SiteCommand(Context& ctx, const std::vector<std::string>& args) {
     if (args.size() != 1) return Usage("site SITE");
     std::string label = SiteArg(args[0]);
-    if (label.empty()) return Usage("site SITE   (多玩|小说阅读网|言情小说吧|飞库, or duowan|readnovel|xs8|feiku)");
+    if (label.empty())
+        return Usage("site SITE   (多玩|小说阅读网|言情小说吧|飞库, or duowan|readnovel|xs8|feiku)");
     Program& p = ctx.Start();
     if (!ChooseSite(ctx, label)) return 1;
     TForm1& f1 = *p.form1;
@@ -68,19 +69,30 @@ int UpdateCommand(Context& ctx, const std::vector<std::string>& args) {
     TForm1& f1 = *p.form1;
     const auto before = p.CurrentWorker;
     if (!ChooseSite(ctx, label)) return 1;
-    if (p.CurrentWorker != before) {
-        // Choosing 言情小说吧 without a stored list has just downloaded it.
-        std::cout << Out(f1.PanelStatus) << "\n";
-        f1.FormClose();
-        return 0;
-    }
-    if (args.size() == 2 && !SelectCategory(f1, args[1])) return 1;
-    f1.Panel3Click();
-    if (!p.form4->window.visible) return 1;  // refused, or a question answered No
-    if (!WaitForDownload(ctx)) return 130;
+    if (p.CurrentWorker == before) {
+        if (args.size() == 2 && !SelectCategory(f1, args[1])) return 1;
+        f1.Panel3Click();
+        if (!p.form4->window.visible) return 1;  // refused, or a question answered No
+        if (!WaitForDownload(ctx)) return 130;
+    }  // else choosing 言情小说吧 without a stored list has just downloaded it
     std::cout << Out(f1.PanelStatus) << "\n";
     f1.FormClose();
-    return 0;
+    switch (f1.LastBookListEnd) {
+        case BookListEnd::Complete:
+            return 0;
+        case BookListEnd::Unfinished:
+            std::cerr
+                << "talvenor-cli: the update failed: a list page could not be fetched or read; the books "
+                   "found before it were saved\n";
+            return 1;
+        case BookListEnd::KeptStored:
+            std::cerr << "talvenor-cli: the update failed: a list page could not be fetched or read; the "
+                         "stored list was kept\n";
+            return 1;
+        default:
+            std::cerr << "talvenor-cli: the update failed; nothing was saved\n";
+            return 1;
+    }
 }
 
 int BooksCommand(Context& ctx, const std::vector<std::string>& args) {
