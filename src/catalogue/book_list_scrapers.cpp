@@ -386,7 +386,7 @@ BookListEnd TDownloadBar::Xs8BookList() {
                 ShowStored(TitleList, UrlList,
                            SiteFilePath(BaseDir, currentSite_, chunks->Selected() + ".ml"));
             else
-                ShowStored(TitleList, UrlList, std::string());
+                ShowStored(TitleList, UrlList, std::string());  // nothing stored: empty lists
             return;
         }
         SaveList(staging.PathOf("fenlei.ml"), names);
