@@ -76,22 +76,33 @@ int UpdateCommand(Context& ctx, const std::vector<std::string>& args) {
     TForm1& f1 = *p.form1;
     const auto before = p.CurrentWorker;
     if (!ChooseSite(ctx, label)) return kExitFailed;
-    if (p.CurrentWorker != before) {
-        // Choosing 言情小说吧 without a stored list has just downloaded it.
-        std::cout << Out(f1.PanelStatus) << "\n";
-        f1.FormClose();
-        return 0;
-    }
-    if (args.size() == 2 && !SelectCategory(f1, args[1])) return kExitNotFound;
-    f1.Panel3Click();
-    if (!p.form4->window.visible) {
-        std::cerr << "talvenor-cli: no update (refused, or the question was answered No)\n";
-        return kExitFailed;
-    }
-    if (!WaitForDownload(ctx)) return kExitInterrupted;
+    if (p.CurrentWorker == before) {
+        if (args.size() == 2 && !SelectCategory(f1, args[1])) return kExitNotFound;
+        f1.Panel3Click();
+        if (!p.form4->window.visible) {
+            std::cerr << "talvenor-cli: no update (refused, or the question was answered No)\n";
+            return kExitFailed;
+        }
+        if (!WaitForDownload(ctx)) return kExitInterrupted;
+    }  // else choosing 言情小说吧 without a stored list has just downloaded it
     std::cout << Out(f1.PanelStatus) << "\n";
     f1.FormClose();
-    return 0;
+    switch (f1.LastBookListEnd) {
+        case BookListEnd::Complete:
+            return 0;
+        case BookListEnd::Unfinished:
+            std::cerr
+                << "talvenor-cli: the update failed: a list page could not be fetched or read; the books "
+                   "found before it were saved\n";
+            return kExitFailed;
+        case BookListEnd::KeptStored:
+            std::cerr << "talvenor-cli: the update failed: a list page could not be fetched or read; the "
+                         "stored list was kept\n";
+            return kExitFailed;
+        default:
+            std::cerr << "talvenor-cli: the update failed; nothing was saved\n";
+            return kExitFailed;
+    }
 }
 
 int BooksCommand(Context& ctx, const std::vector<std::string>& args) {

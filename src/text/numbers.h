@@ -6,11 +6,12 @@
 
 namespace talvenor {
 
-// A text that should have held a number.  what() is GBK and meant for the
-// user, as the general error handling shows it.
-class ConversionError : public std::invalid_argument {
+// A text that should have held a number and does not: a page count cut from
+// a changed page, a state file edited by hand.  what() is GBK and meant for
+// the user, as the general error handling shows it.
+class ConversionError : public std::runtime_error {
   public:
-    using std::invalid_argument::invalid_argument;
+    using std::runtime_error::runtime_error;
 };
 
 // Optional leading blanks, an optional sign and decimal digits, nothing

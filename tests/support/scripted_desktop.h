@@ -3,6 +3,7 @@
 // thread pumps.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -17,7 +18,7 @@
 #include "catalogue/desktop.h"
 
 class ScriptedDesktop : public talvenor::Desktop {
-public:
+  public:
     ScriptedDesktop() : main_(std::this_thread::get_id()) {}
 
     // Answers for Ask, in order; when none is left the answer is `defaultAnswer`.
@@ -114,14 +115,22 @@ public:
     }
 
     // Runs posted work until `done` holds or the time is up; true when done.
-    bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+    // `done` is looked at again every few milliseconds too: it may turn on
+    // with nothing posted (a worker's end, a request reaching a server).
+    bool PumpUntil(const std::function<bool()>& done,
+                   std::chrono::milliseconds limit = std::chrono::seconds(60)) {
         auto deadline = std::chrono::steady_clock::now() + limit;
         for (;;) {
             if (done()) return true;
             std::function<void()> fn;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                if (!cv_.wait_until(lock, deadline, [&] { return !queue_.empty(); })) return done();
+                auto wake =
+                    std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5));
+                if (!cv_.wait_until(lock, wake, [&] { return !queue_.empty(); })) {
+                    if (std::chrono::steady_clock::now() >= deadline) return done();
+                    continue;
+                }
                 fn = std::move(queue_.front());
                 queue_.pop_front();
             }
