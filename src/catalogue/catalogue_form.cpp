@@ -45,6 +45,7 @@ void TForm1::SetStatus() {
 void TForm1::FormCreate() {
     const AppPaths& p = program_.paths;
     if (!DirExists(p.seeDir)) MakeDirs(p.seeDir);
+    LoadDefaultSkin();
     if (!DirExists(p.setDir)) MakeDirs(p.setDir);
     CurrentSite.clear();
     std::string state = p.setDir + "default.0";

@@ -55,6 +55,31 @@ public:
         if (a.ok) value = a.value;
         return a.ok;
     }
+    // Answers for the open-file dialog (ok = false: cancelled), the skins put
+    // on and the addresses shown in the web browser.
+    std::deque<PromptAnswer> fileAnswers;
+    std::vector<std::string> fileDialogs, skins, browsed;
+    bool skinRefused = false;
+    bool browserMissing = false;
+    bool OpenFileDialog(const std::string& filter, const std::string& initialDir, const std::string& defaultExt,
+                        std::string& path) override {
+        fileDialogs.push_back(filter + "|" + initialDir + "|" + defaultExt);
+        if (fileAnswers.empty()) return false;
+        PromptAnswer a = fileAnswers.front();
+        fileAnswers.pop_front();
+        if (a.ok) path = a.value;
+        return a.ok;
+    }
+    bool ApplySkin(const std::string& styleSheet) override {
+        if (skinRefused) return false;
+        skins.push_back(styleSheet);
+        return true;
+    }
+    bool OpenUrl(const std::string& address) override {
+        if (browserMissing) return false;
+        browsed.push_back(address);
+        return true;
+    }
     bool AddTrayIcon() override {
         if (trayRefused) return false;
         ++trayIcons;
