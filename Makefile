@@ -29,12 +29,26 @@ test-asan: deps
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest -j$(JOBS) --output-on-failure --timeout 600 -L core
 
+# The windows' tests (those without the browser engine) under the same sanitizers.
+.PHONY: test-asan-gui install
+test-asan: test-asan-gui
+test-asan-gui: deps
+	cmake -S . -B $(BUILD_ASAN) $(CMAKE_FLAGS) -DTALVENOR_SANITIZE=ON -DTALVENOR_BENCH=OFF
+	cmake --build $(BUILD_ASAN) -j$(JOBS) --target talvenor_window_tests talvenor_tray_tests
+	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest -j$(JOBS) --output-on-failure --timeout 600 -L gui -LE webengine
+
 # The tests of the worker threads once more under ThreadSanitizer.
 test-tsan: deps
 	cmake -S . -B $(BUILD_TSAN) $(CMAKE_FLAGS) -DTALVENOR_TSAN=ON -DTALVENOR_BENCH=OFF
 	cmake --build $(BUILD_TSAN) -j$(JOBS) --target talvenor_forms_tests talvenor_catalogue_tests talvenor_search_tests
 	cd $(BUILD_TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	  ctest -j$(JOBS) --output-on-failure --timeout 900 -L 'forms|catalogue|search'
+
+# The program, its skins, icon and desktop entry under PREFIX.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 demo: build
 	./scripts/demo.sh $(BUILD)
