@@ -8,6 +8,8 @@ trap 'rm -rf "$out"' EXIT
 "$build/bench/talvenor_bench_markers" --benchmark_min_time=0.5 | tee "$out/markers.txt"
 "$build/bench/talvenor_bench_downloads" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   | tee "$out/downloads.txt"
+"$build/bench/talvenor_bench_booklists" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+  | tee "$out/booklists.txt"
 if [ -x "$build/bench/talvenor_bench_windows" ]; then
   "$build/bench/talvenor_bench_windows" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
     2> >(grep -v 'does not support' >&2) | tee "$out/windows.txt"
@@ -26,7 +28,7 @@ if [ -x "$build/bench/talvenor_bench_windows" ]; then
   done | sort -n | sed -n 3p | awk '{printf "BM_ProgramStartToPaint %.1f ms\n", $1 / 1000}' | tee -a "$out/windows.txt"
   rm -rf "$home"
 fi
-python3 - "$out/markers.txt" "$out/downloads.txt" "$out/windows.txt" <<'PY'
+python3 - "$out/markers.txt" "$out/downloads.txt" "$out/booklists.txt" "$out/windows.txt" <<'PY'
 import re, sys
 t = {}
 for path in sys.argv[1:]:
@@ -46,7 +48,8 @@ for a, b, target in [('BM_FindMarkerWalk', 'BM_MemmemWalk', 1.5), ('BM_FindMarke
                      ('BM_ExportBook1000', 'BM_ExportPlainDownload', 1.25),
                      ('BM_BookListUpdate_2msLatency', 'BM_BookListPlainDownload_2msLatency', 1.25),
                      ('BM_ChapterList10000_2msLatency', 'BM_ChapterListPlainDownload_2msLatency', 1.25),
-                     ('BM_ExportBook1000_2msLatency', 'BM_ExportPlainDownload_2msLatency', 1.25)]:
+                     ('BM_ExportBook1000_2msLatency', 'BM_ExportPlainDownload_2msLatency', 1.25),
+                     ('BM_BookListIncremental50kOn50k', 'BM_BookListFresh100k', 1.2)]:
     if a in t and b in t:
         goal = f'  (target {target}x)' if target else ''
         print(f'{a} / {b} = {t[a] / t[b]:.2f}x{goal}')

@@ -115,7 +115,15 @@ void TDownHint::Execute() {
             case Site::None:
                 break;
         }
-        if (!stop_->load()) {
+        if (!stop_->load() && failed_ && FileExists(FileName)) {
+            // The page could not be had, or is not the book's page: an
+            // introduction stored before stays, and is what the hint shows.
+            try {
+                std::string stored = ReadFileBytes(FileName);
+                PostToMain([list, stored] { list->hint = stored; });
+            } catch (const FileError&) {
+            }
+        } else if (!stop_->load()) {
             if (Text.empty()) Text = G("没有简介");
             StringList lines = ParseLines(Text);
             // The hint reads more easily with some air between the lines;
@@ -151,6 +159,7 @@ void TDownHint::S520Intro(const std::string& key) {
     try {
         page = Fetch(hosts_.s520 + "/book/" + number + "/Index.aspx");
     } catch (const FetchError&) {
+        failed_ = true;
         if (stop_->load()) return;
         Desktop* desktop = &program_.desktop;
         PostToMain([desktop] { desktop->Message(G("网络连接失败")); });
@@ -158,6 +167,7 @@ void TDownHint::S520Intro(const std::string& key) {
     }
     int p = 100;
     Text = CutFound(page, "<td height=\"150\" valign=\"top\">", "</td>", p);
+    failed_ = p < 0;
     StripTags(Text);
     RemoveAll(Text, "&nbsp;");
 }
@@ -165,6 +175,7 @@ void TDownHint::S520Intro(const std::string& key) {
 void TDownHint::DuowanIntro(const std::string& key) {
     std::string page = DecodeUtf8Page(Fetch(hosts_.duowan + "/" + key + "index.html"));
     int s = FindMarker(G("文章简介"), page, 100);
+    failed_ = s < 0;
     if (s < 0) return;
     int e = FindMarker("<!-- end wzjj -->", page, s);
     int r = FindMarker("<br>", page, s);
@@ -179,6 +190,7 @@ void TDownHint::DuowanIntro(const std::string& key) {
 void TDownHint::ReadnovelIntro(const std::string& key) {
     std::string page = Fetch(hosts_.readnovel + "/partlist/" + key + "/");
     int p = FindMarker(G("书籍简介"), page, 100);
+    failed_ = p < 0;
     if (p < 0) return;
     int e = FindMarker(G("<!--结束书的参数-->"), page, p);
     Text = CutFound(page, "</strong>", "<br />", p);
@@ -191,6 +203,7 @@ void TDownHint::Xs8Intro(const std::string& key) {
     // A file of this worker's own: the reader and the download worker have
     // theirs, so nobody reads back a page someone else wrote.
     const std::string file = tmpDir_ + "hint-" + std::to_string(id_) + ".htm";
+    failed_ = true;  // until the page is read
     try {
         if (!DirExists(tmpDir_)) MakeDirs(tmpDir_);
     } catch (const FileError&) {
@@ -207,6 +220,7 @@ void TDownHint::Xs8Intro(const std::string& key) {
     RemoveFile(file);
     int p = 100;
     Text = CutFound(page, G("[书籍简介]"), "</table>", p);
+    failed_ = p < 0;
     StripTags(Text);
 }
 
@@ -217,10 +231,12 @@ void TDownHint::FeikuIntro(const std::string& key) {
         page = Fetch(hosts_.feiku + "/book/" + number + "/Index.html");
     } catch (const FetchError&) {
         Text = G("下载失败");
+        failed_ = true;
         return;
     }
     int p = 100;
     Text = CutFound(page, "<div id=\"CrbsSum\">", "</div>", p);
+    failed_ = p < 0;
     StripTags(Text);
     RemoveAll(Text, "&nbsp;");
 }

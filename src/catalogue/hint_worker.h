@@ -64,6 +64,8 @@ class TDownHint {
     ListModel* List;
     ClientPtr Client;
     std::string Text;
+    // The page could not be fetched, or lacks the introduction's marker.
+    bool failed_ = false;
     std::string currentSite_;
     std::string tmpDir_;
     SiteHosts hosts_;

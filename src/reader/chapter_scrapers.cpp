@@ -84,7 +84,7 @@ void TForm2::ShowPageB(std::string& content) {
     ProgressBar1.StepIt();
     WritePage(out);
     Full(ProgressBar1);
-    if (displayPage) displayPage();
+    DisplayPage();
 }
 
 void TForm2::ScrapeReadnovel() {
@@ -118,7 +118,7 @@ void TForm2::ScrapeReadnovel() {
     ProgressBar1.StepIt();
     WritePage(out);
     ProgressBar1.StepIt();
-    if (displayPage) displayPage();
+    DisplayPage();
 }
 
 void TForm2::ScrapeDuowan() {
@@ -142,7 +142,7 @@ void TForm2::ScrapeDuowan() {
     ProgressBar1.StepIt();
     WritePage(text);
     ProgressBar1.StepIt();
-    if (displayPage) displayPage();
+    DisplayPage();
 }
 
 void TForm2::ScrapeXs8() {

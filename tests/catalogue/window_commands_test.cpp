@@ -68,11 +68,11 @@ TEST_F(WindowCommands, SkinsThatAreNoStyleSheetsAreRefused) {
 
     // Chosen from the menu, each says why and the look in use stays.
     const std::string good = Skin("paper.skn", "QWidget { background: #f4ecd8; }");
-    desktop.fileAnswers.push_back({true, good});
+    desktop.fileAnswers.push_back(good);
     f1().N16Click();
     ASSERT_EQ(desktop.skins.size(), 1u);
     for (const char* name : {"junk.skn", "huge.skn", "latin1.skn", "missing.skn"}) {
-        desktop.fileAnswers.push_back({true, SkinFolder(paths) + name});
+        desktop.fileAnswers.push_back(SkinFolder(paths) + name);
         f1().N16Click();
     }
     ASSERT_EQ(desktop.messages.size(), 4u);
@@ -85,11 +85,11 @@ TEST_F(WindowCommands, SkinsThatAreNoStyleSheetsAreRefused) {
 
     // The skin engine may refuse one too.
     desktop.skinRefused = true;
-    desktop.fileAnswers.push_back({true, Skin("broken.skn", "QWidget { color: ")});
+    desktop.fileAnswers.push_back(Skin("broken.skn", "QWidget { color: "));
     f1().N16Click();
     EXPECT_EQ(desktop.messages.back(), G("皮肤文件有错误，无法使用：") + SkinFolder(paths) + "broken.skn");
     EXPECT_EQ(program->SkinFileName, good);
-    EXPECT_EQ(desktop.fileDialogs.back(), G("皮肤文件（*.skn）|*.skn") + "|" + SkinFolder(paths) + "|.skn");
+    EXPECT_EQ(desktop.fileDialogs.back(), "open|" + G("皮肤文件（*.skn）|*.skn") + "|" + SkinFolder(paths) + "|.skn");
 }
 
 TEST_F(WindowCommands, DefaultSkinIsKeptByNameInTheSkinFolderElseByPath) {
@@ -97,14 +97,14 @@ TEST_F(WindowCommands, DefaultSkinIsKeptByNameInTheSkinFolderElseByPath) {
     f1().N20Click();  // no skin chosen: an empty line
     EXPECT_EQ(ReadFileBytes(paths.setDir + "skn"), "\r\n");
 
-    desktop.fileAnswers.push_back({true, Skin("blue.skn", "QWidget {}")});
+    desktop.fileAnswers.push_back(Skin("blue.skn", "QWidget {}"));
     f1().N16Click();
     f1().N20Click();
     EXPECT_EQ(LoadList(paths.setDir + "skn"), StringList{"blue.skn"});
 
     TestHome elsewhere;
     WriteFileAtomic(elsewhere.dir() + "blue.skn", "QWidget {}");
-    desktop.fileAnswers.push_back({true, elsewhere.dir() + "blue.skn"});
+    desktop.fileAnswers.push_back(elsewhere.dir() + "blue.skn");
     f1().N16Click();
     f1().N20Click();
     EXPECT_EQ(LoadList(paths.setDir + "skn"), StringList{elsewhere.dir() + "blue.skn"});
@@ -167,16 +167,16 @@ TEST_F(WindowCommands, BookShopAndForumAddressesComeFromTheHostsFile) {
     f1().N4Click(2);  // cancelled: nothing opened
     f1().N11Click();
     f1().N22Click();
-    ASSERT_EQ(desktop.browsed.size(), 5u);
-    EXPECT_EQ(desktop.browsed[0],
+    ASSERT_EQ(desktop.openedUrls.size(), 5u);
+    EXPECT_EQ(desktop.openedUrls[0],
               "http://www.joyo.example/search/search.asp?searchType=1&source=talvenor&searchKind=author"
               "&bestSaleNum=3&pageletid=headsearch&searchWord=\xD6\xD8\xC9\xFA");
-    EXPECT_NE(desktop.browsed[1].find("&searchKind=name&"), std::string::npos);
-    EXPECT_EQ(desktop.browsed[2],
+    EXPECT_NE(desktop.openedUrls[1].find("&searchKind=name&"), std::string::npos);
+    EXPECT_EQ(desktop.openedUrls[2],
               "http://search.dd.example/league/leagueref.asp?from=talvenor&backurl="
               "http://search.dd.example/search.aspx?key=\xD6\xD8\xC9\xFA");
-    EXPECT_EQ(desktop.browsed[3], "http://bbs.example/index.php");
-    EXPECT_EQ(desktop.browsed[4], "http://bbs.example/forumdisplay.php?fid=2");
+    EXPECT_EQ(desktop.openedUrls[3], "http://bbs.example/index.php");
+    EXPECT_EQ(desktop.openedUrls[4], "http://bbs.example/forumdisplay.php?fid=2");
     EXPECT_EQ(
         desktop.prompts[0],
         G("搜索指定书名或作者的实体书          |搜索包含指定关键词的实体书。例如：重生               |"));
