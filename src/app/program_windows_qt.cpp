@@ -6,11 +6,13 @@
 #include "app/catalogue_window.h"
 #include "app/program.h"
 #include "app/progress_window.h"
+#include "app/reader_window.h"
 #include "catalogue/catalogue_form.h"
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
 #include "platform/desktop_qt.h"
 #include "platform/hotkey_qt.h"
+#include "reader/reader_form.h"
 #include "text/encoding.h"
 
 namespace talvenor {
@@ -23,6 +25,7 @@ ProgramWindows::ProgramWindows(const AppPaths& paths, std::vector<std::string> a
     catalogue_ = std::make_unique<CatalogueWindow>(*program_, *program_->form1, *desktop_);
     progress_ = std::make_unique<ProgressWindow>(*program_, *program_->form4, *desktop_);
     desktop_->SetMainWindow(catalogue_.get());
+    ReaderWindow::InstallHooks(*program_->form2, [this]() -> ReaderWindow& { return reader(); });
 
     connect(desktop_.get(), &QtDesktop::changed, this, &ProgramWindows::Sync);
     connect(desktop_.get(), &QtDesktop::trayClicked, this,
@@ -38,9 +41,15 @@ ProgramWindows::~ProgramWindows() {
     program_->StopAllWorkers();
     program_->form1->StopHintWorkers();
     desktop_->RemoveTrayIcon();
+    reader_.reset();
     progress_.reset();
     catalogue_.reset();
     program_.reset();
+}
+
+ReaderWindow& ProgramWindows::reader() {
+    if (!reader_) reader_ = std::make_unique<ReaderWindow>(*program_, *program_->form2, *desktop_);
+    return *reader_;
 }
 
 void ProgramWindows::Show(const std::string& hostProblems) {
@@ -56,6 +65,7 @@ void ProgramWindows::Sync() {
     if (!catalogue_ || !progress_) return;  // still being made
     catalogue_->Sync();
     progress_->Sync();
+    if (reader_ || program_->form2->window.visible) reader().Sync();
 }
 
 void ProgramWindows::FormClose() {
@@ -65,6 +75,7 @@ void ProgramWindows::FormClose() {
     // The program ends now; a download still running is not waited for.
     program_->form4->window.visible = false;
     progress_->hide();
+    if (reader_) reader_->hide();
     desktop_->RemoveTrayIcon();
     emit finished();
 }

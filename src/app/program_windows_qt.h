@@ -17,6 +17,7 @@ class GlobalHotKey;
 class Program;
 class ProgressWindow;
 class QtDesktop;
+class ReaderWindow;
 
 class ProgramWindows : public QObject {
     Q_OBJECT
@@ -37,6 +38,9 @@ class ProgramWindows : public QObject {
     Program& program() { return *program_; }
     CatalogueWindow& catalogue() { return *catalogue_; }
     ProgressWindow& progress() { return *progress_; }
+    // The reader window, made when it is first needed.
+    ReaderWindow& reader();
+    bool readerMade() const { return reader_ != nullptr; }
     GlobalHotKey& hotKey() { return *hotKey_; }
 
   signals:
@@ -51,6 +55,7 @@ class ProgramWindows : public QObject {
     std::unique_ptr<Program> program_;
     std::unique_ptr<CatalogueWindow> catalogue_;
     std::unique_ptr<ProgressWindow> progress_;
+    std::unique_ptr<ReaderWindow> reader_;
 };
 
 }  // namespace talvenor

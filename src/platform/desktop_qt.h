@@ -44,6 +44,8 @@ class QtDesktop : public QObject, public Desktop {
     void Post(std::function<void()> fn) override;
     bool OnMainThread() const override;
     void Changed() override { emit changed(); }
+    // The reader window plays the chime.
+    void PlaySound() override { emit playSound(); }
 
     // True while a handler waits in RunBlocking.
     bool Blocking() const { return blocking_ > 0; }
@@ -62,6 +64,8 @@ class QtDesktop : public QObject, public Desktop {
     void changed();
     // A left click on the tray icon.
     void trayClicked();
+    // The chime that follows a chapter is due.
+    void playSound();
     // The last RunBlocking wait has ended.
     void blockingEnded();
 

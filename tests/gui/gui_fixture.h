@@ -114,6 +114,8 @@ class ModalAnswerer : public QObject {
             }
         });
     }
+    // Any other answer: the action gets the modal window.
+    void Do(std::function<void(QWidget*)> action) { Push(std::move(action)); }
     // Also answers every later one the same way (a message box with OK).
     void AlwaysOk() { always_ = true; }
     bool Idle() const { return actions_.empty(); }
