@@ -1,5 +1,7 @@
 #include "platform/page_browser.h"
 
+#include <unistd.h>
+
 #include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
@@ -35,6 +37,14 @@ constexpr int kDefaultFixedFontSize = 13;
 }  // namespace
 
 PageBrowser::PageBrowser(QWidget* parent) : QWebEngineView(parent) {
+    // The browser engine refuses to start for the super-user with its
+    // sandbox on, and the sandbox cannot work for that user anyway.
+    static const bool prepared = [] {
+        if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        return true;
+    }();
+    (void)prepared;
     // The reader pages carry no charset: they are GBK, as the program writes them.
     settings()->setDefaultTextEncoding(QStringLiteral("GBK"));
     // Pictures of a chapter are loaded from the site, although the page is a local file.
