@@ -28,7 +28,11 @@ if [ -x "$build/bench/talvenor_bench_windows" ]; then
   done | sort -n | sed -n 3p | awk '{printf "BM_ProgramStartToPaint %.1f ms\n", $1 / 1000}' | tee -a "$out/windows.txt"
   rm -rf "$home"
 fi
-python3 - "$out/markers.txt" "$out/downloads.txt" "$out/booklists.txt" "$out/windows.txt" <<'PY'
+if [ -x "$build/bench/talvenor_bench_reader" ]; then
+  QTWEBENGINE_DISABLE_SANDBOX=1 "$build/bench/talvenor_bench_reader" --benchmark_repetitions=3 \
+    --benchmark_report_aggregates_only=true 2> >(grep -v 'does not support' >&2) | tee "$out/reader.txt"
+fi
+python3 - "$out/markers.txt" "$out/downloads.txt" "$out/booklists.txt" "$out/windows.txt" "$out/reader.txt" <<'PY'
 import re, sys
 t = {}
 for path in sys.argv[1:]:
@@ -37,7 +41,7 @@ for path in sys.argv[1:]:
     except OSError:
         continue
     for line in lines:
-        m = re.match(r'(BM_\w+?)(?:/iterations:\d+)?(?:/real_time|/manual_time)?(_median)?\s+([\d.]+) (ns|us|ms)', line)
+        m = re.match(r'(BM_\w+?(?:/\d+)?)(?:/iterations:\d+)?(?:/real_time|/manual_time)?(_median)?\s+([\d.]+) (ns|us|ms)', line)
         if m and (m.group(2) or 'real_time' not in line):
             t[m.group(1)] = float(m.group(3)) * {'ns': 1, 'us': 1e3, 'ms': 1e6}[m.group(4)]
 print()
@@ -54,7 +58,8 @@ for a, b, target in [('BM_FindMarkerWalk', 'BM_MemmemWalk', 1.5), ('BM_FindMarke
         goal = f'  (target {target}x)' if target else ''
         print(f'{a} / {b} = {t[a] / t[b]:.2f}x{goal}')
 for name, limit in [('BM_ShowCategory100k', 100), ('BM_Filter100k', 20), ('BM_StartToPaintedWindow', 300),
-                    ('BM_ProgramStartToPaint', 300)]:
+                    ('BM_ProgramStartToPaint', 300), ('BM_ChapterClickToPaint/200', 100),
+                    ('BM_ChapterClickToPaint/10000', 100), ('BM_ChapterList10000Shown', 100)]:
     if name in t:
         print(f'{name} = {t[name] / 1e6:.1f} ms  (target <= {limit} ms)')
 PY
