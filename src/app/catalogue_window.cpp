@@ -69,11 +69,9 @@ void CatalogueWindow::BuildMenus() {
     N14 = AddItem(sites, "N14", "搜书。。。", [this] { form_.N14Click(); });
 
     QMenu* quick = menuBar()->addMenu(QString::fromUtf8("敏捷访问"));
-    // Both open the reader at a saved place; they wait for the reader window.
-    N17 = AddItem(quick, "N17", "上次阅读", [] {});
-    N12 = AddItem(quick, "N12", "打开。。。", [] {});
-    N17->setEnabled(false);
-    N12->setEnabled(false);
+    // Both open the reader at a saved place, through the program.
+    N17 = AddItem(quick, "N17", "上次阅读", [this] { program_.reader->N17Click(); });
+    N12 = AddItem(quick, "N12", "打开。。。", [this] { program_.reader->N12Click(); });
     N11 = AddItem(quick, "N11", "到论坛看看有没有更新", [this] { form_.N11Click(); });
     N22 = AddItem(quick, "N22", "查看小说推荐", [this] { form_.N22Click(); });
 
