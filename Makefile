@@ -32,14 +32,15 @@ test-asan: deps
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest -j$(JOBS) --output-on-failure --timeout 900 -L 'core|forms|catalogue|search|reader|cli'
 
-# The windows' tests (those without the browser engine) under the same sanitizers.
+# The window and tray tests under the same sanitizers: only the two programs
+# built here, chosen by their label of their own.
 .PHONY: test-asan-gui install
 test-asan: test-asan-gui
 test-asan-gui: deps
 	cmake -S . -B $(BUILD_ASAN) $(CMAKE_FLAGS) -DTALVENOR_SANITIZE=ON -DTALVENOR_BENCH=OFF
 	cmake --build $(BUILD_ASAN) -j$(JOBS) --target talvenor_window_tests talvenor_tray_tests
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest -j$(JOBS) --output-on-failure --timeout 600 -L gui -LE webengine
+	  ctest -j$(JOBS) --output-on-failure --timeout 600 -L windows
 
 # The tests of every worker thread (download and introduction workers, the
 # reader's) once more under ThreadSanitizer.

@@ -69,7 +69,7 @@ void CatalogueWindow::BuildMenus() {
     N14 = AddItem(sites, "N14", "搜书。。。", [this] { form_.N14Click(); });
 
     QMenu* quick = menuBar()->addMenu(QString::fromUtf8("敏捷访问"));
-    // Both open the reader at a saved place.
+    // Both open the reader at a saved place, through the program.
     N17 = AddItem(quick, "N17", "上次阅读", [this] { program_.reader->N17Click(); });
     N12 = AddItem(quick, "N12", "打开。。。", [this] { program_.reader->N12Click(); });
     N11 = AddItem(quick, "N11", "到论坛看看有没有更新", [this] { form_.N11Click(); });

@@ -26,8 +26,11 @@ QString ApplicationTitle() {
 QtDesktop::QtDesktop(QObject* parent) : QObject(parent), tray_(new QSystemTrayIcon(AppIcon(), this)) {
     tray_->setToolTip(QString::fromUtf8("Talvenor全本小说阅读器@_@"));
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        // Only the left click brings a window back; other clicks are ignored.
-        if (reason == QSystemTrayIcon::Trigger) emit trayClicked();
+        // Only the left button brings a window back; other clicks are ignored.
+        // Qt calls a left press a double click when an earlier click on
+        // another window fell at the same spot just before (the tray icon
+        // appears where the pointer rests), so that press counts too.
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) emit trayClicked();
     });
 }
 

@@ -1,11 +1,12 @@
 // The catalogue and progress windows as a user sees them: start, the stored
 // catalogue, the sites, an update with its progress and cancel, the filter,
-// 定位, opening a book, Esc.
+// 定位, opening a book, resuming reading (F5, 打开。。。), Esc.
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QSignalSpy>
 
 #include "gui_fixture.h"
+#include "reader/marks.h"
 
 using namespace talvenor;
 namespace demo = talvenor::demo;
@@ -259,4 +260,62 @@ TEST_F(GuiTest, EscSavesTheStateAndEndsTheProgram) {
     EXPECT_EQ(LoadList(paths.setDir + "default.0"),
               StringList({G("多玩"), name + ".ml", name + ".ml.list", "1"}));
     EXPECT_FALSE(cat().isVisible());
+}
+
+// The chapter titles and addresses of a demo book, as the reader saves them.
+static void SaveChapters(demo::DemoContent& content, const demo::Book& book, int count,
+                         const std::string& titles, const std::string& urls) {
+    StringList t, u;
+    for (int n = 1; n <= count; ++n) {
+        const demo::Chapter c = content.ChapterOf(book, n, false);
+        t.push_back(G(c.title.c_str()));
+        u.push_back(c.url);
+    }
+    SaveList(titles, t);
+    SaveList(urls, u);
+}
+
+TEST_F(GuiTest, F5AndOpenResumeReadingInTheReader) {
+    Start();
+    cat().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&cat()));
+    // Nothing read yet: F5 changes nothing.
+    QTest::keyClick(&cat(), Qt::Key_F5);
+    EXPECT_TRUE(cat().isVisible());
+    EXPECT_FALSE(f2().window.visible);
+
+    // The files the reader left: the sixth chapter of a 多玩 book, which
+    // the reader fetches and composes into its page.
+    const demo::Book duowan = content().BookAt(demo::Site::Duowan, 0, 0);
+    SaveChapters(content(), duowan, 7, paths.setDir + "default.1", paths.setDir + "default.2");
+    SaveList(paths.setDir + "default.3", {"5", G("多玩")});
+    QTest::keyClick(&cat(), Qt::Key_F5);
+    ASSERT_TRUE(WaitFor([&] { return !cat().isVisible(); }));
+    EXPECT_TRUE(f2().window.visible);
+    EXPECT_EQ(f2().ListBox1.Count(), 7);
+    EXPECT_EQ(f2().ListBox1.itemIndex, 5);
+    EXPECT_EQ(f1().CurrentSite, G("多玩"));
+    EXPECT_EQ(f2().TheMark.BookTitle, LastReadingTitle());
+    const demo::Chapter sixth = content().ChapterOf(duowan, 6);
+    EXPECT_NE(ReadFileBytes(paths.tmpDir + "tmp.htm").find(G(sixth.paragraphs[0].c_str())),
+              std::string::npos);
+
+    // Back in the catalogue, 打开。。。 takes a position file set of 飞库.
+    f2().window.visible = false;
+    f1().window.visible = true;
+    windows->Sync();
+    ASSERT_TRUE(WaitFor([&] { return cat().isVisible(); }));
+    const std::string mark = paths.setDir + "book.Mark";
+    SaveChapters(content(), content().BookAt(demo::Site::Feiku, 0, 0), 3, mark, mark + ".list");
+    SaveList(mark + ".set", {"2", G("飞库")});
+    modal.ChooseFile(U(mark));
+    cat().N12->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !cat().isVisible(); }));
+    EXPECT_TRUE(f2().window.visible);
+    EXPECT_EQ(f2().ListBox1.Count(), 3);
+    EXPECT_EQ(f2().ListBox1.itemIndex, 2);
+    EXPECT_EQ(f1().CurrentSite, G("飞库"));
+    EXPECT_EQ(f2().TheMark.BookTitle, PositionFileTitle());
+    // Only the file dialog was shown: no failure on the way.
+    EXPECT_EQ(modal.seen.size(), 1u);
 }
