@@ -32,6 +32,16 @@ test-asan: deps
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest -j$(JOBS) --output-on-failure --timeout 900 -L 'core|forms|catalogue|search|reader|cli'
 
+# The window and tray tests under the same sanitizers: only the two programs
+# built here, chosen by their label of their own.
+.PHONY: test-asan-gui install
+test-asan: test-asan-gui
+test-asan-gui: deps
+	cmake -S . -B $(BUILD_ASAN) $(CMAKE_FLAGS) -DTALVENOR_SANITIZE=ON -DTALVENOR_BENCH=OFF
+	cmake --build $(BUILD_ASAN) -j$(JOBS) --target talvenor_window_tests talvenor_tray_tests
+	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest -j$(JOBS) --output-on-failure --timeout 600 -L windows
+
 # The tests of every worker thread (download and introduction workers, the
 # reader's) once more under ThreadSanitizer.
 TSAN_TARGETS = talvenor_forms_tests talvenor_catalogue_tests talvenor_search_tests talvenor_reader_tests
@@ -40,6 +50,11 @@ test-tsan: deps
 	cmake --build $(BUILD_TSAN) -j$(JOBS) --target $(TSAN_TARGETS)
 	cd $(BUILD_TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	  ctest -j$(JOBS) --output-on-failure --timeout 900 -L 'forms|catalogue|search|reader'
+
+# The program, its skins, icon and desktop entry under PREFIX.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 demo: build
 	./scripts/demo.sh $(BUILD)

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Starts the bundled demo sites and runs the program against them.  The
-# windows are not there yet, so the command-line front shows what the
-# program does: each site's first page, a site's categories, an update, the
-# books, a chapter list, a chapter, a search and an introduction.
+# Starts the bundled demo sites and runs the program against them in a fresh
+# demo home.  With a display ($DISPLAY or $WAYLAND_DISPLAY) the program's
+# windows open; without one, the command-line front shows what the program
+# does (each site's first page, a site's categories, an update, the books, a
+# chapter list, a chapter, a search and an introduction) and the windows are
+# rendered offscreen into screenshots in the demo home.
 set -euo pipefail
 build=${1:-build}
 port=${TALVENOR_DEMO_PORT:-18630}
 cli="$build/src/cli/talvenor-cli"
+gui="$build/src/app/talvenor"
+shots="$build/tools/screenshots/talvenor-screenshots"
 home="$build/demo-home"
 rm -rf "$home"
 mkdir -p "$home"
@@ -20,6 +24,13 @@ for _ in $(seq 100); do
 done
 grep -q listening "$home/demosites.log" || { cat "$home/demosites.log"; exit 1; }
 "$cli" --home "$home" demo-hosts "$port" > /dev/null
+
+if [ -x "$gui" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  printf 'Talvenor on the demo sites; the demo home is %s.\n' "$home"
+  printf 'Choose a site in the 网站 menu, or 搜书。。。 to search.  Close the window to end the demo.\n'
+  "$gui" --home "$home"
+  exit 0
+fi
 
 step() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
 run() { printf '$ talvenor-cli %s\n' "$*"; "$cli" --home "$home" "$@"; }
@@ -52,4 +63,9 @@ run read 多玩 "$key" 1 | head -12
 step "Searching 飞库, and an introduction"
 run search --site 飞库 穿越 | head -5
 run intro 多玩 "$key"
+if [ -x "$shots" ]; then
+  step "The windows, rendered offscreen (no display here)"
+  "$shots" --home "$home" --out "$home/screenshots" 2>/dev/null
+  printf 'Screenshots of the windows are in %s/screenshots.\n' "$home"
+fi
 printf '\nThe demo home is %s; the demo sites are stopped now.\n' "$home"

@@ -12,6 +12,8 @@ packages=(
 # GUI and browser-engine packages are wanted only where a target asks for them.
 if [ "${TALVENOR_WITH_GUI:-0}" = 1 ]; then
   packages+=(qt6-base-dev qt6-webengine-dev qt6-multimedia-dev libjpeg62-turbo-dev xvfb xauth fonts-wqy-microhei)
+  # The hot key grabs F7 through xcb; the tray tests need a tray host and keys.
+  packages+=(libxcb1-dev trayer xdotool)
 fi
 
 missing=()

@@ -12,7 +12,8 @@ Program::Program(Desktop& d, AppPaths p, std::vector<std::string> a)
     form1 = std::make_unique<TForm1>(*this);
     form1->FormCreate();
     form2 = std::make_unique<TForm2>(*this);
-    form2->openForum = [this] { N11Click(); };
+    // The reader's F3 opens the forum as the catalogue window's does.
+    form2->openForum = [this] { form1->N11Click(); };
     form2->FormCreate();
     form4 = std::make_unique<TForm4>(*this);
 }

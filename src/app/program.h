@@ -35,11 +35,6 @@ class Program : public ProgramState, public ReaderLink {
     void N17Click() override;
     // 打开。。。: resumes from a position file set chosen in the open dialog.
     void N12Click() override;
-    // 到论坛看看有没有更新 (F3, also the reader's F3) and 查看小说推荐: the
-    // forum's pages in the desktop's web browser.
-    void N11Click();
-    void N22Click();
-    void OpenInBrowser(const std::string& address);
 
   private:
     // Loads the reader's lists from a position file set (names, URLs and

@@ -1,11 +1,11 @@
-// The catalogue window's 敏捷访问 menu: resuming the last reading or a saved
-// position in the reader, and the forum's pages.
+// The catalogue window's 敏捷访问 menu where catalogue and reader meet:
+// resuming the last reading or a saved position in the reader.  The forum's
+// pages are the catalogue window's own (outside_links.cpp).
 #include "app/program.h"
 #include "catalogue/catalogue_form.h"
 #include "catalogue/failures.h"
 #include "catalogue/sites.h"
 #include "catalogue/store.h"
-#include "net/site_hosts.h"
 #include "reader/reader_form.h"
 #include "text/files.h"
 #include "text/numbers.h"
@@ -60,18 +60,6 @@ void Program::N12Click() {
     }
     f2.window.visible = true;
     desktop.Changed();
-}
-
-void Program::OpenInBrowser(const std::string& address) {
-    if (!desktop.OpenUrl(address)) desktop.Message(G("无法启动浏览器：") + address);
-}
-
-void Program::N11Click() {
-    OpenInBrowser(Hosts().forum);
-}
-
-void Program::N22Click() {
-    OpenInBrowser(Hosts().forum + "/recommend");
 }
 
 }  // namespace talvenor

@@ -46,6 +46,7 @@ void TForm1::SetStatus() {
 void TForm1::FormCreate() {
     const AppPaths& p = program_.paths;
     if (!DirExists(p.seeDir)) MakeDirs(p.seeDir);
+    LoadDefaultSkin();
     if (!DirExists(p.setDir)) MakeDirs(p.setDir);
     // What a killed update left half done is put right before anything of
     // the store is read.

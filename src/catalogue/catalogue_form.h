@@ -92,6 +92,8 @@ class TForm1 {
     bool Found = false;
 
     void N14Click();
+    // An empty search text, or one longer than this, is refused with a message.
+    static constexpr size_t kMaxSearchChars = 50;
     void Button1Click();
     void Edit1KeyPress(char key);
     // Searches the site at index `site` of ComboBox1Items; sets Found.
@@ -116,6 +118,26 @@ class TForm1 {
     std::vector<std::shared_ptr<TDownHint>> hintWorkers;
     // Stops every introduction download and waits for its thread.
     void StopHintWorkers();
+
+    // 定位: selects the first book of the full list whose title holds the
+    // text asked for.
+    void Panel4Click();
+    // The forum (also F3) and its board of novel recommendations, in the
+    // desktop's web browser.
+    void N11Click();
+    void N22Click();
+    // 实体书: the shops' search for printed books by the menu item's tag
+    // (0 卓越 by title, 1 卓越 by author, 2 当当).
+    void N4Click(int senderTag);
+    // Throws BrowserError when no browser could be started.
+    void OpenInBrowser(const std::string& address);
+
+    // Skins: the default skin at start (failures ignored), 换个皮肤看看 and
+    // 设为默认皮肤.  ActivateSkin throws SkinError for a skin it refuses.
+    void LoadDefaultSkin();
+    void ActivateSkin(const std::string& path);
+    void N16Click();
+    void N20Click();
 
     // The book list that the filter state shows, and its partner.
     ListModel& ShownBookList() { return PBtnLvTag == 1 ? ListBox3 : ListBox2; }

@@ -55,6 +55,13 @@ class Desktop {
         (void)address;
         return false;
     }
+    // Puts a skin on every window: the text of a style sheet (UTF-8), or
+    // empty for the default look.  False when the skin engine refuses it
+    // (the look is then left as it was).
+    virtual bool ApplySkin(const std::string& styleSheet) {
+        (void)styleSheet;
+        return true;
+    }
     // Plays the short sound that follows a chapter, without waiting; silent
     // where there is no sound.
     virtual void PlaySound() {}

@@ -43,6 +43,8 @@ struct ProgramState {
     bool trayIconShown = false;
     int trayIconOwner = kTrayNone;
     std::string LastKeyword;
+    // The skin in use: a full path, empty for the default look.
+    std::string SkinFileName;
 
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm4> form4;
@@ -66,6 +68,16 @@ struct ProgramState {
     void HideToTray(int owner);
     // Show the window named by TrayWindow and remove the icon.
     void RestoreFromTray(int owner);
+    // F7, anywhere in the system: the first visible window of catalogue,
+    // reader, progress goes to the tray; with none visible, the one in the
+    // tray comes back.
+    void HotKeyPressed();
+    // A system command (minimise, close, move...) reached the window with
+    // this tray code: it becomes TrayWindow, and minimising hides the window
+    // to the tray instead.
+    void SystemCommand(int code, bool minimize);
+    // A left click on the tray icon, received by the window that owns it.
+    void TrayIconClicked();
 
   private:
     std::mutex workersMutex_;

@@ -92,6 +92,16 @@ void TForm1::Edit1KeyPress(char key) {
 }
 
 void TForm1::Button1Click() {
+    // Nothing to look for, or far more than any title: no site is asked.
+    const std::u16string typed = GbkToUtf16(Trimmed(Edit1Text));
+    if (typed.empty()) {
+        program_.desktop.Message(G("请输入要搜索的书名"));
+        return;
+    }
+    if (typed.size() > kMaxSearchChars) {
+        program_.desktop.Message(G("书名太长了，最多") + std::to_string(kMaxSearchChars) + G("个字"));
+        return;
+    }
     const int last = static_cast<int>(ComboBox1Items.size()) - 1;
     for (;;) {
         Found = false;

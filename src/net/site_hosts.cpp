@@ -26,6 +26,8 @@ SiteHosts SiteHosts::Demo(int port) {
     h.searchEngine = at("search");
     h.counter = at("counter");
     h.forum = at("forum");
+    h.zhuoyue = at("zhuoyue");
+    h.dangdang = at("dangdang");
     return h;
 }
 
@@ -43,6 +45,8 @@ const std::vector<SiteHosts::Entry>& SiteHosts::Entries() {
         {"search-engine", &SiteHosts::searchEngine},
         {"counter", &SiteHosts::counter},
         {"forum", &SiteHosts::forum},
+        {"zhuoyue", &SiteHosts::zhuoyue},
+        {"dangdang", &SiteHosts::dangdang},
     };
     return entries;
 }

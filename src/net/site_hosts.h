@@ -24,6 +24,8 @@ struct SiteHosts {
     std::string searchEngine;  // public web search engine used for 小说阅读网
     std::string counter;       // page-counter service of the reader page footer
     std::string forum;         // the program's own forum (links in page footers)
+    std::string zhuoyue;       // book shop 卓越 (printed books by title or author)
+    std::string dangdang;      // book shop 当当
 
     static constexpr int kDemoPort = 18630;
     // The bundled demo sites, all served by one process on loopback:

@@ -1,30 +1,59 @@
 // The embedded browser of the reader: shows the generated reader page (a
 // GBK file without a charset declaration, as the pages have always been),
-// with text zoom levels 0 to 4.
+// with text zoom levels 0 to 4, and reads and scrolls the shown page.
 #pragma once
 
+#include <QImage>
+#include <QSize>
 #include <QString>
+#include <QVariant>
 #include <QWebEngineView>
+#include <string>
 
 namespace talvenor {
 
 class PageBrowser : public QWebEngineView {
     Q_OBJECT
-public:
+  public:
     explicit PageBrowser(QWidget* parent = nullptr);
 
     // Loads a local file; returns at once, loading goes on.
     void NavigateFile(const QString& path);
     void NavigateBlank();
-    // Zoom level 0..4 for the pages loaded afterwards (2 is 100%).
+    // Cancels a navigation under way.
+    void Stop();
+    // Text zoom level 0..4 (2 is the normal size): only the text grows or
+    // shrinks, as with a text-size command; pictures and the column width stay.
     void SetTextZoom(int level);
     static double ZoomFactor(int level);
     // 4 once the page has loaded (the ready state the reader waits for).
     int ReadyState() const { return readyState_; }
+    // A page has been loaded (successfully) since the last navigation began.
+    bool HasDocument() const { return readyState_ == 4 && loadedOk_; }
 
-private:
+    // Runs a script in the page and waits for its value, letting events run
+    // meanwhile; an invalid value when the page has none or time ran out.
+    QVariant Evaluate(const QString& script, int timeoutMs = 10000);
+    // The visible height, the scroll offset and the full height of the page;
+    // false without a page or a body.
+    bool ReadMetrics(int& visibleHeight, int& scrollTop, int& scrollHeight);
+    void ScrollBy(int dx, int dy);
+    // Waits until the page has loaded and one frame of it was drawn.
+    bool WaitPainted(int timeoutMs = 10000);
+
+  signals:
+    // A frame of the loaded page has been drawn (WaitPainted's signal).
+    void painted();
+
+  private:
     int readyState_ = 0;
-    double zoom_ = 1.0;
+    bool loadedOk_ = false;
+    int paintRound_ = 0;
 };
+
+// Renders a page file off screen at the given size (in a browser of its own,
+// without text zoom) and returns the picture; a null image when the page
+// could not be loaded or drawn.  Events run while it waits.
+QImage RenderPageOffscreen(const QString& path, const QSize& size, int timeoutMs = 15000);
 
 }  // namespace talvenor

@@ -49,8 +49,8 @@ TEST(ReaderPage, ShowsTheChapterTextInTheChosenColours) {
     prefs.BackgroundAttr = " bgcolor=#FFFFCC";
     prefs.TextColorAttr = "><font color=#0000FF";
     prefs.FontSizeAttr = " Size=5";
-    std::string content = "<h1>" + G("第三章 夜探古寺") + "</h1>" + G("　　沈青缓缓地握紧了手中的长剑。") + "<br>" +
-                          G("　　天边的云慢慢染成了红色。") + "<br>";
+    std::string content = "<h1>" + G("第三章 夜探古寺") + "</h1>" + G("　　沈青缓缓地握紧了手中的长剑。") +
+                          "<br>" + G("　　天边的云慢慢染成了红色。") + "<br>";
     AddParagraphSpacing(content, prefs);
     const std::string path = home.dir() + "tmp.htm";
     WriteFileAtomic(path, ComposePage(Frame::B, content, prefs, "<i>footer</i>"));

@@ -2,7 +2,7 @@
 // window drives them.
 #include <gtest/gtest.h>
 
-#include "net/site_hosts.h"
+#include "catalogue/outside_links.h"
 #include "reader_hooks.h"
 
 using namespace talvenor;
@@ -30,7 +30,7 @@ TEST_F(ReaderControls, KeysRunTheirActions) {
     Key(ReaderKey::M);
     EXPECT_TRUE(f2().ListBox1.visible && f2().Panel1.visible);
     Key(ReaderKey::F3);
-    EXPECT_EQ(desktop.openedUrls, StringList{Hosts().forum});
+    EXPECT_EQ(desktop.openedUrls, StringList{ForumAddress()});
     Key(ReaderKey::F2);
     Key(ReaderKey::Esc);
     EXPECT_FALSE(f2().window.visible);

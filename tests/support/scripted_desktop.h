@@ -81,6 +81,14 @@ class ScriptedDesktop : public talvenor::Desktop {
         return !browserMissing;
     }
     void PlaySound() override { ++sounds; }
+    // The skins put on, in order; a refused skin leaves the look as it was.
+    std::vector<std::string> skins;
+    bool skinRefused = false;
+    bool ApplySkin(const std::string& styleSheet) override {
+        if (skinRefused) return false;
+        skins.push_back(styleSheet);
+        return true;
+    }
 
     bool AddTrayIcon() override {
         if (trayRefused) return false;

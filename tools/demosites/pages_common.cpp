@@ -109,6 +109,8 @@ Page BuildPage(const DemoContent& content, const std::string& host, const std::s
     if (is(h.s520)) return S520Page(content, path, target);
     if (is(h.s520Chapters)) return S520ChaptersPage(content, path);
     if (is(h.counter) && path == "/cf.aspx") return PicturePage(target);
+    if (is(h.forum)) return ForumPage(path);
+    if (is(h.zhuoyue) || is(h.dangdang)) return ShopPage(path, target, is(h.dangdang));
     return ErrorPage(404, false);
 }
 

@@ -1,0 +1,95 @@
+// talvenor: the program with its windows.
+//
+//   talvenor [--home DIR] [TITLE]
+//
+// TITLE, when given, is searched for at start.
+#include <QEvent>
+#include <QMessageBox>
+#include <QTimer>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/application_qt.h"
+#include "app/catalogue_window.h"
+#include "app/program_windows_qt.h"
+#include "catalogue/app_paths.h"
+#include "catalogue/skins.h"
+#include "platform/desktop_qt.h"
+#include "text/encoding.h"
+
+using namespace talvenor;
+
+namespace {
+
+// Where the program finds the skins it brings: beside it in the build tree,
+// or in the shared data folder it was installed with.
+std::vector<std::string> BundledSkinFolders() {
+    const std::string exeDir = ExecutableDir();
+    return {exeDir + "skn/", exeDir + "../share/talvenor/skn/", std::string(TALVENOR_DATA_DIR) + "/skn/"};
+}
+
+class PaintWatcher : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !done_) {
+            done_ = true;
+            QTimer::singleShot(0, qApp, &QApplication::quit);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    bool done_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    TalvenorApplication app(argc, argv);
+    SetUpApplication(app);
+    std::string home;
+    std::vector<std::string> args;
+    const QStringList arguments = app.arguments();
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--home") && i + 1 < arguments.size()) {
+            home = arguments[++i].toStdString();
+        } else if (a.startsWith(QLatin1String("--home="))) {
+            home = a.mid(7).toStdString();
+        } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
+            std::cout << "usage: talvenor [--home DIR] [TITLE]\n\n"
+                         "  --home DIR   the folder of the store (default: beside the program, or\n"
+                         "               ~/.local/share/talvenor)\n"
+                         "  TITLE        a book title to search for at start\n";
+            return 0;
+        } else {
+            args.push_back(Utf8ToGbk(a.toStdString()));
+        }
+    }
+    const AppPaths paths = AppPaths::ForAppDir(ResolveAppDir(home, ""));
+    std::string problems;
+    try {
+        problems = PrepareAppDirs(paths);
+        SeedSkinFolder(paths, BundledSkinFolders());
+    } catch (const std::exception& e) {
+        std::cerr << "talvenor: " << e.what() << "\n";
+        QMessageBox::critical(nullptr, ApplicationTitle(), QString::fromUtf8(e.what()));
+        return 1;
+    }
+    app.setApplicationName(QStringLiteral("talvenor"));
+    // The application title is "Talvenor 全本小说" and 60 blanks; it is the
+    // caption of the program's messages.
+    ProgramWindows windows(paths, args);
+    QObject::connect(&windows, &ProgramWindows::finished, &app, &QApplication::quit, Qt::QueuedConnection);
+    if (!problems.empty()) std::cerr << problems;
+    // For the start-up benchmark: end as soon as the catalogue window has
+    // been painted once.
+    if (qEnvironmentVariableIsSet("TALVENOR_EXIT_AFTER_PAINT")) {
+        auto* painted = new PaintWatcher(&app);
+        windows.catalogue().installEventFilter(painted);
+    }
+    windows.Show(problems);
+    return app.exec();
+}

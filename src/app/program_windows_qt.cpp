@@ -1,0 +1,83 @@
+#include "app/program_windows_qt.h"
+
+#include <QTimer>
+
+#include "app/application_qt.h"
+#include "app/catalogue_window.h"
+#include "app/program.h"
+#include "app/progress_window.h"
+#include "app/reader_window.h"
+#include "catalogue/catalogue_form.h"
+#include "catalogue/progress_form.h"
+#include "catalogue/sites.h"
+#include "platform/desktop_qt.h"
+#include "platform/hotkey_qt.h"
+#include "reader/reader_form.h"
+#include "text/encoding.h"
+
+namespace talvenor {
+
+ProgramWindows::ProgramWindows(const AppPaths& paths, std::vector<std::string> args, QObject* parent)
+    : QObject(parent), desktop_(std::make_unique<QtDesktop>()), hotKey_(std::make_unique<GlobalHotKey>()) {
+    // F7 is taken while the catalogue window lives; without X11 it is not.
+    hotKey_->Register();
+    program_ = std::make_unique<Program>(*desktop_, paths, std::move(args));
+    catalogue_ = std::make_unique<CatalogueWindow>(*program_, *program_->form1, *desktop_);
+    progress_ = std::make_unique<ProgressWindow>(*program_, *program_->form4, *desktop_);
+    desktop_->SetMainWindow(catalogue_.get());
+    ReaderWindow::InstallHooks(*program_->form2, [this]() -> ReaderWindow& { return reader(); });
+
+    connect(desktop_.get(), &QtDesktop::changed, this, &ProgramWindows::Sync);
+    connect(desktop_.get(), &QtDesktop::trayClicked, this,
+            [this] { RunHandler(*desktop_, [this] { program_->TrayIconClicked(); }); });
+    connect(hotKey_.get(), &GlobalHotKey::pressed, this,
+            [this] { RunHandler(*desktop_, [this] { program_->HotKeyPressed(); }); });
+    connect(catalogue_.get(), &CatalogueWindow::closing, this, &ProgramWindows::FormClose);
+}
+
+ProgramWindows::~ProgramWindows() {
+    hotKey_->Release();
+    // The workers end before the windows and lists they fill go.
+    program_->StopAllWorkers();
+    program_->form1->StopHintWorkers();
+    desktop_->RemoveTrayIcon();
+    reader_.reset();
+    progress_.reset();
+    catalogue_.reset();
+    program_.reset();
+}
+
+ReaderWindow& ProgramWindows::reader() {
+    if (!reader_) reader_ = std::make_unique<ReaderWindow>(*program_, *program_->form2, *desktop_);
+    return *reader_;
+}
+
+void ProgramWindows::Show(const std::string& hostProblems) {
+    Sync();
+    if (hostProblems.empty()) return;
+    QTimer::singleShot(0, this, [this, hostProblems] {
+        desktop_->Message(G("设置文件 sites.hosts 里有无法使用的行，已略过：") + "\n\n" +
+                          Utf8ToGbk(hostProblems));
+    });
+}
+
+void ProgramWindows::Sync() {
+    if (!catalogue_ || !progress_) return;  // still being made
+    catalogue_->Sync();
+    progress_->Sync();
+    if (reader_ || program_->form2->window.visible) reader().Sync();
+}
+
+void ProgramWindows::FormClose() {
+    hotKey_->Release();
+    program_->form1->window.visible = false;
+    RunHandler(*desktop_, [this] { program_->form1->FormClose(); });
+    // The program ends now; a download still running is not waited for.
+    program_->form4->window.visible = false;
+    progress_->hide();
+    if (reader_) reader_->hide();
+    desktop_->RemoveTrayIcon();
+    emit finished();
+}
+
+}  // namespace talvenor

@@ -1,0 +1,80 @@
+// The desktop of the windows: message boxes, prompts and file dialogs, the
+// web browser, the skin engine, the tray icon, and the main thread's queue.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+#include "catalogue/desktop.h"
+
+class QSystemTrayIcon;
+
+namespace talvenor {
+
+// "Talvenor 全本小说" and 60 blanks: the caption of the program's messages.
+QString ApplicationTitle();
+
+class QtDesktop : public QObject, public Desktop {
+    Q_OBJECT
+  public:
+    explicit QtDesktop(QObject* parent = nullptr);
+    ~QtDesktop() override;
+
+    // The window that dialogs belong to when no window of the program is
+    // active.
+    void SetMainWindow(QWidget* window) { main_ = window; }
+
+    bool Ask(const std::string& caption, const std::string& text) override;
+    void Message(const std::string& text) override;
+    bool Prompt(const std::string& caption, const std::string& prompt, std::string& value) override;
+    bool OpenFileDialog(const std::string& filter, const std::string& initialDir,
+                        const std::string& defaultExt, std::string& path) override;
+    bool SaveFileDialog(const std::string& filter, const std::string& initialDir,
+                        const std::string& defaultExt, std::string& path) override;
+    bool ChooseColor(std::uint32_t& rgb) override;
+    bool ChooseFont(std::string& face) override;
+    bool OpenUrl(const std::string& address) override;
+    bool ApplySkin(const std::string& styleSheet) override;
+    bool AddTrayIcon() override;
+    void RemoveTrayIcon() override;
+    void RunBlocking(const std::function<void()>& work) override;
+    void Post(std::function<void()> fn) override;
+    bool OnMainThread() const override;
+    void Changed() override { emit changed(); }
+    // The reader window plays the chime.
+    void PlaySound() override { emit playSound(); }
+
+    // True while a handler waits in RunBlocking.
+    bool Blocking() const { return blocking_ > 0; }
+    QSystemTrayIcon& TrayIcon() { return *tray_; }
+
+    // "名称（*.a;*.b）|*.a;*.b|..." as Qt writes it: "名称（*.a;*.b） (*.a *.b);;...".
+    static QString FilterToQt(const std::string& filter);
+    // The address as the browser gets it: bytes beyond ASCII (a GBK keyword
+    // appended as it is) percent-encoded, everything else unchanged.
+    static QUrl UrlOf(const std::string& address);
+    // False when Qt cannot parse the style sheet.
+    static bool StyleSheetParses(const QString& styleSheet);
+
+  signals:
+    // Something shown in a window changed: the windows redraw from the models.
+    void changed();
+    // A left click on the tray icon.
+    void trayClicked();
+    // The chime that follows a chapter is due.
+    void playSound();
+    // The last RunBlocking wait has ended.
+    void blockingEnded();
+
+  private:
+    QWidget* DialogParent() const;
+
+    QPointer<QWidget> main_;
+    QSystemTrayIcon* tray_;
+    int blocking_ = 0;
+};
+
+}  // namespace talvenor
