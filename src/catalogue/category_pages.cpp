@@ -44,6 +44,9 @@ CategoryPage FeikuCategoryPage(const std::string& page) {
     int pos = FindMarker("id=\"sub2\"", page, 100);
     for (const std::string& prefix : kGroups) {
         const int end = FindMarker("</ul>", page, pos);
+        // A group without its end: the page is cut off, and going on would
+        // send the next group back to the top of the page.
+        if (end < 0) break;
         pos = FindMarker("<li>", page, pos);
         while (pos >= 0 && pos < end) {
             const int item = pos;

@@ -76,7 +76,10 @@ SiteHosts ParseSiteHosts(const std::string& text, std::vector<std::string>* erro
         for (const auto& e : SiteHosts::Entries())
             if (key == e.key) entry = &e;
         std::string value = eq == std::string::npos ? "" : Trim(t.substr(eq + 1));
-        while (!value.empty() && value.back() == '/') value.pop_back();
+        // Blanks before a trailing "/" go too: a base URL ending in a blank
+        // would come back without it once written and read again.
+        while (!value.empty() && (value.back() == '/' || static_cast<unsigned char>(value.back()) <= ' '))
+            value.pop_back();
         bool urlOk = value.rfind("http://", 0) == 0 && value.size() > 7;
         if (!entry || !urlOk) {
             if (errors)

@@ -86,7 +86,9 @@ std::string FeikuChapterPage(const std::string& page, const std::string& feikuBa
                     if (src != std::string::npos) block.insert(src + 5, feikuBase);
                 }
                 content += block;
-                if (pos < ref) {
+                // Not past the block before: the cut found no picture frame
+                // and fell back to an earlier one, again and again.
+                if (pos <= ref) {
                     content = kDecodeFailed;
                     break;
                 }

@@ -41,6 +41,15 @@ TEST(SiteHosts, FileOverridesSomeKeysAndReportsBadLines) {
     EXPECT_EQ(FormatSiteHosts(ParseSiteHosts(FormatSiteHosts(h))), FormatSiteHosts(h));
 }
 
+TEST(SiteHosts, ABaseUrlReadsBackAsItWasWritten) {
+    // "/" after blanks: once the "/" is dropped, the blanks must go too, or
+    // the address is one thing now and another after the file is rewritten.
+    SiteHosts h = ParseSiteHosts("duowan = http://mirror.test \t/ /\n");
+    EXPECT_EQ(h.duowan, "http://mirror.test");
+    SiteHosts again = ParseSiteHosts(FormatSiteHosts(h));
+    EXPECT_EQ(again.duowan, h.duowan);
+}
+
 TEST(SiteHosts, PrepareAppDirsReadsTheHostsFileFromSetDir) {
     TestHome home;
     AppPaths paths = AppPaths::ForAppDir(home.dir() + "app");

@@ -1,0 +1,38 @@
+// Page walks on crafted pages: broken pages that once made a walk go back
+// over the page and list what it had listed already.
+#include <gtest/gtest.h>
+
+#include "catalogue/category_pages.h"
+#include "catalogue/sites.h"
+
+using namespace talvenor;
+
+namespace {
+
+// Scrapers search from index 100: a page head without any marker.
+const std::string kHead = std::string(120, ' ');
+
+std::string FeikuLink(int n, const char* name) {
+    return "<a href=\"/Book/LN/" + std::to_string(n) + ".html\">" + name + "</a>";
+}
+
+}  // namespace
+
+TEST(FeikuCategoryPage, AGroupWithoutItsEndEndsTheWalk) {
+    // The second group's list is cut off before its "</ul>": the third group
+    // must not start over at the top of the page and list the first group's
+    // categories again under its own prefix.
+    const std::string page = kHead + "<div id=\"sub2\"><ul><li>" + FeikuLink(1, "A") + FeikuLink(2, "B") +
+                             "</li></ul><ul><li>" + FeikuLink(3, "C") + FeikuLink(4, "D") + "</li>";
+    CategoryPage cut = FeikuCategoryPage(page);
+    EXPECT_EQ(cut.names, (std::vector<std::string>{G("网络原创-A"), G("网络原创-B")}));
+    EXPECT_EQ(cut.urls, (std::vector<std::string>{"1", "2"}));
+
+    // With every group closed, all three are listed in page order.
+    const std::string whole = kHead + "<div id=\"sub2\"><ul><li>" + FeikuLink(1, "A") + FeikuLink(2, "B") +
+                              "</li></ul><ul><li>" + FeikuLink(3, "C") + FeikuLink(4, "D") +
+                              "</li></ul><ul><li>" + FeikuLink(5, "E") + FeikuLink(6, "F") + "</li></ul>";
+    cut = FeikuCategoryPage(whole);
+    EXPECT_EQ(cut.urls, (std::vector<std::string>{"1", "2", "3", "4", "5", "6"}));
+    EXPECT_EQ(cut.names.back(), G("生活科教-F"));
+}
