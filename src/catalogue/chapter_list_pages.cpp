@@ -60,10 +60,13 @@ ChapterBatch ReadnovelChapterPage(const std::string& page) {
         int prev = s;
         for (;;) {
             const int start = pos;
-            std::string url = CutBetween(page, "<li><a href=\"", "\"", pos);
+            int linkStart = 0;
+            std::string url = CutBetween(page, "<li><a href=\"", "\"", pos, &linkStart);
             batch.Step(pos - prev);
             prev = pos;
-            if (pos < s || pos <= start) break;  // no further link
+            // No further link: the position went back, or no link marker was
+            // left and the cut took a quote from elsewhere as the link's end.
+            if (pos < s || pos <= start || linkStart <= start) break;
             batch.urls.push_back(std::move(url));
             std::string title = CutBetween(page, ">", "<", pos);
             const bool last = title.empty();

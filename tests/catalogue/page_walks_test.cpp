@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/category_pages.h"
+#include "catalogue/chapter_list_pages.h"
 #include "catalogue/sites.h"
 
 using namespace talvenor;
@@ -35,4 +36,20 @@ TEST(FeikuCategoryPage, AGroupWithoutItsEndEndsTheWalk) {
     cut = FeikuCategoryPage(whole);
     EXPECT_EQ(cut.urls, (std::vector<std::string>{"1", "2", "3", "4", "5", "6"}));
     EXPECT_EQ(cut.names.back(), G("生活科教-F"));
+}
+
+TEST(ReadnovelChapterListPage, NoLinkMarkerLeftEndsTheList) {
+    // A quote follows "mulu" but no chapter link does: the cut finds no
+    // "<li><a href=" and takes that quote as a link's end; the text from the
+    // top of the page must not become a chapter.
+    const std::string page = kHead + "<div id=mulu\">" + G("第1章") + "</div>";
+    ChapterBatch batch = ReadnovelChapterPage(page);
+    EXPECT_TRUE(batch.urls.empty());
+    EXPECT_TRUE(batch.titles.empty());
+
+    const std::string listed = kHead + "<div id=mulu\"><ul><li><a href=\"http://r/1.html\">" + G("第1章") +
+                               "</a></li><li><a href=\"http://r/2.html\">" + G("第2章") + "</a></li></ul>";
+    batch = ReadnovelChapterPage(listed);
+    EXPECT_EQ(batch.urls, (std::vector<std::string>{"http://r/1.html", "http://r/2.html"}));
+    EXPECT_EQ(batch.titles, (std::vector<std::string>{G("第1章"), G("第2章")}));
 }
