@@ -24,19 +24,24 @@ test: test-main test-asan test-tsan test-fuzz
 test-main: build
 	cd $(BUILD) && ctest -j$(JOBS) --output-on-failure --timeout 600
 
-# The core tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The core, the catalogue, the reader and the command line once more under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+ASAN_TARGETS = talvenor_core_tests talvenor_forms_tests talvenor_catalogue_tests talvenor_search_tests \
+  talvenor_reader_tests talvenor-cli talvenor-demosites
 test-asan: deps
 	cmake -S . -B $(BUILD_ASAN) $(CMAKE_FLAGS) -DTALVENOR_SANITIZE=ON -DTALVENOR_BENCH=OFF
-	cmake --build $(BUILD_ASAN) -j$(JOBS) --target talvenor_core_tests
+	cmake --build $(BUILD_ASAN) -j$(JOBS) --target $(ASAN_TARGETS)
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest -j$(JOBS) --output-on-failure --timeout 600 -L core
+	  ctest -j$(JOBS) --output-on-failure --timeout 900 -L 'core|forms|catalogue|search|reader|cli'
 
-# The tests of the worker threads once more under ThreadSanitizer.
+# The tests of every worker thread (download and introduction workers, the
+# reader's) once more under ThreadSanitizer.
+TSAN_TARGETS = talvenor_forms_tests talvenor_catalogue_tests talvenor_search_tests talvenor_reader_tests
 test-tsan: deps
 	cmake -S . -B $(BUILD_TSAN) $(CMAKE_FLAGS) -DTALVENOR_TSAN=ON -DTALVENOR_BENCH=OFF
-	cmake --build $(BUILD_TSAN) -j$(JOBS) --target talvenor_forms_tests talvenor_catalogue_tests talvenor_search_tests
+	cmake --build $(BUILD_TSAN) -j$(JOBS) --target $(TSAN_TARGETS)
 	cd $(BUILD_TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-	  ctest -j$(JOBS) --output-on-failure --timeout 900 -L 'forms|catalogue|search'
+	  ctest -j$(JOBS) --output-on-failure --timeout 900 -L 'forms|catalogue|search|reader'
 
 # The page walks and text helpers under libFuzzer (clang, ASan + UBSan): a
 # short run of every target in `make test`; `make fuzz` runs each one for

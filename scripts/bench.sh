@@ -8,7 +8,9 @@ trap 'rm -rf "$out"' EXIT
 "$build/bench/talvenor_bench_markers" --benchmark_min_time=0.5 | tee "$out/markers.txt"
 "$build/bench/talvenor_bench_downloads" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   | tee "$out/downloads.txt"
-python3 - "$out/markers.txt" "$out/downloads.txt" <<'PY'
+"$build/bench/talvenor_bench_booklists" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+  | tee "$out/booklists.txt"
+python3 - "$out/markers.txt" "$out/downloads.txt" "$out/booklists.txt" <<'PY'
 import re, sys
 t = {}
 for path in sys.argv[1:]:
@@ -24,7 +26,8 @@ for a, b, target in [('BM_FindMarkerWalk', 'BM_MemmemWalk', 1.5), ('BM_FindMarke
                      ('BM_ExportBook1000', 'BM_ExportPlainDownload', 1.25),
                      ('BM_BookListUpdate_2msLatency', 'BM_BookListPlainDownload_2msLatency', 1.25),
                      ('BM_ChapterList10000_2msLatency', 'BM_ChapterListPlainDownload_2msLatency', 1.25),
-                     ('BM_ExportBook1000_2msLatency', 'BM_ExportPlainDownload_2msLatency', 1.25)]:
+                     ('BM_ExportBook1000_2msLatency', 'BM_ExportPlainDownload_2msLatency', 1.25),
+                     ('BM_BookListIncremental50kOn50k', 'BM_BookListFresh100k', 1.2)]:
     if a in t and b in t:
         goal = f'  (target {target}x)' if target else ''
         print(f'{a} / {b} = {t[a] / t[b]:.2f}x{goal}')

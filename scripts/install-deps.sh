@@ -12,7 +12,7 @@ packages=(
 )
 # GUI and browser-engine packages are wanted only where a target asks for them.
 if [ "${TALVENOR_WITH_GUI:-0}" = 1 ]; then
-  packages+=(qt6-base-dev qt6-webengine-dev libjpeg62-turbo-dev xvfb xauth fonts-wqy-microhei)
+  packages+=(qt6-base-dev qt6-webengine-dev qt6-multimedia-dev libjpeg62-turbo-dev xvfb xauth fonts-wqy-microhei)
 fi
 
 missing=()

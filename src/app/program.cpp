@@ -12,6 +12,8 @@ Program::Program(Desktop& d, AppPaths p, std::vector<std::string> a)
     form1 = std::make_unique<TForm1>(*this);
     form1->FormCreate();
     form2 = std::make_unique<TForm2>(*this);
+    form2->openForum = [this] { N11Click(); };
+    form2->FormCreate();
     form4 = std::make_unique<TForm4>(*this);
 }
 

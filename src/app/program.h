@@ -16,8 +16,8 @@ class TForm2;
 class Program : public ProgramState, public ReaderLink {
   public:
     // Creates the catalogue window (its FormCreate runs), then the reader
-    // window, then the progress window.  args: the command line after the
-    // program name.
+    // window (its FormCreate too), then the progress window.  args: the
+    // command line after the program name.
     Program(Desktop& desktop, AppPaths paths, std::vector<std::string> args = {});
     ~Program() override;
 
@@ -28,6 +28,24 @@ class Program : public ProgramState, public ReaderLink {
     ListModel& ReaderScratch() override;
     void OpenBookInReader(const std::string& key, const std::string& title) override;
     void ChapterListCancelled() override;
+
+    // The catalogue window's 敏捷访问 menu, where catalogue and reader meet.
+    // 上次阅读 (F5): resumes from "default.1" to "default.3" through the
+    // automatic mark.
+    void N17Click() override;
+    // 打开。。。: resumes from a position file set chosen in the open dialog.
+    void N12Click() override;
+    // 到论坛看看有没有更新 (F3, also the reader's F3) and 查看小说推荐: the
+    // forum's pages in the desktop's web browser.
+    void N11Click();
+    void N22Click();
+    void OpenInBrowser(const std::string& address);
+
+  private:
+    // Loads the reader's lists from a position file set (names, URLs and
+    // the two-line set file) and selects its chapter; false after a failure,
+    // which is shown as the general handler shows it.
+    bool LoadPositionFiles(const std::string& names, const std::string& urls, const std::string& set);
 };
 
 }  // namespace talvenor

@@ -58,16 +58,7 @@ std::string PrepareAppDirs(const AppPaths& paths) {
     MakeDirs(paths.appDir);
     MakeDirs(paths.seeDir);
     MakeDirs(paths.setDir);
-    std::string hostsFile = paths.setDir + kSiteHostsFile;
-    if (!FileExists(hostsFile)) {
-        SetHosts(SiteHosts::Demo());
-        return std::string();
-    }
-    std::vector<std::string> errors;
-    SetHosts(ParseSiteHosts(ReadFileBytes(hostsFile), &errors));
-    std::string report;
-    for (const auto& e : errors) report += hostsFile + ": " + e + "\n";
-    return report;
+    return LoadSiteHostsFile(paths.setDir + kSiteHostsFile);
 }
 
 }  // namespace talvenor

@@ -1,16 +1,17 @@
 // The book-list download of the worker (mode 9): the list pages of the chosen
 // category are walked one after another and the books cut out of them.
 //
-// Each page is fetched and cut on the worker thread; everything it changes in
-// the window lists, the progress bar or the store is then handed to the main
-// thread in one batch, so a page costs one round trip however many books it
-// holds.
-#include <climits>
-#include <stdexcept>
+// Each page is fetched and cut on the worker thread (book_list_pages.h); the
+// books are gathered there and handed to the main thread in one run when the
+// walk ends, so that an update costs time in proportion to the books it
+// brings however long the stored list is.  What a page changes on the way
+// (the progress bar, 小说阅读网's introductions) goes over without waiting.
 #include <utility>
 #include <vector>
 
+#include "catalogue/book_list_pages.h"
 #include "catalogue/catalogue_form.h"
+#include "catalogue/chunk_staging.h"
 #include "catalogue/download_worker.h"
 #include "catalogue/program_state.h"
 #include "catalogue/sites.h"
@@ -18,18 +19,10 @@
 #include "net/site_hosts.h"
 #include "text/encoding.h"
 #include "text/files.h"
-#include "text/markers.h"
-#include "text/numbers.h"
 
 namespace talvenor {
 
 namespace {
-
-// s without its first `head` and its last `tail` bytes (empty when too short).
-std::string DropEnds(const std::string& s, size_t head, size_t tail) {
-    if (s.size() <= head + tail) return std::string();
-    return s.substr(head, s.size() - head - tail);
-}
 
 // Where the path of an absolute URL begins ("http://host:port/path" -> the
 // index of "/path"); 0 when it has no scheme.
@@ -104,43 +97,105 @@ std::vector<std::string> WrapLines(const std::string& text, int columns) {
 // The width of the introduction text box, in half-width columns.
 constexpr int kIntroColumns = 64;
 
+// Lines of a stored list file; 0 when there is none.
+size_t StoredCount(const std::string& path) {
+    return FileExists(path) ? LoadList(path).size() : 0;
+}
+
+// A rebuilt list replaces the stored one unless its walk ended on a page
+// that could not be had or read and it holds fewer books (or none): a site
+// that is down must not wipe a catalogue of thousands.
+bool KeepStored(bool complete, size_t rebuilt, size_t stored) {
+    return !complete && (rebuilt == 0 || rebuilt < stored);
+}
+
+BookListEnd EndOf(bool complete) {
+    return complete ? BookListEnd::Complete : BookListEnd::Unfinished;
+}
+
+// Shows a stored book list (file and its ".list" partner); none stored
+// shows an empty list.
+void ShowStored(ListModel* titles, ListModel* keys, const std::string& file) {
+    if (FileExists(file) && FileExists(file + ".list")) {
+        titles->Assign(LoadList(file));
+        keys->Assign(LoadList(file + ".list"));
+    } else {
+        titles->Clear();
+        keys->Clear();
+    }
+}
+
 }  // namespace
 
 void TDownloadBar::UpdateBookList() {
     const Site site = SiteOfLabel(currentSite_);
-    // The site folder normally exists since its categories were loaded; a
-    // long download must not be lost because it went missing meanwhile.
-    if (site == Site::Duowan || site == Site::Readnovel || site == Site::Xs8 || site == Site::Feiku)
-        OnMain([&] { MakeDirs(SiteFolder(BaseDir, currentSite_)); });
+    OnMain([&] {
+        program_.form1->LastBookListEnd = BookListEnd::None;
+        // The site folder normally exists since its categories were loaded;
+        // a long download must not be lost because it went missing meanwhile.
+        if (site == Site::Duowan || site == Site::Readnovel || site == Site::Xs8 || site == Site::Feiku)
+            MakeDirs(SiteFolder(BaseDir, currentSite_));
+    });
+    BookListEnd end = BookListEnd::Complete;
     switch (site) {
         case Site::Duowan:
-            DuowanBookList();
+            end = DuowanBookList();
             break;
         case Site::Readnovel:
-            ReadnovelBookList();
+            end = ReadnovelBookList();
             break;
         case Site::Xs8:
-            Xs8BookList();
+            end = Xs8BookList();
             break;
         case Site::Feiku:
-            FeikuBookList();
+            end = FeikuBookList();
             break;
         default:
+            // Nothing to fetch: the lists are saved as they are.
+            SaveListOnMain(TitleList, SiteFilePath(BaseDir, currentSite_, TargetName + ".ml"));
+            SaveListOnMain(UrlList, SiteFilePath(BaseDir, currentSite_, TargetName + ".ml.list"));
             break;
     }
-    if (site != Site::Xs8) {  // 言情小说吧 saves its chunks as it goes
-        SaveListOnMain(TitleList, SiteFilePath(BaseDir, currentSite_, TargetName + ".ml"));
-        SaveListOnMain(UrlList, SiteFilePath(BaseDir, currentSite_, TargetName + ".ml.list"));
-    }
     OnMain([&] {
+        program_.form1->LastBookListEnd = end;
         program_.TrayWindow = kTrayCatalogue;
         program_.form1->OnBookListDone();
     });
 }
 
+void TDownloadBar::SaveIncremental(std::vector<std::string> titles, std::vector<std::string> keys,
+                                   bool onTop) {
+    const std::string file = SiteFilePath(BaseDir, currentSite_, TargetName + ".ml");
+    OnMain([&] {
+        Progress->StepBy(100 - Progress->position);
+        TitleList->InsertMany(onTop ? 0 : TitleList->Count(), std::move(titles));
+        UrlList->InsertMany(onTop ? 0 : UrlList->Count(), std::move(keys));
+        SaveList(file, TitleList->items);
+        SaveList(file + ".list", UrlList->items);
+    });
+}
+
+BookListEnd TDownloadBar::SaveRebuilt(std::vector<std::string> titles, std::vector<std::string> keys,
+                                      bool complete) {
+    const std::string file = SiteFilePath(BaseDir, currentSite_, TargetName + ".ml");
+    BookListEnd end = EndOf(complete);
+    OnMain([&] {
+        if (KeepStored(complete, titles.size(), StoredCount(file))) {
+            end = BookListEnd::KeptStored;
+            ShowStored(TitleList, UrlList, file);
+            return;
+        }
+        TitleList->Assign(std::move(titles));
+        UrlList->Assign(std::move(keys));
+        SaveList(file, TitleList->items);
+        SaveList(file + ".list", UrlList->items);
+    });
+    return end;
+}
+
 // ---- 多玩 -------------------------------------------------------------------
 
-void TDownloadBar::DuowanBookList() {
+BookListEnd TDownloadBar::DuowanBookList() {
     const std::string known =
         Read<std::string>([&] { return TitleList->Empty() ? std::string() : TitleList->items.front(); });
     OnMain([&] { Progress->SetMax(100); });
@@ -156,81 +211,52 @@ void TDownloadBar::DuowanBookList() {
         const size_t one = TargetUrl.find("1.");
         prefix = one == std::string::npos ? std::string() : TargetUrl.substr(0, one);
     }
-    // Every page inserts from the top again: when new books span several
-    // pages, those of a later page stand above those of an earlier one.
+    const size_t keyHead = Hosts().duowan.size() + 1;
+    std::vector<std::vector<ListedBook>> pages;  // the new books of each page
+    RepeatedPageStop repeated;
+    bool complete = false;
     for (int n = 1;; ++n) {
-        int insertAt = 0;
-        if (!DuowanPageStep(prefix + std::to_string(n) + ".html", known, n + 1, insertAt)) break;
-    }
-    OnMain([&] { Progress->StepBy(100 - Progress->position); });
-}
-
-bool TDownloadBar::DuowanPageStep(const std::string& url, const std::string& known, int next, int& insertAt) {
-    std::string page;
-    try {
-        page = Fetch(url);
-    } catch (const FetchError&) {
-        return false;
-    }
-    page = DecodeUtf8Page(page);
-
-    // The key is the link without the site's address and "/" in front and
-    // without "index.html" behind.
-    const size_t head = Hosts().duowan.size() + 1;
-    std::vector<std::pair<std::string, std::string>> books;  // title, key
-    bool metKnown = false;
-    int pos = FindMarker("<li>", page, FindMarker("booklist", page, 0) + 1);
-    while (pos > 0) {
-        const int start = pos;
-        const std::string href = CutBetween(page, "<a href=\"", "\"", pos);
-        if (pos <= start) break;  // no further link: the walk would start over
-        const int afterHref = pos;
-        const std::string title = CutBetween(page, "_blank>", "</a>", pos);
-        if (pos <= afterHref) break;
-        if (!known.empty() && title == known) {
-            metKnown = true;
+        OnMainAsync([this] { Progress->StepIt(); });
+        std::string page;
+        try {
+            page = Fetch(prefix + std::to_string(n) + ".html");
+        } catch (const FetchError&) {
             break;
         }
-        books.emplace_back(title, DropEnds(href, head, 10));
-        pos = FindMarker("<li>", page, pos);
-    }
-
-    const bool append = known.empty();
-    const int added = static_cast<int>(books.size());
-    OnMainAsync([this, books = std::move(books), append, at = insertAt]() mutable {
-        Progress->StepIt();
-        for (auto& book : books) {
-            if (append) {
-                TitleList->Add(std::move(book.first));
-                UrlList->Add(std::move(book.second));
-            } else {
-                TitleList->Insert(at, std::move(book.first));
-                UrlList->Insert(at, std::move(book.second));
-                ++at;
-            }
+        // A pager that cannot be read escapes: nothing is saved.
+        DuowanListPage cut = CutDuowanListPage(DecodeUtf8Page(page), known, n + 1, keyHead);
+        if (repeated.Repeats(cut.books)) break;
+        pages.push_back(std::move(cut.books));
+        if (cut.step != PageStep::Next) {
+            complete = cut.step == PageStep::End;
+            break;
         }
-    });
-    if (!append) insertAt += added;
-    if (metKnown) return false;
-
-    // The pager: the next-page link names the page it leads to ("..._3.html").
-    int pagerPos = -1;
-    const std::string piece = CutBetween(page, "<td align=\"left\">", "\">" + G("下一页"), pagerPos);
-    const size_t underscore = piece.find('_');
-    const size_t dot = piece.find('.');
-    const size_t from = underscore == std::string::npos ? 0 : underscore + 1;
-    const std::string number =
-        dot == std::string::npos || dot < from ? std::string() : piece.substr(from, dot - from);
-    return ParseDecimal(number) >= next;
+    }
+    // Every page inserts at the top again: when new books span several
+    // pages, those of a later page stand above those of an earlier one.  An
+    // empty list takes the books in page order.
+    const bool onTop = !known.empty();
+    std::vector<std::string> titles, keys;
+    auto take = [&](std::vector<ListedBook>& books) {
+        for (auto& book : books) {
+            titles.push_back(std::move(book.title));
+            keys.push_back(std::move(book.key));
+        }
+    };
+    if (onTop)
+        for (auto it = pages.rbegin(); it != pages.rend(); ++it) take(*it);
+    else
+        for (auto& books : pages) take(books);
+    SaveIncremental(std::move(titles), std::move(keys), onTop);
+    return EndOf(complete);
 }
 
 // ---- 小说阅读网 -------------------------------------------------------------
 
-void TDownloadBar::ReadnovelBookList() {
+BookListEnd TDownloadBar::ReadnovelBookList() {
     const std::string known =
         Read<std::string>([&] { return TitleList->Empty() ? std::string() : TitleList->items.front(); });
     OnMain([&] { Progress->SetMax(100); });
-    int insertAt = 0;
     // The category's id: between "all/" and ".html" of its address (searched
     // behind the host, which is configurable).
     std::string id;
@@ -239,91 +265,45 @@ void TDownloadBar::ReadnovelBookList() {
         const size_t html = TargetUrl.find(".html", all + 4);
         if (html != std::string::npos) id = TargetUrl.substr(all + 4, html - all - 4);
     }
+    // The insertion point carries over from page to page: the new books
+    // keep their page order.
+    std::vector<std::string> titles, keys;
+    RepeatedPageStop repeated;
+    bool complete = false;
     int total = 0;
     std::string url = TargetUrl;
-    for (int n = 1;;) {
-        if (!ReadnovelPageStep(url, known, total, insertAt)) break;
-        if (++n > total) break;
-        url = Hosts().readnovel + "/ch/all/" + id + "/" + std::to_string(n) + ".html";
-    }
-    OnMain([&] { Progress->StepBy(100 - Progress->position); });
-}
-
-bool TDownloadBar::ReadnovelPageStep(const std::string& url, const std::string& known, int& total,
-                                     int& insertAt) {
-    std::string page;
-    try {
-        page = Fetch(url);
-    } catch (const FetchError&) {
-        OnMain([&] { Progress->StepIt(); });
-        return false;
-    }
-
-    struct Book {
-        std::string title, key, intro;
-    };
-    std::vector<Book> books;
-    bool metKnown = false;
-    int pos = FindMarker("<ul>", page, 100);
-    const int bound = FindMarker("</ul>", page, 0) + 1;
-    while (pos < bound) {
-        const int start = pos;
-        Book book;
-        book.key = CutBetween(page, "novel/", ".html\" target", pos);
-        if (pos > bound || pos <= start) break;
-        const int afterKey = pos;
-        book.title = G("《") + CutBetween(page, "<b>", "</b>", pos) + G("》");
-        if (pos <= afterKey) break;
-        if (!known.empty() && book.title == known) {
-            metKnown = true;
+    for (int n = 1;; ++n) {
+        OnMainAsync([this] { Progress->StepIt(); });
+        std::string page;
+        try {
+            page = Fetch(url);
+        } catch (const FetchError&) {
             break;
         }
-        const int afterTitle = pos;
-        book.intro = CutBetween(page, "</h2>", "<div class=\"bothall\">", pos);
-        books.push_back(std::move(book));
-        if (pos <= afterTitle) break;  // the rest of the page cannot be walked
-    }
-
-    OnMain([&] {
-        Progress->StepIt();
-        for (auto& book : books) {
-            if (known.empty()) {
-                TitleList->Add(book.title);
-                UrlList->Add(book.key);
-            } else {
-                TitleList->Insert(insertAt, book.title);
-                UrlList->Insert(insertAt, book.key);
-                ++insertAt;
-            }
-            if (!book.intro.empty()) StoreReadnovelIntro(book.key, book.intro);
+        ReadnovelListPage cut = CutReadnovelListPage(page, known, n, total);
+        if (repeated.Repeats(cut.books)) break;
+        total = cut.total;
+        std::vector<std::pair<std::string, std::string>> intros;  // key, introduction
+        for (auto& book : cut.books) {
+            if (!book.intro.empty()) intros.emplace_back(book.key, std::move(book.intro));
+            titles.push_back(std::move(book.title));
+            keys.push_back(std::move(book.key));
         }
-    });
-    if (metKnown) return false;
-
-    if (total == 0) {  // the first page tells how many there are
-        const int dots = FindMarker("...", page, bound);
-        if (dots > 0) {
-            int p = dots;
-            try {
-                total = ParseDecimal(CutBetween(page, "\">", "</a>", p));
-            } catch (const std::runtime_error&) {
-                return false;
-            }
-        } else {
-            const int first = FindMarker("</ul>", page, 0);
-            const int nextLink = FindMarker(G("下1页</a>"), page, 0);
-            const int from = first < 0 ? 0 : first;
-            const std::string piece = nextLink > from ? page.substr(from, nextLink - from) : std::string();
-            static const std::string kLink = "<a href=";
-            for (int p = FindMarker(kLink, piece, 8); p >= 0;
-                 p = FindMarker(kLink, piece, p + int(kLink.size())))
-                ++total;
+        if (!intros.empty())
+            OnMainAsync([this, intros = std::move(intros)] {
+                for (const auto& [key, intro] : intros) StoreReadnovelIntro(key, intro);
+            });
+        if (cut.step != PageStep::Next) {
+            complete = cut.step == PageStep::End;
+            break;
         }
+        url = Hosts().readnovel + "/ch/all/" + id + "/" + std::to_string(n + 1) + ".html";
     }
-    return true;
+    SaveIncremental(std::move(titles), std::move(keys), !known.empty());
+    return EndOf(complete);
 }
 
-// Runs on the main thread, inside the batch of its page.
+// Runs on the main thread, in the batch of its page.
 void TDownloadBar::StoreReadnovelIntro(const std::string& key, const std::string& intro) {
     const std::string dir = seeDir_ + SafeFileName(currentSite_);
     MakeDirs(dir);
@@ -336,21 +316,33 @@ void TDownloadBar::StoreReadnovelIntro(const std::string& key, const std::string
 
 // ---- 言情小说吧 -------------------------------------------------------------
 
-void TDownloadBar::Xs8BookList() {
-    static constexpr int kChunk = 5000;
+BookListEnd TDownloadBar::Xs8BookList() {
+    static constexpr size_t kChunk = 5000;
+    const std::string folder = SiteFolder(BaseDir, currentSite_);
     ListModel* chunks = &program_.form1->ListBox1;
+    int shownChunk = 0;
     OnMain([&] {
         Progress->SetMax(100);
-        chunks->Clear();
-        TitleList->Clear();
-        UrlList->Clear();
-        chunks->Add(std::to_string(kChunk));
-        chunks->Select(0);
+        shownChunk = chunks->itemIndex;
     });
-    auto chunkPath = [&](const std::string& name) { return SiteFilePath(BaseDir, currentSite_, name); };
 
-    const std::string tab3 = "\t\t\t";
-    StringList lastKeys;
+    // The new chunks are written beside the stored ones and take their
+    // place only at the end; until then the window lists keep showing the
+    // stored catalogue.  The staging folder goes again unless switched to.
+    ChunkStaging staging(folder, id_);
+    std::vector<std::string> names;         // the chunks written so far
+    std::vector<std::string> titles, keys;  // the chunk being filled
+    auto chunkName = [&] { return std::to_string((names.size() + 1) * kChunk); };
+    auto writeChunk = [&] {
+        ThrowIfStopped();
+        const std::string name = chunkName();
+        SaveList(staging.PathOf(SafeFileName(name + ".ml")), titles);
+        SaveList(staging.PathOf(SafeFileName(name + ".ml.list")), keys);
+        return name;
+    };
+
+    RepeatedPageStop repeated;
+    bool complete = false;
     for (int n = 1;; ++n) {
         std::string page;
         try {
@@ -358,145 +350,87 @@ void TDownloadBar::Xs8BookList() {
         } catch (const FetchError&) {
             break;
         }
-        std::vector<std::pair<std::string, std::string>> rows;  // entry, key
-        const int pager = FindMarker(G("[首页]"), page, 0) + 1;
-        int pos = FindMarker(G("点击数"), page, 100);
-        for (;;) {
-            pos = FindMarker("<tr bgcolor", page, pos);
-            if (pos < 0) break;
-            if (FindMarker("</tr>", page, pos) > pager) break;  // past the pager: no more books
-            const int rowStart = pos;
-            const std::string key = CutBetween(page, "<a href=\"/love/", "/index", pos);
-            const std::string title = CutBetween(page, "\">", "</a>", pos);
-            const std::string second = CutBetween(page, "\">", "</a>", pos);
-            std::string cells[4];
-            for (std::string& cell : cells) cell = CutBetween(page, "<td>", "</td>", pos);
-            rows.emplace_back(title + tab3 + G("【") + second + G("】") + tab3 + G("『") + cells[0] +
-                                  G("』") + tab3 + cells[1] + "\t" + tab3 + G("♂") + cells[2] + tab3 +
-                                  G("♀") + cells[3],
-                              key);
-            // A row that did not move the walk on would be found again and again.
-            if (pos <= rowStart) break;
-        }
-
-        // A site that answers every page number with the same page would
-        // keep this walk going for ever.
-        StringList keys;
-        for (const auto& row : rows) keys.push_back(row.second);
-        if (!keys.empty() && keys == lastKeys) break;
-        lastKeys = std::move(keys);
-
-        OnMain([&] {
-            Progress->StepIt();
-            for (auto& row : rows) {
-                TitleList->Add(std::move(row.first));
-                UrlList->Add(std::move(row.second));
-                if (TitleList->Count() == kChunk) {
-                    const std::string chunk = chunks->Selected();
-                    SaveList(chunkPath(chunk + ".ml"), TitleList->items);
-                    SaveList(chunkPath(chunk + ".ml.list"), UrlList->items);
-                    chunks->Add(std::to_string((chunks->Count() + 1) * kChunk));
-                    chunks->Select(chunks->Count() - 1);
-                    SaveList(chunkPath("fenlei.ml"), chunks->items);
-                    TitleList->Clear();
-                    UrlList->Clear();
-                }
+        Xs8ListPage cut = CutXs8ListPage(page, n);
+        if (repeated.Repeats(cut.books)) break;
+        OnMainAsync([this] { Progress->StepIt(); });
+        for (auto& book : cut.books) {
+            titles.push_back(std::move(book.title));
+            keys.push_back(std::move(book.key));
+            if (titles.size() == kChunk) {
+                names.push_back(writeChunk());
+                titles.clear();
+                keys.clear();
             }
-        });
-        if (rows.empty()) break;
+        }
+        if (cut.step != PageStep::Next) {
+            complete = cut.step == PageStep::End;
+            break;
+        }
     }
+    const size_t gathered = names.size() * kChunk + titles.size();
+    names.push_back(writeChunk());
 
+    BookListEnd end = EndOf(complete);
     OnMain([&] {
         Progress->StepBy(100 - Progress->position);
-        const std::string chunk = chunks->Selected();
-        SaveList(chunkPath(chunk + ".ml"), TitleList->items);
-        SaveList(chunkPath(chunk + ".ml.list"), UrlList->items);
+        const std::string categories = SiteFilePath(BaseDir, currentSite_, "fenlei.ml");
+        const StringList storedChunks = FileExists(categories) ? LoadList(categories) : StringList();
+        size_t stored = 0;
+        for (const std::string& chunk : storedChunks)
+            stored += StoredCount(SiteFilePath(BaseDir, currentSite_, chunk + ".ml"));
+        if (KeepStored(complete, gathered, stored)) {
+            end = BookListEnd::KeptStored;
+            chunks->Assign(storedChunks);
+            chunks->Select(shownChunk >= 0 && shownChunk < chunks->Count() ? shownChunk : 0);
+            if (chunks->itemIndex >= 0)
+                ShowStored(TitleList, UrlList,
+                           SiteFilePath(BaseDir, currentSite_, chunks->Selected() + ".ml"));
+            else
+                ShowStored(TitleList, UrlList, std::string());  // nothing stored: empty lists
+            return;
+        }
+        SaveList(staging.PathOf("fenlei.ml"), names);
+        staging.Commit();
+        chunks->Assign(names);
+        chunks->Select(chunks->Count() - 1);
+        TitleList->Assign(std::move(titles));
+        UrlList->Assign(std::move(keys));
     });
+    return end;
 }
 
 // ---- 飞库 -------------------------------------------------------------------
 
-void TDownloadBar::FeikuBookList() {
-    OnMain([&] {
-        Progress->SetMax(100);
-        TitleList->Clear();
-        UrlList->Clear();
-    });
+BookListEnd TDownloadBar::FeikuBookList() {
+    OnMain([&] { Progress->SetMax(100); });
+    std::vector<std::string> titles, keys;
+    RepeatedPageStop repeated;
+    bool complete = false;
     for (int n = 1;; ++n) {
-        const std::string url =
-            Hosts().feiku + "/Book/ShowBookList.aspx?nclassid=" + TargetUrl + "&page=" + std::to_string(n);
-        if (!FeikuPageStep(url, n)) break;
-    }
-}
-
-bool TDownloadBar::FeikuPageStep(const std::string& url, int n) {
-    std::string page;
-    try {
-        page = Fetch(url);
-    } catch (const FetchError&) {
-        return false;
-    }
-    int pos = FindMarker("<div id=\"CrListText\">", page, 100);
-    if (pos < 0) return false;
-    const int end = FindMarker("</div>", page, pos);
-    if (end < 0) return false;
-
-    std::vector<std::pair<std::string, std::string>> books;  // entry, key
-    pos = FindMarker("<ul>", page, pos);
-    while (pos < end && pos > 0) {  // one book per "<ul>"
-        const int start = pos;
-        pos = FindMarker("li2", page, pos);
-        bool advanced = pos > start;
-        auto cut = [&](const char* from, const char* to) {
-            const int before = pos;
-            std::string piece = CutBetween(page, from, to, pos);
-            if (pos <= before) advanced = false;
-            return piece;
-        };
-        const std::string key = cut("<a target=_blank href=\"/", "/List.shtm");
-        std::string title = cut("</a>", "</a>");
-        RemoveBlanks(title);
-        StripTags(title);
-        std::string latest = cut("li3\">", "</li>");
-        StripTags(latest);
-        const std::string updated = cut("li4\">", "</li>");
-        std::string author = cut("li5\">", "</li>");
-        StripTags(author);
-        std::string state = cut("li6\">", "</li>");
-        RemoveNbsp(state);
-        // A book cut short would send the walk back to the start of the page.
-        if (!advanced) break;
-        books.emplace_back(G("状态:【") + state + G("】更新时间：【") + updated + G("】") + G("书名：『") +
-                               title + G("』作者：【") + author + G("】最新：【") + latest + G("】"),
-                           key);
-        pos = FindMarker("<ul>", page, pos);
-    }
-
-    // The page count shown on the page; unreadable, it ends the walk here.
-    bool more = false;
-    int count = -1;
-    int p = FindMarker(G("条 , 当前"), page, 100);
-    p = FindMarker("</font>", page, p);
-    try {
-        count = ParseDecimal(CutBetween(page, "<b>", "</b>", p));
-        // Past the shown count there is nothing more to fetch, even if the
-        // site keeps answering.
-        more = count > n;
-    } catch (const std::runtime_error&) {
-        count = -1;
-    }
-
-    OnMainAsync([this, books = std::move(books), count, n]() mutable {
-        for (auto& book : books) {
-            TitleList->Add(std::move(book.first));
-            UrlList->Add(std::move(book.second));
+        std::string page;
+        try {
+            page = Fetch(Hosts().feiku + "/Book/ShowBookList.aspx?nclassid=" + TargetUrl +
+                         "&page=" + std::to_string(n));
+        } catch (const FetchError&) {
+            break;
         }
-        if (count >= 0) {
-            if (n == 1) Progress->SetMax(count);
-            Progress->StepIt();
+        FeikuListPage cut = CutFeikuListPage(page, n);
+        if (repeated.Repeats(cut.books)) break;
+        for (auto& book : cut.books) {
+            titles.push_back(std::move(book.title));
+            keys.push_back(std::move(book.key));
         }
-    });
-    return more;
+        if (cut.count >= 0)
+            OnMainAsync([this, count = cut.count, n] {
+                if (n == 1) Progress->SetMax(count);
+                Progress->StepIt();
+            });
+        if (cut.step != PageStep::Next) {
+            complete = cut.step == PageStep::End;
+            break;
+        }
+    }
+    return SaveRebuilt(std::move(titles), std::move(keys), complete);
 }
 
 }  // namespace talvenor

@@ -1,5 +1,6 @@
 #include "catalogue/catalogue_form.h"
 
+#include "catalogue/chunk_staging.h"
 #include "catalogue/download_worker.h"
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
@@ -46,6 +47,10 @@ void TForm1::FormCreate() {
     const AppPaths& p = program_.paths;
     if (!DirExists(p.seeDir)) MakeDirs(p.seeDir);
     if (!DirExists(p.setDir)) MakeDirs(p.setDir);
+    // What a killed update left half done is put right before anything of
+    // the store is read.
+    for (Site site : {Site::Duowan, Site::Readnovel, Site::Xs8, Site::Feiku})
+        RecoverSiteFolder(SiteFolder(p.appDir, Label(site)));
     CurrentSite.clear();
     std::string state = p.setDir + "default.0";
     if (FileExists(state)) {
@@ -86,6 +91,9 @@ void TForm1::SaveWindowState() {
         const std::string c = ListBox1.Selected();
         SaveList(program_.paths.setDir + "default.0",
                  {CurrentSite, c + ".ml", c + ".ml.list", std::to_string(Tag)});
+        // Categories left from a failed fetch are not the site's: stored,
+        // they would stand in for the real ones for good.
+        if (categoriesFetchFailed_) return;
         SaveList(StorePath("fenlei.ml"), ListBox1.items);
         if (CurrentSite != Label(Site::Xs8)) SaveList(StorePath("fenlei.ml.list"), fenleiURLList.items);
         if (!FileExists(StorePath(c + ".ml"))) {
@@ -107,6 +115,7 @@ bool TForm1::LoadCategories() {
             if (ListBox1.Empty()) return false;
             ListBox1.Select(0);
             ListBox1Click();
+            categoriesFetchFailed_ = false;
             result = true;
         }
     } catch (...) {

@@ -15,6 +15,17 @@ namespace talvenor {
 class TDownHint;
 struct CategoryPage;
 
+// How a book-list update ended.  The windows show no message for any of
+// these (the progress window closes and the catalogue comes back); the
+// command line reports them.
+enum class BookListEnd {
+    None,        // no update has ended yet (or one is under way)
+    Complete,    // the walk ended as the site says; the list was saved
+    Unfinished,  // a page could not be had or read; what was gathered was saved
+    KeptStored,  // the same, early: the longer stored list was kept, on disk and shown
+    Failed,      // a failure ended the update; nothing was saved
+};
+
 class TForm1 {
   public:
     explicit TForm1(ProgramState& program);
@@ -52,6 +63,10 @@ class TForm1 {
     void N21Click(MenuItem& sender);
     void N29Click(MenuItem& sender);
     void SelectSiteMenu(MenuItem& sender);
+    // True while the category list shown is what is left of a failed fetch
+    // of the site's category page: it is shown but never stored, so that
+    // choosing the site again fetches again.
+    bool CategoriesFetchFailed() const { return categoriesFetchFailed_; }
     void PrepareSite(const std::string& label);
     // The menu action of a site label (used by the progress window's cancel).
     void ReloadSite(const std::string& label);
@@ -61,6 +76,8 @@ class TForm1 {
     void ListBox1Click();
     void Panel3Click();
     void OnBookListDone();
+    // Set by the download worker before it runs OnBookListDone.
+    BookListEnd LastBookListEnd = BookListEnd::None;
     void Panel5Click();
     void PanelOpenClick();
     void OpenBook(int index);
@@ -107,6 +124,7 @@ class TForm1 {
 
   private:
     ProgramState& program_;
+    bool categoriesFetchFailed_ = false;
     // The common opening of the site menu actions; true when the stored
     // catalogue was shown and the action is done.
     bool OpenSite(MenuItem& sender, const std::string& label);

@@ -32,6 +32,7 @@ bool TForm1::OpenSite(MenuItem& sender, const std::string& label) {
     SelectSiteMenu(sender);
     CurrentSite = label;
     PanelLeft1Visible = true;
+    categoriesFetchFailed_ = false;
     if (LoadCategories()) return true;
     PrepareSite(label);
     return false;
@@ -80,6 +81,7 @@ void TForm1::N2Click(MenuItem& sender) {
     try {
         page = FetchBlocking(first);
     } catch (const FetchError&) {
+        categoriesFetchFailed_ = true;
         return;
     }
     try {
@@ -96,6 +98,7 @@ void TForm1::N8Click(MenuItem& sender) {
     try {
         page = FetchBlocking(base + "/ch/all/all.html");
     } catch (const FetchError&) {
+        categoriesFetchFailed_ = true;
         return;
     }
     try {
@@ -111,6 +114,7 @@ void TForm1::N29Click(MenuItem& sender) {
     try {
         page = FetchBlocking(Hosts().feiku + "/Book/ShowBookOver.aspx");
     } catch (const FetchError&) {
+        categoriesFetchFailed_ = true;
         return;
     }
     try {

@@ -18,6 +18,7 @@ std::shared_ptr<TDownloadBar> TDownloadBar::Start(ProgramState& program, ClientP
                          std::move(TargetName), std::move(BaseDir), Scratch, std::move(chapterListReady)));
     // The thread keeps its worker alive until it ends.
     worker->thread_ = std::thread([self = worker] {
+        ThreadHosts hosts(self->hosts_);
         self->Execute();
         self->finished_ = true;
     });
@@ -39,7 +40,8 @@ TDownloadBar::TDownloadBar(ProgramState& program, ClientPtr client, ListModel* t
       Scratch(scratch),
       chapterListReady_(std::move(chapterListReady)),
       currentSite_(program.form1->CurrentSite),
-      seeDir_(program.paths.seeDir) {
+      seeDir_(program.paths.seeDir),
+      hosts_(Hosts()) {
     static std::atomic<unsigned> counter{0};
     id_ = ++counter;
 }
@@ -66,15 +68,20 @@ void TDownloadBar::Join() {
 void TDownloadBar::OnMain(const std::function<void()>& ops) {
     ThrowIfStopped();
     struct Call {
+        bool started = false;
         bool done = false;
         std::exception_ptr failure;
     };
     auto call = std::make_shared<Call>();
     auto self = shared_from_this();
     program_.desktop.Post([self, call, &ops] {
-        // The worker is waiting while this runs, so ops (a reference into
-        // its stack) is alive - unless it was stopped, and then ops is not run.
-        if (!self->stop_.load()) {
+        {
+            std::lock_guard<std::mutex> lock(self->mutex_);
+            // Stopped before its turn: ops is not run, and the worker may
+            // already have left OnMain (ops went with it).
+            call->started = !self->stop_.load();
+        }
+        if (call->started) {
             try {
                 ops();
             } catch (...) {
@@ -86,8 +93,11 @@ void TDownloadBar::OnMain(const std::function<void()>& ops) {
         self->wake_.notify_all();
     });
     std::unique_lock<std::mutex> lock(mutex_);
-    wake_.wait(lock, [&] { return call->done || stop_.load(); });
-    if (!call->done) throw WorkerStopped();  // the posted ops will see the stop and do nothing
+    // Once ops has started, the worker waits for its end even when ops
+    // itself stops the worker (a completion does): ops, and what it refers
+    // to on the worker's stack, must outlive the call.
+    wake_.wait(lock, [&] { return call->done || (stop_.load() && !call->started); });
+    if (!call->done) throw WorkerStopped();  // the posted call will see the stop and do nothing
     lock.unlock();
     if (call->failure) std::rethrow_exception(call->failure);
     ThrowIfStopped();
@@ -154,7 +164,10 @@ void TDownloadBar::Execute() {
         // would otherwise leave no window and no icon to come back with.
         try {
             OnMain([&] {
-                if (Mode == 9) program_.TrayWindow = kTrayCatalogue;
+                if (Mode == 9) {
+                    program_.TrayWindow = kTrayCatalogue;
+                    program_.form1->LastBookListEnd = BookListEnd::Failed;
+                }
                 program_.form1->OnBookListDone();
             });
         } catch (...) {

@@ -16,9 +16,12 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "catalogue/catalogue_form.h"
 #include "catalogue/list_model.h"
 #include "net/http_client.h"
+#include "net/site_hosts.h"
 
 namespace talvenor {
 
@@ -85,16 +88,22 @@ class TDownloadBar : public std::enable_shared_from_this<TDownloadBar> {
     // that go through a file.
     std::string OwnTempFile() const;
 
-    // Book lists (mode 9).
+    // Book lists (mode 9).  Each walk saves what it gathered and tells how
+    // it ended.
     void UpdateBookList();
-    void DuowanBookList();
-    bool DuowanPageStep(const std::string& url, const std::string& known, int next, int& insertAt);
-    void ReadnovelBookList();
-    bool ReadnovelPageStep(const std::string& url, const std::string& known, int& total, int& insertAt);
+    BookListEnd DuowanBookList();
+    BookListEnd ReadnovelBookList();
+    BookListEnd Xs8BookList();
+    BookListEnd FeikuBookList();
+    // The end of the incremental walks: the new books go on top of the
+    // stored ones (or after them when none were stored) as one run, and the
+    // list is saved.
+    void SaveIncremental(std::vector<std::string> titles, std::vector<std::string> keys, bool onTop);
+    // The end of 飞库's walk: the rebuilt list replaces the stored one,
+    // unless the walk failed and the stored list is longer.
+    BookListEnd SaveRebuilt(std::vector<std::string> titles, std::vector<std::string> keys, bool complete);
+    // Main thread, in the batch of a 小说阅读网 page.
     void StoreReadnovelIntro(const std::string& key, const std::string& intro);
-    void Xs8BookList();
-    void FeikuBookList();
-    bool FeikuPageStep(const std::string& url, int n);
 
     // Chapter lists (modes 1-5).
     void DuowanChapterList();
@@ -117,6 +126,8 @@ class TDownloadBar : public std::enable_shared_from_this<TDownloadBar> {
     // folders do not change while a download runs.
     std::string currentSite_;
     std::string seeDir_;
+    // The host table too: the thread's Hosts() answers with it.
+    SiteHosts hosts_;
 
     std::atomic<bool> stop_{false};
     std::atomic<bool> finished_{false};

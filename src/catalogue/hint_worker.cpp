@@ -99,7 +99,15 @@ void TDownHint::Execute() {
             case Site::None:
                 break;
         }
-        if (!stop_->load()) {
+        if (!stop_->load() && failed_ && FileExists(FileName)) {
+            // The page could not be had, or is not the book's page: an
+            // introduction stored before stays, and is what the hint shows.
+            try {
+                std::string stored = ReadFileBytes(FileName);
+                PostToMain([list, stored] { list->hint = stored; });
+            } catch (const FileError&) {
+            }
+        } else if (!stop_->load()) {
             if (Text.empty()) Text = G("没有简介");
             StringList lines = ParseLines(Text);
             // The hint reads more easily with some air between the lines;
@@ -126,6 +134,11 @@ void TDownHint::Execute() {
     PostToMain([list] { list->tag = 0; });
 }
 
+void TDownHint::Take(std::optional<std::string> text) {
+    failed_ = !text;
+    Text = text ? std::move(*text) : std::string();
+}
+
 void TDownHint::S520Intro(const std::string& key) {
     // The number after the last "/" (the whole key when there is none, or
     // nothing after it).
@@ -135,26 +148,28 @@ void TDownHint::S520Intro(const std::string& key) {
     try {
         page = Fetch(hosts_.s520 + "/book/" + number + "/Index.aspx");
     } catch (const FetchError&) {
+        failed_ = true;
         if (stop_->load()) return;
         Desktop* desktop = &program_.desktop;
         PostToMain([desktop] { desktop->Message(G("网络连接失败")); });
         return;
     }
-    Text = S520IntroPage(page);
+    Take(S520IntroPage(page));
 }
 
 void TDownHint::DuowanIntro(const std::string& key) {
-    Text = DuowanIntroPage(Fetch(hosts_.duowan + "/" + key + "index.html"));
+    Take(DuowanIntroPage(Fetch(hosts_.duowan + "/" + key + "index.html")));
 }
 
 void TDownHint::ReadnovelIntro(const std::string& key) {
-    Text = ReadnovelIntroPage(Fetch(hosts_.readnovel + "/partlist/" + key + "/"));
+    Take(ReadnovelIntroPage(Fetch(hosts_.readnovel + "/partlist/" + key + "/")));
 }
 
 void TDownHint::Xs8Intro(const std::string& key) {
     // A file of this worker's own: the reader and the download worker have
     // theirs, so nobody reads back a page someone else wrote.
     const std::string file = tmpDir_ + "hint-" + std::to_string(id_) + ".htm";
+    failed_ = true;  // until the page is read
     try {
         if (!DirExists(tmpDir_)) MakeDirs(tmpDir_);
     } catch (const FileError&) {
@@ -169,7 +184,7 @@ void TDownHint::Xs8Intro(const std::string& key) {
     } catch (const FileError&) {
     }
     RemoveFile(file);
-    Text = Xs8IntroPage(page);
+    Take(Xs8IntroPage(page));
 }
 
 void TDownHint::FeikuIntro(const std::string& key) {
@@ -179,9 +194,10 @@ void TDownHint::FeikuIntro(const std::string& key) {
         page = Fetch(hosts_.feiku + "/book/" + number + "/Index.html");
     } catch (const FetchError&) {
         Text = G("下载失败");
+        failed_ = true;
         return;
     }
-    Text = FeikuIntroPage(page);
+    Take(FeikuIntroPage(page));
 }
 
 }  // namespace talvenor

@@ -21,18 +21,19 @@ std::string CutFound(const std::string& page, const std::string& start, const st
 
 }  // namespace
 
-std::string S520IntroPage(const std::string& page) {
+std::optional<std::string> S520IntroPage(const std::string& page) {
     int p = 100;
     std::string text = CutFound(page, "<td height=\"150\" valign=\"top\">", "</td>", p);
+    if (p < 0) return std::nullopt;
     StripTags(text);
     RemoveAll(text, "&nbsp;");
     return text;
 }
 
-std::string DuowanIntroPage(const std::string& utf8Page) {
+std::optional<std::string> DuowanIntroPage(const std::string& utf8Page) {
     const std::string page = DecodeUtf8Page(utf8Page);
     int s = FindMarker(G("文章简介"), page, 100);
-    if (s < 0) return std::string();
+    if (s < 0) return std::nullopt;
     int e = FindMarker("<!-- end wzjj -->", page, s);
     int r = FindMarker("<br>", page, s);
     if (r >= e) return G("没有简介");
@@ -40,9 +41,9 @@ std::string DuowanIntroPage(const std::string& utf8Page) {
     return CutBetween(page, "<br>", "<br>", p);
 }
 
-std::string ReadnovelIntroPage(const std::string& page) {
+std::optional<std::string> ReadnovelIntroPage(const std::string& page) {
     int p = FindMarker(G("书籍简介"), page, 100);
-    if (p < 0) return std::string();
+    if (p < 0) return std::nullopt;
     int e = FindMarker(G("<!--结束书的参数-->"), page, p);
     std::string text = CutFound(page, "</strong>", "<br />", p);
     // The cut ran past the book's parameter block: that is not its
@@ -51,16 +52,18 @@ std::string ReadnovelIntroPage(const std::string& page) {
     return text;
 }
 
-std::string Xs8IntroPage(const std::string& page) {
+std::optional<std::string> Xs8IntroPage(const std::string& page) {
     int p = 100;
     std::string text = CutFound(page, G("[书籍简介]"), "</table>", p);
+    if (p < 0) return std::nullopt;
     StripTags(text);
     return text;
 }
 
-std::string FeikuIntroPage(const std::string& page) {
+std::optional<std::string> FeikuIntroPage(const std::string& page) {
     int p = 100;
     std::string text = CutFound(page, "<div id=\"CrbsSum\">", "</div>", p);
+    if (p < 0) return std::nullopt;
     StripTags(text);
     RemoveAll(text, "&nbsp;");
     return text;

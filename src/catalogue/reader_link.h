@@ -24,6 +24,10 @@ class ReaderLink {
     // A chapter-list download was cancelled: the reader's lists are emptied
     // and the reader stays hidden.
     virtual void ChapterListCancelled() = 0;
+    // The 敏捷访问 menu: 上次阅读 (also F5) and 打开。。。, which load the
+    // reader's lists from the files the reader wrote and resume reading.
+    virtual void N17Click() = 0;
+    virtual void N12Click() = 0;
 };
 
 }  // namespace talvenor

@@ -10,8 +10,7 @@ namespace talvenor::cli {
 
 int SitesCommand(Context&, const std::vector<std::string>& args) {
     if (!args.empty()) {
-        std::cerr << "usage: talvenor-cli sites\n";
-        return 2;
+        return Usage("sites");
     }
     const SiteHosts& h = Hosts();
     struct Row {
@@ -51,8 +50,7 @@ static bool ServesUtf8(const std::string& url, const std::string& page) {
 
 int FetchCommand(Context&, const std::vector<std::string>& args) {
     if (args.size() != 1) {
-        std::cerr << "usage: talvenor-cli fetch URL\n";
-        return 2;
+        return Usage("fetch URL");
     }
     HttpClient client(HttpSettings::Configured());
     std::string page;
@@ -60,9 +58,10 @@ int FetchCommand(Context&, const std::vector<std::string>& args) {
     try {
         page = FetchPage(client, args[0]);
     } catch (const FetchError& e) {
+        if (e.cancelled()) return kExitInterrupted;  // Ctrl-C: nothing printed
         std::cerr << "talvenor-cli: fetch failed: " << e.what() << "\n";
         page = e.body();
-        rc = 1;
+        rc = kExitFailed;
     }
     std::cout << (ServesUtf8(args[0], page) ? page : GbkToUtf8(page));
     if (!page.empty() && page.back() != '\n') std::cout << "\n";

@@ -6,6 +6,7 @@
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
 #include "cli/commands.h"
+#include "net/http_client.h"
 #include "net/site_hosts.h"
 #include "reader/reader_form.h"
 #include "text/files.h"
@@ -13,11 +14,6 @@
 namespace talvenor::cli {
 
 namespace {
-
-int Usage(const char* synopsis) {
-    std::cerr << "usage: talvenor-cli " << synopsis << "\n";
-    return 2;
-}
 
 // Selects a category by name (or by its number, from 0) and shows its books.
 bool SelectCategory(TForm1& f1, const std::string& arg) {
@@ -41,8 +37,8 @@ bool SelectCategory(TForm1& f1, const std::string& arg) {
 
 int DemoHostsCommand(Context& ctx, const std::vector<std::string>& args) {
     if (args.size() != 1 || args[0].empty() || args[0].find_first_not_of("0123456789") != std::string::npos ||
-        args[0].size() > 5)
-        return Usage("demo-hosts PORT");
+        args[0].size() > 5 || std::stoi(args[0]) < 1 || std::stoi(args[0]) > 65535)
+        return Usage("demo-hosts PORT   (PORT from 1 to 65535)");
     WriteFileAtomic(ctx.paths.setDir + kSiteHostsFile, FormatSiteHosts(SiteHosts::Demo(std::stoi(args[0]))));
     std::cout << ctx.paths.setDir << kSiteHostsFile << "\n";
     return 0;
@@ -51,36 +47,62 @@ int DemoHostsCommand(Context& ctx, const std::vector<std::string>& args) {
 int SiteCommand(Context& ctx, const std::vector<std::string>& args) {
     if (args.size() != 1) return Usage("site SITE");
     std::string label = SiteArg(args[0]);
-    if (label.empty()) return Usage("site SITE   (多玩|小说阅读网|言情小说吧|飞库, or duowan|readnovel|xs8|feiku)");
+    if (label.empty())
+        return Usage("site SITE   (多玩|小说阅读网|言情小说吧|飞库, or duowan|readnovel|xs8|feiku)");
+    if (SiteOfLabel(label) == Site::S520)
+        return Usage("site SITE   (小说520 has no catalogue: it is reached by search only)");
     Program& p = ctx.Start();
-    if (!ChooseSite(ctx, label)) return 1;
+    const unsigned long failuresBefore = FetchFailures().count;
+    if (!ChooseSite(ctx, label)) return kExitFailed;
     TForm1& f1 = *p.form1;
     PrintPairs(f1.ListBox1.items, f1.fenleiURLList.items);
     f1.FormClose();
-    return f1.ListBox1.Empty() ? 1 : 0;
+    if (!f1.ListBox1.Empty()) return kExitOk;
+    const FetchFailureRecord failures = FetchFailures();
+    if (failures.count != failuresBefore) {
+        std::cerr << "talvenor-cli: the categories could not be fetched: " << failures.last << "\n";
+        return kExitFailed;
+    }
+    std::cerr << "talvenor-cli: the site lists no categories\n";
+    return kExitNotFound;
 }
 
 int UpdateCommand(Context& ctx, const std::vector<std::string>& args) {
     if (args.empty() || args.size() > 2) return Usage("update SITE [CATEGORY]");
     std::string label = SiteArg(args[0]);
     if (label.empty()) return Usage("update SITE [CATEGORY]");
+    if (SiteOfLabel(label) == Site::S520) return Usage("update SITE [CATEGORY]   (小说520 has no catalogue)");
     Program& p = ctx.Start();
     TForm1& f1 = *p.form1;
     const auto before = p.CurrentWorker;
-    if (!ChooseSite(ctx, label)) return 1;
-    if (p.CurrentWorker != before) {
-        // Choosing 言情小说吧 without a stored list has just downloaded it.
-        std::cout << Out(f1.PanelStatus) << "\n";
-        f1.FormClose();
-        return 0;
-    }
-    if (args.size() == 2 && !SelectCategory(f1, args[1])) return 1;
-    f1.Panel3Click();
-    if (!p.form4->window.visible) return 1;  // refused, or a question answered No
-    if (!WaitForDownload(ctx)) return 130;
+    if (!ChooseSite(ctx, label)) return kExitFailed;
+    if (p.CurrentWorker == before) {
+        if (args.size() == 2 && !SelectCategory(f1, args[1])) return kExitNotFound;
+        f1.Panel3Click();
+        if (!p.form4->window.visible) {
+            std::cerr << "talvenor-cli: no update (refused, or the question was answered No)\n";
+            return kExitFailed;
+        }
+        if (!WaitForDownload(ctx)) return kExitInterrupted;
+    }  // else choosing 言情小说吧 without a stored list has just downloaded it
     std::cout << Out(f1.PanelStatus) << "\n";
     f1.FormClose();
-    return 0;
+    switch (f1.LastBookListEnd) {
+        case BookListEnd::Complete:
+            return 0;
+        case BookListEnd::Unfinished:
+            std::cerr
+                << "talvenor-cli: the update failed: a list page could not be fetched or read; the books "
+                   "found before it were saved\n";
+            return kExitFailed;
+        case BookListEnd::KeptStored:
+            std::cerr << "talvenor-cli: the update failed: a list page could not be fetched or read; the "
+                         "stored list was kept\n";
+            return kExitFailed;
+        default:
+            std::cerr << "talvenor-cli: the update failed; nothing was saved\n";
+            return kExitFailed;
+    }
 }
 
 int BooksCommand(Context& ctx, const std::vector<std::string>& args) {
@@ -93,9 +115,9 @@ int BooksCommand(Context& ctx, const std::vector<std::string>& args) {
     if (!f1.LoadCategories()) {
         std::cerr << "talvenor-cli: no stored categories for " << Out(label) << " (run: talvenor-cli site "
                   << args[0] << ")\n";
-        return 1;
+        return kExitNotFound;
     }
-    if (!SelectCategory(f1, args[1])) return 1;
+    if (!SelectCategory(f1, args[1])) return kExitNotFound;
     if (args.size() > 2) {
         std::string words;
         for (size_t i = 2; i < args.size(); ++i) words += (i > 2 ? " " : "") + args[i];
@@ -113,12 +135,10 @@ int ChaptersCommand(Context& ctx, const std::vector<std::string>& args) {
     std::string label = SiteArg(args[0]);
     if (label.empty()) return Usage("chapters SITE KEY [TITLE]");
     Program& p = ctx.Start();
-    if (!OpenBookAndWait(ctx, label, In(args[1]), args.size() > 2 ? In(args[2]) : std::string())) {
-        std::cerr << "talvenor-cli: the chapter list could not be fetched\n";
-        return 1;
-    }
+    int rc = OpenBookWithChapters(ctx, label, In(args[1]), args.size() > 2 ? In(args[2]) : std::string());
+    if (rc != kExitOk) return rc;
     PrintPairs(p.form2->ListBox1.items, p.form2->PageUrlList.items);
-    return 0;
+    return kExitOk;
 }
 
 }  // namespace talvenor::cli

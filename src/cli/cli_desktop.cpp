@@ -3,6 +3,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "net/http_client.h"
 #include "text/encoding.h"
 
 namespace talvenor::cli {
@@ -11,6 +12,7 @@ std::atomic<bool> gInterrupted{false};
 
 static void OnInterrupt(int) {
     gInterrupted = true;
+    StopAllFetches();
 }
 
 void InstallInterruptHandler() {
@@ -21,6 +23,7 @@ void InstallInterruptHandler() {
 }
 
 bool CliDesktop::Ask(const std::string& caption, const std::string& text) {
+    if (gInterrupted) return false;
     std::cerr << "[" << GbkToUtf8(caption) << "] " << GbkToUtf8(text);
     if (answer_ != Answer::Ask) {
         bool yes = answer_ == Answer::Yes;
@@ -34,10 +37,12 @@ bool CliDesktop::Ask(const std::string& caption, const std::string& text) {
 }
 
 void CliDesktop::Message(const std::string& text) {
+    if (gInterrupted) return;
     std::cerr << GbkToUtf8(text) << "\n";
 }
 
 bool CliDesktop::Prompt(const std::string& caption, const std::string& prompt, std::string& value) {
+    if (gInterrupted) return false;
     if (!promptAnswers.empty()) {
         value = promptAnswers.front();
         promptAnswers.pop_front();

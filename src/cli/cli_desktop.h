@@ -1,7 +1,9 @@
 // The desktop of the command line: questions answered by --yes / --no (or
 // asked on the terminal), messages on standard error, and a main-thread
 // queue that the command's own thread runs.  Ctrl-C sets a flag that the
-// waiting loops turn into the program's own cancel.
+// waiting loops turn into the program's own cancel, and stops every fetch
+// of the process at once; from then on messages are dropped and questions
+// answered No, so the command winds down without asking or saying more.
 #pragma once
 
 #include <atomic>
@@ -17,7 +19,7 @@
 
 namespace talvenor::cli {
 
-// Set by SIGINT.
+// Set by SIGINT (which also calls StopAllFetches).
 extern std::atomic<bool> gInterrupted;
 void InstallInterruptHandler();
 

@@ -6,6 +6,7 @@
 #include "catalogue/download_worker.h"
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
+#include "net/http_client.h"
 #include "reader/reader_form.h"
 #include "text/encoding.h"
 
@@ -35,7 +36,9 @@ const std::vector<Command>& Commands() {
         {"read", "read SITE KEY N [--spacing 0-3] [--filter WORD]",
          "compose chapter N of a book into tmp/tmp.htm and print its text", ReadCommand},
         {"export", "export SITE KEY TITLE [--pictures]",
-         "export a whole book under download/; Ctrl-C stops after the current chapter", ExportCommand},
+         "export a whole book under download/; chapters that cannot be fetched are listed (exit 1); Ctrl-C "
+         "stops at once",
+         ExportCommand},
     };
     return commands;
 }
@@ -52,6 +55,19 @@ std::string Out(const std::string& gbk) {
 
 std::string In(const std::string& utf8) {
     return Utf8ToGbk(utf8);
+}
+
+std::string Field(const std::string& gbk) {
+    std::string s = gbk;
+    // These bytes never stand inside a GBK character.
+    for (char& c : s)
+        if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+    return Out(s);
+}
+
+int Usage(const char* synopsis) {
+    std::cerr << "usage: talvenor-cli " << synopsis << "\n";
+    return kExitUsage;
 }
 
 std::string SiteArg(const std::string& arg) {
@@ -91,7 +107,7 @@ bool ChooseSite(Context& ctx, const std::string& label) {
 
 void PrintPairs(const std::vector<std::string>& names, const std::vector<std::string>& urls) {
     for (size_t i = 0; i < names.size(); ++i)
-        std::cout << Out(names[i]) << "\t" << (i < urls.size() ? Out(urls[i]) : std::string()) << "\n";
+        std::cout << Field(names[i]) << "\t" << (i < urls.size() ? Field(urls[i]) : std::string()) << "\n";
 }
 
 bool WaitForDownload(Context& ctx) {
@@ -101,7 +117,7 @@ bool WaitForDownload(Context& ctx) {
     ctx.desktop->RunUntil(
         [&] { return !f4.window.visible; },
         [&] {
-            if (gInterrupted.exchange(false)) {
+            if (gInterrupted && !cancelled) {
                 cancelled = true;
                 f4.Button1Click();
                 return;
@@ -129,6 +145,31 @@ bool OpenBookAndWait(Context& ctx, const std::string& label, const std::string& 
     f1.PanelOpenClick();
     if (!WaitForDownload(ctx)) return false;
     return p.TrayWindow.load() == kTrayReader;
+}
+
+int OpenBookWithChapters(Context& ctx, const std::string& label, const std::string& key,
+                         const std::string& title) {
+    const unsigned long failuresBefore = FetchFailures().count;
+    const bool opened = OpenBookAndWait(ctx, label, key, title);
+    if (gInterrupted) return kExitInterrupted;
+    const FetchFailureRecord failures = FetchFailures();
+    if (failures.count != failuresBefore && failures.lastStatus == 404) {
+        std::cerr << "talvenor-cli: no such book: " << failures.last
+                  << " (a book's KEY is the second column of books, search or watch list)\n";
+        return kExitNotFound;
+    }
+    if (!opened || failures.count != failuresBefore) {
+        // A list from a failed or partial page is not the book's list.
+        std::cerr << "talvenor-cli: the chapter list could not be fetched"
+                  << (failures.count != failuresBefore ? ": " + failures.last : std::string()) << "\n";
+        return kExitFailed;
+    }
+    if (ctx.program->form2->ListBox1.Empty()) {
+        std::cerr << "talvenor-cli: no chapters: \"" << Out(key) << "\" names no book of " << Out(label)
+                  << " (a book's KEY is the second column of books, search or watch list)\n";
+        return kExitNotFound;
+    }
+    return kExitOk;
 }
 
 }  // namespace talvenor::cli

@@ -13,6 +13,16 @@
 
 namespace talvenor::cli {
 
+// The exit codes of talvenor-cli (listed in the README).
+enum Exit {
+    kExitOk = 0,
+    kExitFailed = 1,         // a download failed, or the program refused the command
+    kExitUsage = 2,          // bad command, option or argument
+    kExitNotFound = 3,       // nothing there: no result, no such book, entry or category
+    kExitNotSaved = 4,       // a file or folder could not be written
+    kExitInterrupted = 130,  // Ctrl-C
+};
+
 struct Context {
     AppPaths paths;
     CliDesktop::Answer answer = CliDesktop::Answer::Yes;
@@ -35,6 +45,11 @@ const std::vector<Command>& Commands();
 // Text of the core (GBK) for the terminal, and back.
 std::string Out(const std::string& gbk);
 std::string In(const std::string& utf8);
+// One field of a TAB-separated line: Out, with TABs and line breaks turned
+// into blanks, so every item keeps to one line and its columns.
+std::string Field(const std::string& gbk);
+// "usage: talvenor-cli SYNOPSIS" on standard error; kExitUsage.
+int Usage(const char* synopsis);
 // A site label (GBK) from what the user typed: the Chinese label or an
 // alias (duowan, readnovel, xs8, feiku, 520).  Empty when unknown.
 std::string SiteArg(const std::string& arg);
@@ -43,7 +58,13 @@ std::string SiteArg(const std::string& arg);
 bool ChooseSite(Context& ctx, const std::string& label);
 // Opens a book as the catalogue does and waits for its chapter list; false
 // when the list could not be fetched or the download was cancelled.
-bool OpenBookAndWait(Context& ctx, const std::string& label, const std::string& key, const std::string& title);
+bool OpenBookAndWait(Context& ctx, const std::string& label, const std::string& key,
+                     const std::string& title);
+// OpenBookAndWait, then kExitOk when the book has a chapter list; otherwise
+// the message and the exit code (a failed download, or a KEY that names no
+// book).
+int OpenBookWithChapters(Context& ctx, const std::string& label, const std::string& key,
+                         const std::string& title);
 // Prints a pair of lists, "name<TAB>url" a line.
 void PrintPairs(const std::vector<std::string>& names, const std::vector<std::string>& urls);
 // Waits for the running download with a progress line; Ctrl-C cancels.

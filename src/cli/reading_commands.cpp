@@ -5,6 +5,7 @@
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
 #include "cli/commands.h"
+#include "net/http_client.h"
 #include "reader/reader_form.h"
 #include "text/encoding.h"
 #include "text/files.h"
@@ -14,33 +15,39 @@ namespace talvenor::cli {
 
 namespace {
 
-int Usage(const char* synopsis) {
-    std::cerr << "usage: talvenor-cli " << synopsis << "\n";
-    return 2;
-}
-
 bool IsNumber(const std::string& s) {
     return !s.empty() && s.size() < 9 && s.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// Runs a search as the search panel does; false when nothing was found.
-bool RunSearch(Context& ctx, const std::string& siteArg, const std::string& text) {
+// The index of a site in the search panel's list, or -1.
+int SearchSiteIndex(TForm1& f1, const std::string& siteArg) {
+    std::string label = SiteArg(siteArg);
+    for (size_t i = 0; i < f1.ComboBox1Items.size(); ++i)
+        if (!label.empty() && f1.ComboBox1Items[i] == label) return static_cast<int>(i);
+    return -1;
+}
+
+// Runs a search as the search panel does (site: an index from
+// SearchSiteIndex, or -1 for the panel's default).  kExitOk when the result
+// list is not empty; otherwise the message and kExitFailed (a page could not
+// be fetched) or kExitNotFound.
+int RunSearch(Context& ctx, int site, const std::string& text) {
     TForm1& f1 = *ctx.program->form1;
     f1.N14Click();
-    if (!siteArg.empty()) {
-        std::string label = SiteArg(siteArg);
-        int index = -1;
-        for (size_t i = 0; i < f1.ComboBox1Items.size(); ++i)
-            if (f1.ComboBox1Items[i] == label) index = static_cast<int>(i);
-        if (index < 0) {
-            std::cerr << "talvenor-cli: no such site: " << siteArg << "\n";
-            return false;
-        }
-        f1.ComboBox1ItemIndex = index;
-    }
+    if (site >= 0) f1.ComboBox1ItemIndex = site;
     f1.Edit1Text = In(text);
+    const unsigned long failuresBefore = FetchFailures().count;
     f1.Button1Click();
-    return f1.Found;
+    // Not f1.Found: a walk may end silently with books listed.
+    if (!f1.ListBoxLeft.Empty()) return kExitOk;
+    if (gInterrupted) return kExitInterrupted;
+    const FetchFailureRecord failures = FetchFailures();
+    if (failures.count != failuresBefore) {
+        std::cerr << "talvenor-cli: the search failed: " << failures.last << "\n";
+        return kExitFailed;
+    }
+    std::cerr << "talvenor-cli: nothing found\n";
+    return kExitNotFound;
 }
 
 // The reader page as plain text: line breaks kept, tags and spaces-entities gone.
@@ -71,51 +78,69 @@ std::string PageText(std::string page) {
 }  // namespace
 
 int SearchCommand(Context& ctx, const std::vector<std::string>& args) {
+    const char* usage = "search [--site SITE] TEXT";
     std::string site, text;
+    bool siteGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--site" && i + 1 < args.size())
+        if (args[i] == "--site") {
+            if (siteGiven || i + 1 >= args.size()) return Usage(usage);
             site = args[++i];
-        else
+            siteGiven = true;
+        } else {
             text += (text.empty() ? "" : " ") + args[i];
+        }
     }
-    if (text.empty()) return Usage("search [--site SITE] TEXT");
+    if (text.empty()) return Usage(usage);
     ctx.Start();
-    bool found = RunSearch(ctx, site, text);
     TForm1& f1 = *ctx.program->form1;
+    int index = -1;
+    if (siteGiven && (index = SearchSiteIndex(f1, site)) < 0) {
+        std::cerr << "talvenor-cli: no such site: " << site << "\n";
+        return Usage(usage);
+    }
+    int rc = RunSearch(ctx, index, text);
     PrintPairs(f1.ListBoxLeft.items, f1.ListBoxLeftURL.items);
-    return found ? 0 : 1;
+    return rc;
 }
 
 int WatchCommand(Context& ctx, const std::vector<std::string>& args) {
     const char* usage = "watch list | watch add SITE TEXT N | watch remove N";
     if (args.empty()) return Usage(usage);
+    const bool list = args[0] == "list" && args.size() == 1;
+    const bool add = args[0] == "add" && args.size() == 4 && IsNumber(args[3]);
+    const bool remove = args[0] == "remove" && args.size() == 2 && IsNumber(args[1]);
+    if (!list && !add && !remove) return Usage(usage);
     ctx.Start();
     TForm1& f1 = *ctx.program->form1;
-    if (args[0] == "list" && args.size() == 1) {
+    if (list) {
         f1.N14Click();
-    } else if (args[0] == "add" && args.size() == 4 && IsNumber(args[3])) {
-        RunSearch(ctx, args[1], args[2]);
+    } else if (add) {
+        const int index = SearchSiteIndex(f1, args[1]);
+        if (index < 0) {
+            std::cerr << "talvenor-cli: no such site: " << args[1] << "\n";
+            return Usage(usage);
+        }
+        int rc = RunSearch(ctx, index, args[2]);
+        if (rc != kExitOk) return rc;
         int n = std::stoi(args[3]);
         if (n >= f1.ListBoxLeft.Count()) {
             std::cerr << "talvenor-cli: the search gave " << f1.ListBoxLeft.Count() << " results\n";
-            return 1;
+            return kExitNotFound;
         }
         f1.ListBoxLeft.Select(n);
         f1.Button2Click();
-    } else if (args[0] == "remove" && args.size() == 2 && IsNumber(args[1])) {
+    } else {
         f1.N14Click();
         int n = std::stoi(args[1]);
         if (n >= f1.ListBox2.Count()) {
             std::cerr << "talvenor-cli: the watch list has " << f1.ListBox2.Count() << " entries\n";
-            return 1;
+            return kExitNotFound;
         }
         f1.ListBox2.Select(n);
         f1.Button3Click();
-    } else {
-        return Usage(usage);
     }
     PrintPairs(f1.ListBox2.items, f1.BookURLList.items);
-    return 0;
+    return kExitOk;
 }
 
 int IntroCommand(Context& ctx, const std::vector<std::string>& args) {
@@ -124,15 +149,42 @@ int IntroCommand(Context& ctx, const std::vector<std::string>& args) {
     if (label.empty()) return Usage("intro SITE KEY");
     ctx.Start();
     TForm1& f1 = *ctx.program->form1;
+    const std::string key = In(args[1]);
     f1.CurrentSite = label;
-    f1.ListBox2.Assign({In(args[1])});
-    f1.BookURLList.Assign({In(args[1])});
+    f1.ListBox2.Assign({key});
+    f1.BookURLList.Assign({key});
     f1.ListBox2.Select(0);
+    f1.ListBox2.hint.clear();
+    const unsigned long failuresBefore = FetchFailures().count;
     f1.N23Click();
-    ctx.desktop->RunUntil([&] { return f1.ListBox2.tag == 0; });
-    f1.ShowIntroduction(f1.ListBox2, f1.BookURLList);
-    std::cout << Out(f1.ListBox2.hint) << "\n";
-    return FileExists(f1.IntroductionFile(In(args[1]))) ? 0 : 1;
+    ctx.desktop->RunUntil([&] { return f1.ListBox2.tag == 0 || gInterrupted; });
+    if (gInterrupted) return kExitInterrupted;
+    // The download's own text: the worker hands it over before it clears
+    // the busy flag.
+    const std::string text = f1.ListBox2.hint;
+    std::string bare = text;
+    RemoveNbsp(bare);  // trims line breaks and blanks
+    const FetchFailureRecord failures = FetchFailures();
+    if (failures.count != failuresBefore && failures.lastStatus == 404) {
+        std::cerr << "talvenor-cli: no such book: " << failures.last << "\n";
+        return kExitNotFound;
+    }
+    if (failures.count != failuresBefore || text.empty() || bare == G("下载失败")) {
+        std::cerr << "talvenor-cli: the introduction could not be downloaded"
+                  << (failures.count != failuresBefore ? ": " + failures.last : std::string()) << "\n";
+        return kExitFailed;
+    }
+    const std::string file = f1.IntroductionFile(key);
+    if (!FileExists(file) || ReadFileBytes(file) != text) {
+        std::cerr << "talvenor-cli: the introduction could not be stored in " << file << "\n";
+        return kExitNotSaved;
+    }
+    std::cout << Out(text) << "\n";
+    if (bare == G("没有简介")) {
+        std::cerr << "talvenor-cli: the book has no introduction\n";
+        return kExitNotFound;
+    }
+    return kExitOk;
 }
 
 int ReadCommand(Context& ctx, const std::vector<std::string>& args) {
@@ -164,24 +216,30 @@ int ReadCommand(Context& ctx, const std::vector<std::string>& args) {
         f2.prefs.N25.checked = true;
         f2.prefs.FilterWord = In(filter);
     }
-    if (!OpenBookAndWait(ctx, label, In(pos[1]), std::string())) {
-        std::cerr << "talvenor-cli: the chapter list could not be fetched\n";
-        return 1;
-    }
+    int rc = OpenBookWithChapters(ctx, label, In(pos[1]), std::string());
+    if (rc != kExitOk) return rc;
     int n = std::stoi(pos[2]);
     if (n >= f2.ListBox1.Count()) {
         std::cerr << "talvenor-cli: the book has " << f2.ListBox1.Count() << " entries\n";
-        return 1;
+        return kExitNotFound;
     }
     f2.ListBox1.Select(n);
     f2.ProgressBar1.SetMax(100);
     f2.ProgressBar1.position = 30;
     RemoveFile(f2.PagePath());
+    const unsigned long failuresBefore = FetchFailures().count;
     f2.ScrapeChapter();
-    if (!FileExists(f2.PagePath())) return 1;  // the scraper reported its failure
+    if (gInterrupted) return kExitInterrupted;
+    const FetchFailureRecord failures = FetchFailures();
+    // Some scrapers show a page that only says the fetch failed.
+    if (failures.count != failuresBefore || !FileExists(f2.PagePath())) {
+        std::cerr << "talvenor-cli: the chapter could not be fetched"
+                  << (failures.count != failuresBefore ? ": " + failures.last : std::string()) << "\n";
+        return kExitFailed;
+    }
     std::cout << Out(PageText(ReadFileBytes(f2.PagePath()))) << "\n";
     std::cerr << f2.PagePath() << "\n";
-    return 0;
+    return kExitOk;
 }
 
 int ExportCommand(Context& ctx, const std::vector<std::string>& args) {
@@ -199,16 +257,34 @@ int ExportCommand(Context& ctx, const std::vector<std::string>& args) {
     if (label.empty()) return Usage(usage);
     Program& p = ctx.Start();
     TForm2& f2 = *p.form2;
-    if (!OpenBookAndWait(ctx, label, In(pos[1]), In(pos[2]))) {
-        std::cerr << "talvenor-cli: the chapter list could not be fetched\n";
-        return 1;
-    }
+    int rc = OpenBookWithChapters(ctx, label, In(pos[1]), In(pos[2]));
+    if (rc != kExitOk) return rc;
     f2.exportStop = &gInterrupted;
-    f2.exportProgress = [](int done, int total) { std::cerr << "\rexported " << done << "/" << total << "   " << std::flush; };
-    f2.ExportBook(pictures ? "F10" : "F11");
-    std::cerr << "\n";
-    std::cout << p.paths.downloadDir << "\n";
-    return gInterrupted ? 130 : 0;
+    f2.exportProgress = [](int done, int total) {
+        std::cerr << "\rexported " << done << "/" << total << "   " << std::flush;
+    };
+    const ExportResult r = f2.ExportBook(pictures ? "F10" : "F11");
+    if (r.written > 0) std::cerr << "\n";
+    if (!r.started) {
+        std::cerr << "talvenor-cli: nothing exported (the question was answered No)\n";
+        return kExitFailed;
+    }
+    if (r.stopped) {
+        std::cerr << "talvenor-cli: stopped after " << r.written << " of " << r.chapters
+                  << " chapters; the chapter under way was not written\n";
+        return kExitInterrupted;
+    }
+    if (r.chapters == 0) {
+        std::cerr << "talvenor-cli: nothing to export: the book has no chapters past its notice page\n";
+        return kExitNotFound;
+    }
+    std::cout << r.folder << "\n";
+    if (r.failed.empty()) return kExitOk;
+    std::cerr << "talvenor-cli: " << r.failed.size() << " of " << r.chapters
+              << " chapters could not be fetched; their pages say so:\n";
+    for (const auto& f : r.failed)
+        std::cerr << f.index << ".htm\t" << Field(f.title) << "\t" << f.why << "\n";
+    return kExitFailed;
 }
 
 }  // namespace talvenor::cli

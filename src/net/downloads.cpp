@@ -4,8 +4,9 @@
 
 namespace talvenor {
 
-void FetchToFile(HttpClient& client, const std::string& url, const std::string& path) {
-    std::string body = client.Get(url);
+void FetchToFile(HttpClient& client, const std::string& url, const std::string& path,
+                 const std::atomic<bool>* stop) {
+    std::string body = client.Get(url, stop);
     WriteFileAtomic(path, body);
 }
 
@@ -13,7 +14,7 @@ bool DownloadToFile(const std::string& url, const std::string& path, const std::
     try {
         HttpClient client(HttpSettings::Configured());
         std::string body = client.Get(url, stop);
-        if (stop && stop->load()) return false;
+        if ((stop && stop->load()) || AllFetchesStopped()) return false;
         WriteFileAtomic(path, body);
         return true;
     } catch (...) {

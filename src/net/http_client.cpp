@@ -6,15 +6,63 @@
 
 namespace talvenor {
 
+namespace {
+
+std::atomic<int> gConfiguredReadMs{FetchLimits().configuredReadTimeoutMs};
+std::atomic<int> gRunTimeReadMs{FetchLimits().runTimeReadTimeoutMs};
+std::atomic<int> gPageMs{FetchLimits().pageTimeoutMs};
+std::atomic<bool> gStopAll{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "StopAllFetches must be safe in a signal handler");
+
+std::mutex gFailuresMutex;
+FetchFailureRecord gFailures;
+
+}  // namespace
+
+FetchLimits CurrentFetchLimits() {
+    FetchLimits l;
+    l.configuredReadTimeoutMs = gConfiguredReadMs.load();
+    l.runTimeReadTimeoutMs = gRunTimeReadMs.load();
+    l.pageTimeoutMs = gPageMs.load();
+    return l;
+}
+
+void SetFetchLimits(const FetchLimits& limits) {
+    gConfiguredReadMs = limits.configuredReadTimeoutMs;
+    gRunTimeReadMs = limits.runTimeReadTimeoutMs;
+    gPageMs = limits.pageTimeoutMs;
+}
+
+void StopAllFetches() {
+    gStopAll.store(true);
+}
+
+bool AllFetchesStopped() {
+    return gStopAll.load();
+}
+
+void ResumeFetches() {
+    gStopAll.store(false);
+}
+
+FetchFailureRecord FetchFailures() {
+    std::lock_guard<std::mutex> lock(gFailuresMutex);
+    return gFailures;
+}
+
 HttpSettings HttpSettings::Configured() {
     HttpSettings s;
-    s.readTimeoutMs = 20000;
+    s.readTimeoutMs = gConfiguredReadMs.load();
+    s.pageTimeoutMs = gPageMs.load();
     s.followRedirects = true;
     return s;
 }
 
 HttpSettings HttpSettings::RunTime() {
-    return HttpSettings();
+    HttpSettings s;
+    s.readTimeoutMs = gRunTimeReadMs.load();
+    s.pageTimeoutMs = gPageMs.load();
+    return s;
 }
 
 namespace {
@@ -26,6 +74,17 @@ void GlobalInit() {
 
 using Clock = std::chrono::steady_clock;
 
+// Counts a failure and hands it back to be thrown.
+FetchError Failed(FetchError e) {
+    if (!e.cancelled()) {
+        std::lock_guard<std::mutex> lock(gFailuresMutex);
+        ++gFailures.count;
+        gFailures.last = e.what();
+        gFailures.lastStatus = e.status();
+    }
+    return e;
+}
+
 }  // namespace
 
 struct HttpClient::Transfer {
@@ -33,16 +92,20 @@ struct HttpClient::Transfer {
     const std::atomic<bool>* stop;
     std::string body;
     Clock::time_point lastActivity;
+    Clock::time_point deadline;  // of the whole page; max() without a limit
     curl_off_t lastBytes = 0;
     bool tooLarge = false;
     bool headerTooLong = false;
     bool timedOut = false;
+    bool pageTimedOut = false;
     bool cancelled = false;
+
+    bool StopRequested() const { return (stop && stop->load()) || gStopAll.load(); }
 
     static size_t OnBody(char* data, size_t size, size_t count, void* self) {
         auto* t = static_cast<Transfer*>(self);
         size_t n = size * count;
-        if (t->stop && t->stop->load()) {
+        if (t->StopRequested()) {
             t->cancelled = true;
             return 0;
         }
@@ -72,7 +135,7 @@ struct HttpClient::Transfer {
     static int OnProgress(void* self, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t) {
         (void)dltotal;
         auto* t = static_cast<Transfer*>(self);
-        if (t->stop && t->stop->load()) {
+        if (t->StopRequested()) {
             t->cancelled = true;
             return 1;
         }
@@ -80,6 +143,10 @@ struct HttpClient::Transfer {
         if (dlnow != t->lastBytes) {
             t->lastBytes = dlnow;
             t->lastActivity = now;
+        }
+        if (now >= t->deadline) {
+            t->pageTimedOut = true;
+            return 1;
         }
         if (t->settings->readTimeoutMs > 0 &&
             now - t->lastActivity > std::chrono::milliseconds(t->settings->readTimeoutMs)) {
@@ -90,21 +157,58 @@ struct HttpClient::Transfer {
     }
 };
 
-HttpClient::HttpClient(HttpSettings settings) : settings_(settings), curl_(nullptr) {
+HttpClient::HttpClient(HttpSettings settings) : settings_(settings), curl_(nullptr), multi_(nullptr) {
     GlobalInit();
     CURL* c = curl_easy_init();
-    if (!c) throw FetchError("cannot create an HTTP client", "");
+    CURLM* m = curl_multi_init();
+    if (!c || !m) {
+        curl_easy_cleanup(c);
+        curl_multi_cleanup(m);
+        throw FetchError("cannot create an HTTP client", "");
+    }
     curl_easy_setopt(c, CURLOPT_COOKIEFILE, "");  // cookie engine on, starting with none
     curl_ = c;
+    multi_ = m;
 }
 
 HttpClient::~HttpClient() {
+    curl_multi_cleanup(static_cast<CURLM*>(multi_));
     curl_easy_cleanup(static_cast<CURL*>(curl_));
+}
+
+int HttpClient::Perform(Transfer& t) {
+    CURL* c = static_cast<CURL*>(curl_);
+    CURLM* m = static_cast<CURLM*>(multi_);
+    if (curl_multi_add_handle(m, c) != CURLM_OK) return CURLE_FAILED_INIT;
+    CURLcode result = CURLE_RECV_ERROR;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(m, &running) != CURLM_OK) break;
+        if (running == 0) {
+            int left = 0;
+            while (CURLMsg* msg = curl_multi_info_read(m, &left))
+                if (msg->msg == CURLMSG_DONE && msg->easy_handle == c) result = msg->data.result;
+            break;
+        }
+        // The same checks as while bytes arrive: stop flags and time-outs.
+        if (Transfer::OnProgress(&t, 0, t.lastBytes, 0, 0) != 0) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        curl_multi_poll(m, nullptr, 0, 50, nullptr);
+    }
+    curl_multi_remove_handle(m, c);
+    return result;
 }
 
 void HttpClient::SetReadTimeoutMs(int ms) {
     std::lock_guard<std::mutex> lock(mutex_);
     settings_.readTimeoutMs = ms;
+}
+
+void HttpClient::SetPageTimeoutMs(int ms) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    settings_.pageTimeoutMs = ms;
 }
 
 bool IsFetchableUrl(const std::string& url) {
@@ -121,15 +225,23 @@ bool IsFetchableUrl(const std::string& url) {
 }
 
 std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* stop) {
-    if (!IsFetchableUrl(url)) throw FetchError("not an http address: " + url, "");
+    if (!IsFetchableUrl(url)) throw Failed(FetchError("not an http address: " + url, ""));
+    if (gStopAll.load() || (stop && stop->load())) throw FetchError("download cancelled", "", 0, true);
     std::lock_guard<std::mutex> lock(mutex_);
     CURL* c = static_cast<CURL*>(curl_);
 
     static const char* const kHeaders[] = {"Accept: text/html, */*", "Content-Type: text/html",
                                            "Accept-Encoding:", "Expect:"};
-    struct curl_slist* headers = nullptr;
-    for (const char* h : kHeaders) headers = curl_slist_append(headers, h);
+    struct Headers {
+        struct curl_slist* list = nullptr;
+        ~Headers() { curl_slist_free_all(list); }
+    } headers;
+    for (const char* h : kHeaders) headers.list = curl_slist_append(headers.list, h);
 
+    const auto start = Clock::now();
+    const auto deadline = settings_.pageTimeoutMs > 0
+                              ? start + std::chrono::milliseconds(settings_.pageTimeoutMs)
+                              : Clock::time_point::max();
     std::string current = url;
     int redirects = 0;
     for (;;) {
@@ -137,10 +249,19 @@ std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* sto
         t.settings = &settings_;
         t.stop = stop;
         t.lastActivity = Clock::now();
+        t.deadline = deadline;
+        // curl's own limit, a little later, backs up the check in the
+        // progress callback.
+        long remainingMs = 0;
+        if (settings_.pageTimeoutMs > 0) {
+            remainingMs = static_cast<long>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - t.lastActivity).count());
+            remainingMs = (remainingMs < 1 ? 1 : remainingMs) + 1000;
+        }
 
         curl_easy_setopt(c, CURLOPT_URL, current.c_str());
         curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
-        curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.list);
         curl_easy_setopt(c, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)");
         curl_easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
         curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
@@ -149,6 +270,7 @@ std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* sto
         curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings_.readTimeoutMs));
+        curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, remainingMs);
         curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
         curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
         curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
@@ -157,57 +279,52 @@ std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* sto
         curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
         curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
 
-        CURLcode rc = curl_easy_perform(c);
+        const auto rc = static_cast<CURLcode>(Perform(t));
         long status = 0;
         curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+        const int st = static_cast<int>(status);
 
         if (rc != CURLE_OK) {
-            curl_slist_free_all(headers);
-            if (t.cancelled) throw FetchError("download cancelled", std::move(t.body), static_cast<int>(status), true);
+            if (t.cancelled || gStopAll.load())
+                throw FetchError("download cancelled", std::move(t.body), st, true);
             if (t.tooLarge)
-                throw FetchError("response body larger than " + std::to_string(settings_.maxBodyBytes >> 20) +
-                                     " MiB: " + current,
-                                 std::move(t.body), static_cast<int>(status));
+                throw Failed(FetchError("response body larger than " +
+                                            std::to_string(settings_.maxBodyBytes >> 20) + " MiB: " + current,
+                                        std::move(t.body), st));
             if (t.headerTooLong)
-                throw FetchError("response header line longer than " + std::to_string(settings_.maxHeaderLine) +
-                                     " bytes: " + current,
-                                 std::move(t.body), static_cast<int>(status));
+                throw Failed(FetchError("response header line longer than " +
+                                            std::to_string(settings_.maxHeaderLine) + " bytes: " + current,
+                                        std::move(t.body), st));
+            if (t.pageTimedOut || (rc == CURLE_OPERATION_TIMEDOUT && Clock::now() >= deadline))
+                throw Failed(FetchError(
+                    "page not complete after " + std::to_string(settings_.pageTimeoutMs) + " ms: " + current,
+                    std::move(t.body), st));
             if (t.timedOut)
-                throw FetchError("read timed out after " + std::to_string(settings_.readTimeoutMs) + " ms: " + current,
-                                 std::move(t.body), static_cast<int>(status));
-            throw FetchError(std::string(curl_easy_strerror(rc)) + ": " + current, std::move(t.body),
-                             static_cast<int>(status));
+                throw Failed(FetchError(
+                    "read timed out after " + std::to_string(settings_.readTimeoutMs) + " ms: " + current,
+                    std::move(t.body), st));
+            throw Failed(
+                FetchError(std::string(curl_easy_strerror(rc)) + ": " + current, std::move(t.body), st));
         }
 
-        if (status >= 200 && status < 300) {
-            curl_slist_free_all(headers);
-            return std::move(t.body);
-        }
+        if (status >= 200 && status < 300) return std::move(t.body);
         char* location = nullptr;
         curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &location);
         if (status >= 300 && status < 400 && status != 304 && location && *location) {
-            if (!settings_.followRedirects) {
-                curl_slist_free_all(headers);
-                throw FetchError("redirected (HTTP " + std::to_string(status) + ") and redirects are not followed: " +
-                                     current,
-                                 std::move(t.body), static_cast<int>(status));
-            }
-            if (redirects >= settings_.maxRedirects) {
-                // The limit is reached: the last redirect response is the result.
-                curl_slist_free_all(headers);
-                return std::move(t.body);
-            }
+            if (!settings_.followRedirects)
+                throw Failed(FetchError("redirected (HTTP " + std::to_string(status) +
+                                            ") and redirects are not followed: " + current,
+                                        std::move(t.body), st));
+            // The limit is reached: the last redirect response is the result.
+            if (redirects >= settings_.maxRedirects) return std::move(t.body);
             ++redirects;
             current = location;
-            if (!IsFetchableUrl(current)) {
-                curl_slist_free_all(headers);
-                throw FetchError("redirected to a non-http address: " + current, std::move(t.body),
-                                 static_cast<int>(status));
-            }
+            if (!IsFetchableUrl(current))
+                throw Failed(
+                    FetchError("redirected to a non-http address: " + current, std::move(t.body), st));
             continue;
         }
-        curl_slist_free_all(headers);
-        throw FetchError("HTTP " + std::to_string(status) + ": " + current, std::move(t.body), static_cast<int>(status));
+        throw Failed(FetchError("HTTP " + std::to_string(status) + ": " + current, std::move(t.body), st));
     }
 }
 

@@ -2,10 +2,11 @@
 //
 // Two flavours exist: the configured client of the catalogue window (20 s
 // read time-out for each wait for data, up to 15 redirects followed) and
-// clients created at run time (no time-out, no redirects: a redirect is a
-// failure).  Both keep their cookies, send the same three request headers and
-// refuse a response header line longer than 16384 bytes.  A body larger than
-// 64 MiB is refused too, so a hostile server cannot exhaust memory.
+// clients created at run time (30 s for each wait, no redirects: a redirect
+// is a failure).  Both give up on a page that takes longer than three minutes
+// in all, keep their cookies, send the same three request headers and refuse
+// a response header line longer than 16384 bytes.  A body larger than 64 MiB
+// is refused too, so a hostile server cannot exhaust memory.
 #pragma once
 
 #include <atomic>
@@ -17,7 +18,8 @@
 namespace talvenor {
 
 struct HttpSettings {
-    int readTimeoutMs = 0;  // each wait for data; 0 waits without limit
+    int readTimeoutMs = 0;  // each wait for data (and the connect); 0 waits without limit
+    int pageTimeoutMs = 0;  // the whole fetch of one page, redirects included; 0: no limit
     bool followRedirects = false;
     int maxRedirects = 15;
     size_t maxBodyBytes = 64u << 20;
@@ -26,6 +28,34 @@ struct HttpSettings {
     static HttpSettings Configured();  // the catalogue window's client
     static HttpSettings RunTime();     // every client created while running
 };
+
+// The time limits that HttpSettings::Configured() and RunTime() hand out.
+// A server that stops sending, or trickles a page byte by byte, must never
+// hold a fetch for ever; tests and the command line shorten them.
+struct FetchLimits {
+    int configuredReadTimeoutMs = 20000;
+    int runTimeReadTimeoutMs = 30000;
+    int pageTimeoutMs = 180000;
+};
+FetchLimits CurrentFetchLimits();
+void SetFetchLimits(const FetchLimits& limits);  // for clients created from now on
+
+// The process-wide stop: every fetch under way, on any thread, ends at once
+// as cancelled, and every later one fails the same way without connecting,
+// until ResumeFetches.  StopAllFetches is safe in a signal handler.
+void StopAllFetches();
+bool AllFetchesStopped();
+void ResumeFetches();
+
+// Fetches of this process that failed (cancelled ones are not counted) and
+// the text of the latest failure.  Scrapers carry on with an empty or partial
+// page after a failure; this tells a front end that a page was not fetched.
+struct FetchFailureRecord {
+    unsigned long count = 0;
+    std::string last;
+    int lastStatus = 0;  // the HTTP status of the latest, 0 when none came
+};
+FetchFailureRecord FetchFailures();
 
 // A failed fetch.  When part of a body had arrived (an error page sent with
 // an error status, a body cut off) it travels with the failure: callers that
@@ -57,14 +87,19 @@ public:
     std::string Get(const std::string& url, const std::atomic<bool>* stop = nullptr);
 
     const HttpSettings& settings() const { return settings_; }
-    // Changes the per-wait time-out (tests use short ones).
+    // Change the time-outs of this client (tests use short ones).
     void SetReadTimeoutMs(int ms);
+    void SetPageTimeoutMs(int ms);
 
 private:
     struct Transfer;
+    // Runs one request, waking often enough to see a stop or a time-out at
+    // once, even while no byte arrives.
+    int Perform(Transfer& t);  // a CURLcode
     HttpSettings settings_;
     std::mutex mutex_;  // one transfer at a time: a client is never used by two threads at once
-    void* curl_;        // CURL*, kept between calls for its cookies and connection
+    void* curl_;        // CURL*, kept between calls for its cookies
+    void* multi_;       // CURLM*, running it and keeping its connection
 };
 
 using ClientPtr = std::shared_ptr<HttpClient>;

@@ -44,15 +44,47 @@ struct SiteHosts {
 
 // The file name of the hosts file inside the settings folder.
 inline constexpr const char* kSiteHostsFile = "sites.hosts";
+// A larger hosts file is not read at all.
+inline constexpr size_t kSiteHostsMaxBytes = 64 * 1024;
 
-// Reads "key = url" lines ("#" starts a comment line; unknown keys and
-// malformed lines are reported in `errors`).  Missing keys keep their demo
-// value.  Base URLs lose any trailing "/".
+// Reads "key = base URL" lines.  "#" starts a comment, also after a value;
+// blank lines are skipped.  A base URL is "http://" or "https://", a host
+// name (or an IP address, IPv6 in brackets) and an optional port from 1 to
+// 65535; any trailing "/" is dropped.  Unknown keys and lines that break
+// these rules (a path, blanks or control bytes inside, a bad port) are
+// reported in `errors` as "line N: why" and ignored.  Missing keys keep their
+// demo value.
 SiteHosts ParseSiteHosts(const std::string& text, std::vector<std::string>* errors = nullptr);
 std::string FormatSiteHosts(const SiteHosts& hosts);
+// Why baseUrl is not a base URL; empty when it is one.  Expects no trailing "/".
+std::string BaseUrlProblem(const std::string& baseUrl);
 
-// The program-wide host table; defaults to SiteHosts::Demo().
-const SiteHosts& Hosts();
+// Loads the hosts file at path into the program-wide table: the demo hosts
+// when the file is missing, and also when it cannot be read, is not a plain
+// file or is larger than kSiteHostsMaxBytes.  Returns the problems found,
+// one line each, naming the file: at most five bad lines, then how many more.
+std::string LoadSiteHostsFile(const std::string& path);
+
+// The program-wide host table; defaults to SiteHosts::Demo().  A copy, as
+// SetHosts may replace the table at any time from any thread.  On a thread
+// that holds a ThreadHosts, that table instead.
+SiteHosts Hosts();
 void SetHosts(const SiteHosts& hosts);
+
+// While it lives, Hosts() on the thread that created it answers with the
+// given table.  A worker thread takes the table as it was when the worker
+// was created, so that a SetHosts meanwhile cannot mix two tables' addresses
+// in one download.
+class ThreadHosts {
+  public:
+    explicit ThreadHosts(const SiteHosts& hosts);
+    ~ThreadHosts();
+    ThreadHosts(const ThreadHosts&) = delete;
+    ThreadHosts& operator=(const ThreadHosts&) = delete;
+
+  private:
+    SiteHosts hosts_;
+    const SiteHosts* previous_;
+};
 
 }  // namespace talvenor

@@ -56,21 +56,24 @@ void TForm2::WriteBookIndex(const std::string& folder, int first) {
     SaveList(folder + "index.htm", lines);
 }
 
-void TForm2::ExportBook(const std::string& key) {
+ExportResult TForm2::ExportBook(const std::string& key) {
+    ExportResult result;
     Desktop& desktop = program_.desktop;
     TForm1& f1 = *program_.form1;
-    if (!desktop.Ask(G("提醒"), G("下载小说可能需要很长时间。下载期间程序会隐藏。确定？"))) return;
+    if (!desktop.Ask(G("提醒"), G("下载小说可能需要很长时间。下载期间程序会隐藏。确定？"))) return result;
     std::string name = TheMark.BookTitle;
     if (name == G("上次阅读。。") || name == G("保存的定位文件。。") || name.empty()) {
         name.clear();
-        if (!desktop.Prompt(G("信息"), G("指定书名"), name) || name.empty()) return;
+        if (!desktop.Prompt(G("信息"), G("指定书名"), name) || name.empty()) return result;
     }
+    result.started = true;
     const std::string savedFooter = f1.PageFooter;
     window.visible = false;
     // The book name becomes one folder inside the site's export folder,
     // whatever it holds.
     const std::string folder =
         program_.paths.downloadDir + SafeFileName(f1.CurrentSite) + "/" + SafeFileName(name) + "/";
+    result.folder = folder;
     // Whatever happens from here on, the footer and the window come back.
     struct Restore {
         TForm2& form;
@@ -102,9 +105,13 @@ void TForm2::ExportBook(const std::string& key) {
     // The pages are written behind the downloads; a page that cannot be
     // written ends the export at the next chapter.
     BackgroundWriter writer;
-    const int total = ListBox1.Count() - first;
+    const int total = ListBox1.Count() > first ? ListBox1.Count() - first : 0;
+    result.chapters = total;
     for (int i = first; i < ListBox1.Count(); ++i) {
-        if (exportStop && exportStop->load()) break;
+        if (ExportStopRequested()) {
+            result.stopped = true;
+            break;
+        }
         if (writer.Failed()) writer.Finish();
         ListBox1.Select(i);
         const std::string prev = i == first ? "index" : std::to_string(i - 1);
@@ -112,18 +119,45 @@ void TForm2::ExportBook(const std::string& key) {
                         "<a></TD><td width=30% align=center><a href=index.htm>" + G("目录") +
                         "</a></td><TD width=30% align=Rigth><a href=" + std::to_string(i + 1) + ".htm>" +
                         G("下一页") + "</a></TD></table><hr>" + ExportFooter;
-        ComposeExportPage(folder, key);
+        std::string why;
+        const ChapterFetch end = ComposeExportPage(folder, key, &why);
+        if (end == ChapterFetch::Stopped) {
+            // Nothing of the chapter under way is written.
+            Memo1.Clear();
+            result.stopped = true;
+            break;
+        }
+        if (end == ChapterFetch::Failed) {
+            // The page says so, and links on like any other, so the book
+            // still reads through; the caller lists the chapter.
+            const std::string title = SelectedTitle();
+            result.failed.push_back({i, title, why});
+            Memo1.Assign(ParseLines("<htm><body" + prefs.Attributes() + "><h1>" + title + "</h1><p>" +
+                                    G("本章下载失败：") + title + "</p><hr>" + f1.PageFooter +
+                                    "</font></body></htm>"));
+        }
         writer.Write(folder + std::to_string(i) + ".htm", FormatLines(Memo1.items));
         Memo1.Clear();
+        ++result.written;
         if (exportProgress) exportProgress(i - first + 1, total);
     }
     writer.Finish();
+    return result;
 }
 
-void TForm2::ComposeExportPage(const std::string& folder, const std::string& key) {
+bool TForm2::ExportStopRequested() const {
+    return (exportStop && exportStop->load()) || AllFetchesStopped();
+}
+
+ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::string& key, std::string* why) {
     TForm1& f1 = *program_.form1;
     const std::string attrs = prefs.Attributes();
     const std::string& footer = f1.PageFooter;
+    auto failed = [&](const std::string& reason) {
+        if (ExportStopRequested()) return ChapterFetch::Stopped;
+        if (why) *why = reason;
+        return ChapterFetch::Failed;
+    };
     std::string page;
     try {
         const std::string url = SelectedUrl();
@@ -143,7 +177,7 @@ void TForm2::ComposeExportPage(const std::string& folder, const std::string& key
                         int start = 0;
                         std::string address = CutBetween(cut, "'", "'", p, &start);
                         std::string local = ImageBaseName(address) + ".gif";
-                        FetchToFile(client, address, folder + SafeFileName(local));
+                        FetchToFile(client, address, folder + SafeFileName(local), exportStop);
                         cut.replace(static_cast<size_t>(start), address.size(), local);
                         p = FindMarker("<img src=", cut, start);
                     }
@@ -162,7 +196,7 @@ void TForm2::ComposeExportPage(const std::string& folder, const std::string& key
                 const std::string file = program_.paths.tmpDir + "DownXS8.htm";
                 if (!DirExists(program_.paths.tmpDir)) MakeDirs(program_.paths.tmpDir);
                 RemoveFile(file);
-                DownloadToFile(url, file, exportStop);
+                if (!DownloadToFile(url, file, exportStop)) return failed("download failed: " + url);
                 std::string text = ReadFileBytes(file);
                 RemoveFile(file);
                 std::string cut = i == 0 ? CutBetween(text, G("[书籍简介]"), "<a href=", pos)
@@ -186,12 +220,18 @@ void TForm2::ComposeExportPage(const std::string& folder, const std::string& key
                 break;
             }
             default:
-                return;
+                return ChapterFetch::Done;  // composes nothing: the page is saved empty
         }
+    } catch (const FetchError& e) {
+        if (e.cancelled()) return ChapterFetch::Stopped;
+        return failed(e.what());
+    } catch (const std::exception& e) {
+        return failed(e.what());
     } catch (...) {
-        return;  // the chapter is saved empty and the export goes on
+        return failed("unknown failure");
     }
     Memo1.Assign(ParseLines(page));
+    return ChapterFetch::Done;
 }
 
 }  // namespace talvenor

@@ -79,7 +79,7 @@ void TForm2::ShowPageB(std::string& content) {
     ProgressBar1.StepIt();
     WritePage(out);
     Full(ProgressBar1);
-    if (displayPage) displayPage();
+    DisplayPage();
 }
 
 void TForm2::ScrapeReadnovel() {
@@ -104,7 +104,7 @@ void TForm2::ScrapeReadnovel() {
     ProgressBar1.StepIt();
     WritePage(out);
     ProgressBar1.StepIt();
-    if (displayPage) displayPage();
+    DisplayPage();
 }
 
 void TForm2::ScrapeDuowan() {
@@ -120,7 +120,7 @@ void TForm2::ScrapeDuowan() {
     ProgressBar1.StepIt();
     WritePage(text);
     ProgressBar1.StepIt();
-    if (displayPage) displayPage();
+    DisplayPage();
 }
 
 void TForm2::ScrapeXs8() {

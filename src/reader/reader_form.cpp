@@ -1,52 +1,84 @@
+// The reader window's creation and close.
 #include "reader/reader_form.h"
 
 #include "catalogue/catalogue_form.h"
-#include "catalogue/download_worker.h"
-#include "catalogue/progress_form.h"
+#include "catalogue/failures.h"
 #include "catalogue/sites.h"
-#include "text/files.h"
+#include "catalogue/store.h"
 
 namespace talvenor {
 
 TForm2::TForm2(ProgramState& program) : ExportFooter(BuildExportFooter()), program_(program) {
     ProgressBar1.step = 10;
     window.visible = false;
+    Caption = G("看小说") + std::string(6, ' ') + "@_@" + std::string(11, ' ') +
+              G("(Talvenor全本小说阅读器 当前版本V1.4.3.2)") + std::string(11, ' ');
+    ListBoxMark.visible = false;
+    btnHide = {G("隐藏目录"), 0, true};
+    BtnSave = {G("保存"), 0, true};
+    BtnReNew = {G("刷新"), 0, true};
+    BtnBack = {G("上一页"), -1, true};
+    BtnNext = {G("下一页"), 1, true};
+    btn_set = {"set", 0, true};
+    PopMark_open = {G("打开"), 0, false};
+    PopMark_Del = {G("删除标签"), 0, false};
+    PopMark_Lock = {G("锁定自动标签列表"), 0, false};
 }
 
-void TForm2::LoadBook(const std::string& url, const std::string& title) {
-    TForm1& f1 = *program_.form1;
-    TForm4& f4 = *program_.form4;
-    f1.window.visible = false;
+TForm1& TForm2::Catalogue() {
+    return *program_.form1;
+}
+
+std::string& TForm2::CurrentSite() {
+    return program_.form1->CurrentSite;
+}
+
+void TForm2::Changed() {
+    program_.desktop.Changed();
+}
+
+void TForm2::FormCreate() {
+    LoadAutoMarks();
+    LoadPreferences();
+}
+
+void TForm2::FormClose() {
+    if (!ListBox1.Empty()) SaveReaderState();
     window.visible = false;
-    program_.TrayWindow = kTrayProgress;
-    f4.Show();
-    f4.Tag = 0;
-    ListBox1.Clear();
-    PageUrlList.Clear();
-    TheMark.BookTitle = title;
-    BookUrl = url;
-    MakeDirs(program_.paths.tmpDir);
-    int mode = ChapterListModeOf(f1.CurrentSite);
-    auto client = std::make_shared<HttpClient>(HttpSettings::RunTime());
-    program_.StartWorker(client, &ListBox1, &PageUrlList, mode, &f4.ProgressBar1, url, title,
-                         program_.paths.appDir, &Memo1, [this] { ChapterListReady(); });
+    Catalogue().window.visible = true;
+    Changed();
 }
 
-void TForm2::ChapterListReady() {
-    program_.StopCurrentWorker();
-    TForm4& f4 = *program_.form4;
-    if (f4.window.visible) {
-        program_.TrayWindow = kTrayReader;
-        f4.Close();
-        window.visible = true;
-    } else {
-        program_.TrayWindow = kTrayReader;
+void TForm2::SaveReaderState() {
+    if (!ScrollStopped) {
+        prefs.N16.caption = G("滚屏");
+        ScrollStopped = true;
+        Timer1.enabled = false;
+        TimerChanged();
     }
-    ListBox1Click();
+    if (!prefs.N14.checked) {
+        // A file that cannot be written is reported; the reader still
+        // closes and the catalogue comes back, so the program is never
+        // left without a window.
+        RunHandled(program_.desktop, [&] {
+            SaveAutoMark();
+            window.visible = false;
+            const std::string& set = program_.paths.setDir;
+            SaveList(set + "default.1", ListBox1.items);
+            SaveList(set + "default.2", PageUrlList.items);
+            SaveList(set + "default.3", {std::to_string(ListBox1.itemIndex), CurrentSite()});
+            SavePreferences();
+            Memo1.Clear();
+        });
+    }
+    EndReading();
 }
 
-void TForm2::ListBox1Click() {
-    if (showChapter) showChapter();
+void TForm2::EndReading() {
+    TheMark.CurIndex = -1;
+    TheMark.PairIndex = -1;
+    const std::string label = LabelOfSiteNumber(Catalogue().Tag);
+    if (!label.empty()) CurrentSite() = label;
 }
 
 }  // namespace talvenor

@@ -28,11 +28,31 @@ std::string ReadFileBytes(const std::string& path) {
 
 namespace {
 
+std::mutex gWriteFailuresMutex;
+WriteFailureRecord gWriteFailures;
+
+// Counts a failed write and hands it back to be thrown.
+FileError WriteFailed(const std::string& what) {
+    std::lock_guard<std::mutex> lock(gWriteFailuresMutex);
+    ++gWriteFailures.count;
+    gWriteFailures.last = what;
+    return FileError(what);
+}
+
+}  // namespace
+
+WriteFailureRecord WriteFailures() {
+    std::lock_guard<std::mutex> lock(gWriteFailuresMutex);
+    return gWriteFailures;
+}
+
+namespace {
+
 // Writes bytes to a new or truncated file; on failure the file is removed
 // and FileError names `shownPath`.
 void WriteWhole(const std::string& file, const std::string& bytes, const std::string& shownPath) {
     int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw FileError("cannot write " + shownPath + ": " + std::strerror(errno));
+    if (fd < 0) throw WriteFailed("cannot write " + shownPath + ": " + std::strerror(errno));
     const char* p = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
@@ -42,7 +62,7 @@ void WriteWhole(const std::string& file, const std::string& bytes, const std::st
             int err = errno;
             ::close(fd);
             ::unlink(file.c_str());
-            throw FileError("cannot write " + shownPath + ": " + std::strerror(err));
+            throw WriteFailed("cannot write " + shownPath + ": " + std::strerror(err));
         }
         p += n;
         left -= static_cast<size_t>(n);
@@ -50,7 +70,7 @@ void WriteWhole(const std::string& file, const std::string& bytes, const std::st
     if (::close(fd) != 0) {
         int err = errno;
         ::unlink(file.c_str());
-        throw FileError("cannot write " + shownPath + ": " + std::strerror(err));
+        throw WriteFailed("cannot write " + shownPath + ": " + std::strerror(err));
     }
 }
 
@@ -63,7 +83,7 @@ void WriteFileAtomic(const std::string& path, const std::string& bytes) {
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
-        throw FileError("cannot write " + path + ": " + std::strerror(err));
+        throw WriteFailed("cannot write " + path + ": " + std::strerror(err));
     }
 }
 
@@ -156,7 +176,7 @@ bool DirExists(const std::string& path) {
 void MakeDirs(const std::string& path) {
     std::error_code ec;
     fs::create_directories(path, ec);
-    if (!DirExists(path)) throw FileError("cannot create folder " + path + (ec ? ": " + ec.message() : ""));
+    if (!DirExists(path)) throw WriteFailed("cannot create folder " + path + (ec ? ": " + ec.message() : ""));
 }
 
 bool RemoveFile(const std::string& path) {

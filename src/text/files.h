@@ -13,6 +13,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Writes of this process that failed (files written, folders created) and
+// the text of the latest failure.  Some callers carry on after a failed
+// write; this tells a front end that something was not saved.
+struct WriteFailureRecord {
+    unsigned long count = 0;
+    std::string last;
+};
+WriteFailureRecord WriteFailures();
+
 // The whole file as bytes; throws FileError when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 

@@ -39,10 +39,14 @@ std::string CutBetween(const std::string& text, const std::string& start, const 
     const int e = FindMarker(end, text, content);
     pos = e;
     if (contentStart) *contentStart = content;
+    // The piece is the run [content, e) clipped to the text: a run reaching
+    // past either end is cut there.  Only an empty start marker that is
+    // "missing" puts content before the text (at -1).
     const int n = static_cast<int>(text.size());
-    const int count = e - content;
-    if (count <= 0 || content >= n) return std::string();
-    return text.substr(static_cast<size_t>(content), static_cast<size_t>(count));
+    const int from = content < 0 ? 0 : content;
+    const int to = e > n ? n : e;
+    if (to <= from) return std::string();
+    return text.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
 }
 
 void StripTags(std::string& s) {

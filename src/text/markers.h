@@ -18,7 +18,9 @@ int FindMarker(const std::string& marker, const std::string& text, int from);
 // (-1 when missing) and contentStart the index just past the start marker.
 // A missing start marker makes contentStart = length(start) - 1, so the end
 // search starts near the beginning of the text: callers detect the end of a
-// list by pos becoming -1 or going back.
+// list by pos becoming -1 or going back.  An empty start marker is never
+// found, so contentStart is -1 and the piece is the text before the end
+// marker.
 std::string CutBetween(const std::string& text, const std::string& start, const std::string& end, int& pos,
                        int* contentStart = nullptr);
 

@@ -2,6 +2,9 @@
 // more changes, and the lists, files and windows end as the cancel says.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <thread>
+
 #include "catalogue/worker_harness.h"
 
 using namespace talvenor;
@@ -21,7 +24,7 @@ struct Snapshot {
 };
 
 class Cancel : public ::testing::Test, public WorkerHarness {
-protected:
+  protected:
     Cancel() : WorkerHarness(Options()) {}
     static demo::DemoOptions Options() {
         demo::DemoOptions o;
@@ -30,8 +33,9 @@ protected:
         return o;
     }
     Snapshot Take() {
-        return {f1().ListBox2.items,  f1().BookURLList.items, f2().ListBox1.items,  f2().PageUrlList.items,
-                f4().ProgressBar1.position, f4().window.visible, f1().window.visible, f2().window.visible};
+        return {f1().ListBox2.items,    f1().BookURLList.items,     f2().ListBox1.items,
+                f2().PageUrlList.items, f4().ProgressBar1.position, f4().window.visible,
+                f1().window.visible,    f2().window.visible};
     }
     // Nothing changes for a while after the cancel, and the worker ends.
     void ExpectQuietAfterCancel(const std::shared_ptr<TDownloadBar>& worker) {
@@ -41,7 +45,9 @@ protected:
         EXPECT_TRUE(desktop.PumpUntil([&] { return worker->Finished(); }, std::chrono::seconds(5)));
         EXPECT_TRUE(Take() == after);
     }
-    std::string CategoryFile() { return SiteFilePath(paths.appDir, G("多玩"), f1().ListBox1.items[1] + ".ml"); }
+    std::string CategoryFile() {
+        return SiteFilePath(paths.appDir, G("多玩"), f1().ListBox1.items[1] + ".ml");
+    }
 };
 
 }  // namespace
@@ -132,7 +138,8 @@ TEST_F(Cancel, ClosedToTheTrayTheDownloadGoesOn) {
     EXPECT_FALSE(f1().window.visible);
     // The download finishes: the catalogue comes back, the icon (owned by
     // the catalogue window) stays until it is clicked.
-    ASSERT_TRUE(desktop.PumpUntil([&] { return program->CurrentWorker->Stopped(); }, std::chrono::seconds(30)));
+    ASSERT_TRUE(
+        desktop.PumpUntil([&] { return program->CurrentWorker->Stopped(); }, std::chrono::seconds(30)));
     EXPECT_TRUE(f1().window.visible);
     EXPECT_TRUE(program->trayIconShown);
     EXPECT_EQ(f1().ListBox2.Count(), 200);
@@ -144,10 +151,67 @@ TEST_F(Cancel, ChapterListFailureHidesTheProgramInTheTray) {
     demo::Book book = content().BookAt(demo::Site::Feiku, 0, 0);
     f1().CurrentSite = G("飞库");
     f2().LoadBook(book.key, ::Gbk(book.title));
-    ASSERT_TRUE(desktop.PumpUntil([&] { return program->CurrentWorker->Stopped(); }, std::chrono::seconds(10)));
+    ASSERT_TRUE(
+        desktop.PumpUntil([&] { return program->CurrentWorker->Stopped(); }, std::chrono::seconds(10)));
     EXPECT_FALSE(f1().window.visible);
     EXPECT_FALSE(f2().window.visible);
     EXPECT_FALSE(f4().window.visible);
     EXPECT_TRUE(program->trayIconShown);
     EXPECT_EQ(program->TrayWindow.load(), kTrayProgress);
+}
+
+TEST_F(Cancel, ReadnovelStopsStoringIntroductionsAtOnce) {
+    f1().N8Click(f1().N8);
+    const std::string introDir = paths.seeDir + SafeFileName(G("小说阅读网"));
+    auto introCount = [&] {
+        if (!DirExists(introDir)) return 0;
+        int n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(introDir)) n += e.is_regular_file();
+        return n;
+    };
+    // Page 6 answers slowly, so that cancels land before, during and after a fetch.
+    Fault("readnovel.localhost", "/6.html", FaultKind::Delay, 3000);
+    for (int pages : {1, 3, 6}) {
+        SCOPED_TRACE("cancel after " + std::to_string(pages) + " pages");
+        std::filesystem::remove_all(introDir);
+        sites.ClearRequestLog();
+        f1().ListBox1.Select(2);
+        f1().ListBox1Click();
+        desktop.answers = {true};
+        f1().Panel3Click();
+        auto worker = program->CurrentWorker;
+        ASSERT_TRUE(
+            desktop.PumpUntil([&] { return Requests("/ch/all/") >= pages; }, std::chrono::seconds(20)));
+        f4().Button1Click();
+        const int atCancel = introCount();
+        ExpectQuietAfterCancel(worker);
+        EXPECT_EQ(introCount(), atCancel);
+        EXPECT_FALSE(FileExists(SiteFilePath(paths.appDir, G("小说阅读网"), f1().ListBox1.items[2] + ".ml")));
+    }
+}
+
+TEST_F(Cancel, ACompletionThatStopsItsWorkerEndsBeforeTheWorkerDoes) {
+    // The reader's completion stops the worker that runs it.  The worker must
+    // not go on (and free what the completion runs in) before it returns.
+    demo::Book book = content().BookAt(demo::Site::Feiku, 0, 0);
+    f1().CurrentSite = G("飞库");
+    MakeDirs(paths.tmpDir);
+    f4().Show();
+    std::shared_ptr<TDownloadBar> worker;
+    bool ran = false, leftEarly = false;
+    worker = program->StartWorker(
+        std::make_shared<HttpClient>(HttpSettings::RunTime()), &f2().ListBox1, &f2().PageUrlList,
+        ChapterListModeOf(G("飞库")), &f4().ProgressBar1, book.key, "x", paths.appDir, &f2().Memo1, [&] {
+            ran = true;
+            program->StopCurrentWorker();
+            // Had the worker been let go, it would end within microseconds.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+            while (!worker->Finished() && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+            leftEarly = worker->Finished();
+            f2().ListBox1.Add("after the stop");  // the completion goes on with its own work
+        });
+    ASSERT_TRUE(desktop.PumpUntil([&] { return worker->Finished(); }, std::chrono::seconds(20)));
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(leftEarly);
+    EXPECT_EQ(f2().ListBox1.items.back(), "after the stop");
 }

@@ -2,6 +2,8 @@
 // site's category page.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "catalogue/worker_harness.h"
 
 using namespace talvenor;
@@ -10,7 +12,7 @@ using talvenor::demo::FaultKind;
 namespace {
 
 class Categories : public ::testing::Test, public WorkerHarness {
-protected:
+  protected:
     StringList Expected(demo::Site site, const char* prefixFor = nullptr) {
         StringList names;
         (void)prefixFor;
@@ -22,7 +24,8 @@ protected:
     }
     StringList ExpectedUrls(demo::Site site) {
         StringList urls;
-        for (int c = 0; c < content().CategoryCount(site); ++c) urls.push_back(content().CategoryAt(site, c).url);
+        for (int c = 0; c < content().CategoryCount(site); ++c)
+            urls.push_back(content().CategoryAt(site, c).url);
         return urls;
     }
 };
@@ -93,11 +96,53 @@ TEST_F(Categories, FailedFetchSavesNothingAndFetchesAgainNextTime) {
     EXPECT_FALSE(FileExists(SiteFilePath(paths.appDir, G("小说阅读网"), "fenlei.ml")));
 }
 
+TEST_F(Categories, CategoriesOfAFailedFetchAreNeverStored) {
+    // 多玩 down: "所有分类" is shown; closing the program stores no category
+    // file, so choosing the site later fetches the real categories.
+    int down = Fault("duowan.localhost", "all_1.html", FaultKind::Status, 503);
+    f1().N2Click(f1().N2);
+    EXPECT_EQ(f1().ListBox1.items, StringList{G("所有分类")});
+    EXPECT_TRUE(f1().CategoriesFetchFailed());
+    f1().FormClose();
+    EXPECT_FALSE(FileExists(SiteFilePath(paths.appDir, G("多玩"), "fenlei.ml")));
+    EXPECT_FALSE(FileExists(SiteFilePath(paths.appDir, G("多玩"), G("所有分类.ml"))));
+    sites.RemoveFault(down);
+    Start();  // the next run of the program
+    f1().N2Click(f1().N2);
+    EXPECT_EQ(f1().ListBox1.Count(), content().CategoryCount(demo::Site::Duowan) + 1);
+    EXPECT_FALSE(f1().CategoriesFetchFailed());
+    f1().FormClose();
+    EXPECT_EQ(Stored("多玩", "fenlei.ml"), f1().ListBox1.items);
+
+    // 言情小说吧 down when chosen for the first time: no chunk and no
+    // category file; choosing it again asks and downloads again.
+    down = Fault("xs8.localhost", "/list.php", FaultKind::Status, 500);
+    desktop.answers = {true};
+    f1().N21Click(f1().N21);
+    ASSERT_TRUE(WaitForDownload());
+    EXPECT_EQ(f1().LastBookListEnd, BookListEnd::KeptStored);
+    EXPECT_TRUE(f1().ListBox1.Empty());
+    f1().FormClose();
+    EXPECT_TRUE(std::filesystem::is_empty(SiteFolder(paths.appDir, G("言情小说吧"))));
+    sites.RemoveFault(down);
+    desktop.asked.clear();
+    desktop.answers = {true};
+    f1().N21Click(f1().N21);
+    EXPECT_EQ(desktop.asked.size(), 1u);
+    ASSERT_TRUE(WaitForDownload());
+    EXPECT_EQ(f1().LastBookListEnd, BookListEnd::Complete);
+    EXPECT_EQ(Stored("言情小说吧", "fenlei.ml"), StringList{"5000"});
+    EXPECT_EQ(Stored("言情小说吧", "5000.ml").size(),
+              static_cast<size_t>(content().BookCount(demo::Site::Xs8, 0)));
+}
+
 TEST_F(Categories, MalformedPagesEndTheWalk) {
-    for (FaultKind kind : {FaultKind::NoMarker, FaultKind::CutOff, FaultKind::EmptyBody, FaultKind::BadUtf8}) {
+    for (FaultKind kind :
+         {FaultKind::NoMarker, FaultKind::CutOff, FaultKind::EmptyBody, FaultKind::BadUtf8}) {
         sites.ClearFaults();
         Fault("*", "", kind);
-        for (const char* site : {"多玩", "飞库", "小说阅读网"}) std::filesystem::remove_all(SiteFolder(paths.appDir, G(site)));
+        for (const char* site : {"多玩", "飞库", "小说阅读网"})
+            std::filesystem::remove_all(SiteFolder(paths.appDir, G(site)));
         f1().N2Click(f1().N2);
         EXPECT_GE(f1().ListBox1.Count(), 1);
         EXPECT_EQ(f1().ListBox1.items[0], G("所有分类"));

@@ -64,12 +64,13 @@ TEST(ChapterLists, EverySiteListsItsChaptersInPageOrder) {
         Expect(h, k, book, titles, urls);
         EXPECT_EQ(h.f2().ListBox1.itemIndex, 0);
         EXPECT_TRUE(h.f2().window.visible);
+        // 言情小说吧's page went through a file of the worker's own, gone again
+        // before the reader showed the chapter.
+        EXPECT_EQ(h.atReady.tmpFiles, 0) << Label(k.site);
         if (k.site == Site::Xs8 || k.site == Site::Feiku || k.site == Site::S520) {
             EXPECT_EQ(h.f4().ProgressBar1.position, h.f4().ProgressBar1.max) << Label(k.site);
         }
     }
-    // 言情小说吧's page went through a file of the worker's own, gone again.
-    EXPECT_TRUE(std::filesystem::is_empty(h.paths.tmpDir));
 }
 
 TEST(ChapterLists, PagesWithoutTheirMarkers) {
@@ -111,10 +112,10 @@ TEST(ChapterLists, AFailedFetchEndsAsEachSiteSays) {
                 EXPECT_EQ(end, End::Ready);
                 EXPECT_TRUE(titles.empty());
                 break;
-            case Site::Xs8:  // only the book itself, nothing selected
+            case Site::Xs8:  // only the book itself, nothing selected (the reader then shows entry 0)
                 EXPECT_EQ(end, End::Ready);
                 EXPECT_EQ(titles, StringList{BookName(book)});
-                EXPECT_EQ(h.f2().ListBox1.itemIndex, -1);
+                EXPECT_EQ(h.atReady.selected, -1);
                 break;
             case Site::Readnovel:  // the failure path, with the book's own entry added before
                 EXPECT_EQ(end, End::Failed);

@@ -1,6 +1,6 @@
-#include <filesystem>
-
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "catalogue/hint_worker.h"
 #include "catalogue/search_fixture.h"
@@ -16,7 +16,7 @@ struct SiteCase {
     demo::Site site;
     const char* current;  // CurrentSite while the book is shown
     const char* folder;
-    const char* host;     // the demo host of the introduction page
+    const char* host;  // the demo host of the introduction page
 };
 const SiteCase kSites[] = {
     {demo::Site::Duowan, "多玩", "多玩", "duowan"},
@@ -27,7 +27,7 @@ const SiteCase kSites[] = {
 };
 
 class Introductions : public DemoProgramTest {
-protected:
+  protected:
     void SetUp() override {
         DemoProgramTest::SetUp();
         Start();
@@ -42,7 +42,9 @@ protected:
         return {};
     }
     // The key the book list holds: search-tagged for 小说520, which has no catalogue.
-    static std::string KeyOf(const demo::Book& b) { return b.site == demo::Site::S520 ? "[520]" + b.key : b.key; }
+    static std::string KeyOf(const demo::Book& b) {
+        return b.site == demo::Site::S520 ? "[520]" + b.key : b.key;
+    }
     void Show(const SiteCase& c, const std::vector<demo::Book>& books) {
         f1().CurrentSite = G(c.current);
         f1().ListBox2.Clear();
@@ -172,6 +174,48 @@ TEST_F(Introductions, FetchFailuresEndAsEachSiteDoes) {
         sites().ClearFaults();
     }
     EXPECT_TRUE(messageOnMain);
+}
+
+TEST_F(Introductions, AFailedDownloadKeepsTheStoredIntroduction) {
+    const std::string stored = G("早先存下的简介\r\n\r\n");
+    const struct {
+        demo::FaultKind kind;
+        int value;
+        bool fetchFails;
+    } failures[] = {{demo::FaultKind::RedirectLoop, 0, true},
+                    {demo::FaultKind::Status, 500, true},
+                    {demo::FaultKind::EmptyBody, 0, false},
+                    {demo::FaultKind::NoMarker, 0, false}};
+    for (const auto& c : kSites) {
+        demo::Book book = Book(c.site, true, 4);
+        Show(c, {book});
+        MakeDirs(paths.seeDir + c.folder);
+        WriteFileAtomic(FileOf(c, book), stored);
+        for (const auto& f : failures) {
+            SCOPED_TRACE(std::string(c.folder) + " fault " + std::to_string(static_cast<int>(f.kind)));
+            Fail(c.host, f.kind, f.value);
+            f1().ListBox2.hint = "before";
+            f1().N23Click();
+            ASSERT_TRUE(WaitForHint());
+            EXPECT_EQ(Read(FileOf(c, book)), stored);
+            // A failed fetch of 多玩 or 小说阅读网 leaves the hint as it was;
+            // otherwise the hint shows what is stored.
+            if (f.fetchFails && (c.site == demo::Site::Duowan || c.site == demo::Site::Readnovel))
+                EXPECT_TRUE(f1().ListBox2.hint == "before" || f1().ListBox2.hint == stored)
+                    << f1().ListBox2.hint;
+            else
+                EXPECT_EQ(f1().ListBox2.hint, stored);
+            sites().ClearFaults();
+        }
+    }
+    // Without a stored file, a failure still stores what it always did.
+    const SiteCase& c = kSites[3];
+    demo::Book book = Book(c.site, true, 5);
+    Show(c, {book});
+    Fail(c.host, demo::FaultKind::Status, 500);
+    f1().N23Click();
+    ASSERT_TRUE(WaitForHint());
+    EXPECT_EQ(Read(FileOf(c, book)), G("下载失败\r\n\r\n"));
 }
 
 TEST_F(Introductions, OneDownloadAtATime) {

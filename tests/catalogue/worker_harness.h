@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -66,6 +67,12 @@ class WorkerHarness : public ProgramFixture {
     }
 
     enum class End { Ready, Failed };
+    // The reader's selection and the files in tmp/ besides the reader's own
+    // page when the chapter-list worker handed over.
+    struct {
+        int selected = -1;
+        int tmpFiles = 0;
+    } atReady;
     // As the reader's LoadBook does, with a client of the worker's own.
     End RunChapterList(talvenor::Site site, const std::string& key, const std::string& name) {
         using namespace talvenor;
@@ -76,10 +83,14 @@ class WorkerHarness : public ProgramFixture {
         f4().Show();
         f4().Tag = 0;
         MakeDirs(paths.tmpDir);
-        auto worker =
-            program->StartWorker(std::make_shared<HttpClient>(HttpSettings::RunTime()), &f2().ListBox1,
-                                 &f2().PageUrlList, ChapterListModeOf(Label(site)), &f4().ProgressBar1, key,
-                                 name, paths.appDir, &f2().Memo1, [this] { f2().ChapterListReady(); });
+        auto worker = program->StartWorker(std::make_shared<HttpClient>(HttpSettings::RunTime()),
+                                           &f2().ListBox1, &f2().PageUrlList, ChapterListModeOf(Label(site)),
+                                           &f4().ProgressBar1, key, name, paths.appDir, &f2().Memo1, [this] {
+                                               // What the worker left, before the reader shows the chapter.
+                                               atReady.selected = f2().ListBox1.itemIndex;
+                                               atReady.tmpFiles = CountFiles(paths.tmpDir);
+                                               f2().ChapterListReady();
+                                           });
         Wait(*worker);
         return program->TrayWindow == kTrayReader ? End::Ready : End::Failed;
     }
@@ -103,6 +114,14 @@ class WorkerHarness : public ProgramFixture {
     }
 
   private:
+    static int CountFiles(const std::string& dir) {
+        std::error_code ec;
+        int n = 0;
+        for (auto it = std::filesystem::directory_iterator(dir, ec);
+             !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+            if (it->path().filename() != "tmp.htm") ++n;
+        return n;
+    }
     // Every download here takes milliseconds.  One that does not end is a
     // walk going round for ever on the worker thread, which no stop can
     // reach: report it and leave, rather than wait in the worker's join.

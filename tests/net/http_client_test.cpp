@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "net/downloads.h"
@@ -37,7 +38,10 @@ TEST(HttpClient, SettingsOfTheTwoFlavours) {
     EXPECT_EQ(c.readTimeoutMs, 20000);
     EXPECT_TRUE(c.followRedirects);
     EXPECT_EQ(c.maxRedirects, 15);
-    EXPECT_EQ(r.readTimeoutMs, 0);
+    // No client waits for ever: a stalled or endless page fails in the end.
+    EXPECT_EQ(r.readTimeoutMs, 30000);
+    EXPECT_EQ(c.pageTimeoutMs, 180000);
+    EXPECT_EQ(r.pageTimeoutMs, 180000);
     EXPECT_FALSE(r.followRedirects);
     EXPECT_EQ(c.maxHeaderLine, 16384u);
     EXPECT_EQ(r.maxBodyBytes, 64u << 20);
@@ -110,9 +114,89 @@ TEST(HttpClient, ReadTimeOutAppliesToEachWaitForData) {
     EXPECT_EQ(e.body(), "start;");  // what arrived travels with the failure
     // A wait shorter than the time-out is fine.
     EXPECT_EQ(configured.Get(Server().Url("/slow?ms=50")), "start;end");
-    // A run-time client waits without limit.
+    // A run-time client waits longer.
     HttpClient runTime(HttpSettings::RunTime());
     EXPECT_EQ(runTime.Get(Server().Url("/slow?ms=1200")), "start;end");
+}
+
+namespace {
+
+// Shortened limits for one test; the defaults come back afterwards.
+class ShortLimits {
+  public:
+    ShortLimits(int readMs, int pageMs) : saved_(CurrentFetchLimits()) {
+        FetchLimits l;
+        l.configuredReadTimeoutMs = l.runTimeReadTimeoutMs = readMs;
+        l.pageTimeoutMs = pageMs;
+        SetFetchLimits(l);
+    }
+    ~ShortLimits() { SetFetchLimits(saved_); }
+
+  private:
+    FetchLimits saved_;
+};
+
+// Runs a fetch on a thread of its own and waits for its end; a fetch that
+// would hang is ended by the process-wide stop, so the test fails instead.
+FetchError FailureWithin(HttpClient& client, const std::string& url, std::chrono::seconds limit) {
+    auto result = std::async(std::launch::async, [&] { return FailureOf(client, url); });
+    if (result.wait_for(limit) != std::future_status::ready) {
+        ADD_FAILURE() << "the fetch of " << url << " did not end";
+        StopAllFetches();
+    }
+    FetchError e = result.get();
+    ResumeFetches();
+    return e;
+}
+
+}  // namespace
+
+TEST(HttpClient, NoClientWaitsForeverForAStalledServer) {
+    ShortLimits limits(300, 60000);
+    for (HttpSettings settings : {HttpSettings::RunTime(), HttpSettings::Configured()}) {
+        HttpClient client(settings);
+        const unsigned long failures = FetchFailures().count;
+        FetchError e = FailureWithin(client, Server().Url("/hang"), std::chrono::seconds(30));
+        EXPECT_FALSE(e.cancelled());
+        EXPECT_NE(std::string(e.what()).find("timed out"), std::string::npos) << e.what();
+        // Counted, so a front end can tell that a page was not fetched.
+        EXPECT_EQ(FetchFailures().count, failures + 1);
+        EXPECT_EQ(FetchFailures().last, e.what());
+    }
+}
+
+TEST(HttpClient, APageThatNeverEndsFailsAtThePageLimit) {
+    // A byte every 20 ms never lets the per-wait time-out fire.
+    ShortLimits limits(5000, 400);
+    HttpClient client(HttpSettings::RunTime());
+    FetchError e = FailureWithin(client, Server().Url("/trickle?ms=20"), std::chrono::seconds(30));
+    EXPECT_NE(std::string(e.what()).find("page not complete after 400 ms"), std::string::npos) << e.what();
+    EXPECT_FALSE(e.body().empty());                          // what arrived travels with the failure
+    EXPECT_EQ(client.Get(Server().Url("/hello")), "hello");  // and the client is still usable
+}
+
+TEST(HttpClient, StopAllFetchesEndsEveryFetchAtOnce) {
+    // Two fetches on two threads, each waiting for a server that never answers.
+    HttpClient a(HttpSettings::RunTime()), b(HttpSettings::Configured());
+    const int before = Server().hanging();
+    const unsigned long failures = FetchFailures().count;
+    auto fa = std::async(std::launch::async, [&] { return FailureOf(a, Server().Url("/hang")); });
+    auto fb = std::async(std::launch::async, [&] { return FailureOf(b, Server().Url("/hang")); });
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (Server().hanging() < before + 2 && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    StopAllFetches();
+    EXPECT_TRUE(fa.get().cancelled());
+    EXPECT_TRUE(fb.get().cancelled());
+    // Later fetches fail the same way, without reaching the server.
+    HttpClient c(HttpSettings::Configured());
+    EXPECT_TRUE(FailureOf(c, Server().Url("/hello")).cancelled());
+    TestHome home;
+    EXPECT_FALSE(DownloadToFile(Server().Url("/hello"), home.dir() + "page.htm"));
+    EXPECT_FALSE(FileExists(home.dir() + "page.htm"));
+    EXPECT_EQ(FetchFailures().count, failures);  // a stop is not a failure
+    ResumeFetches();
+    EXPECT_EQ(c.Get(Server().Url("/hello")), "hello");
 }
 
 TEST(HttpClient, HugeBodiesAndLongHeaderLinesAreRefused) {

@@ -42,12 +42,75 @@ TEST(SiteHosts, FileOverridesSomeKeysAndReportsBadLines) {
 }
 
 TEST(SiteHosts, ABaseUrlReadsBackAsItWasWritten) {
-    // "/" after blanks: once the "/" is dropped, the blanks must go too, or
-    // the address is one thing now and another after the file is rewritten.
-    SiteHosts h = ParseSiteHosts("duowan = http://mirror.test \t/ /\n");
-    EXPECT_EQ(h.duowan, "http://mirror.test");
+    // "/" after blanks: once the "/" is dropped the blanks would be left at
+    // the end, and the address would be one thing now and another after the
+    // file is rewritten.  Such a line is refused, and what is kept reads back
+    // the same.
+    std::vector<std::string> errors;
+    SiteHosts h = ParseSiteHosts("duowan = http://mirror.test \t/ /\nfeiku = http://f.test//\n", &errors);
+    EXPECT_EQ(h.duowan, SiteHosts::Demo().duowan);
+    EXPECT_EQ(h.feiku, "http://f.test");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("line 1: ", 0), 0u) << errors[0];
     SiteHosts again = ParseSiteHosts(FormatSiteHosts(h));
     EXPECT_EQ(again.duowan, h.duowan);
+    EXPECT_EQ(again.feiku, h.feiku);
+}
+
+TEST(SiteHosts, CommentsAfterValuesAndBaseUrlsThatAreNotOne) {
+    std::vector<std::string> errors;
+    SiteHosts h = ParseSiteHosts(
+        // The documented example: a comment after the value.
+        "duowan        = http://duowan.test:18630        # 多玩 (pages in UTF-8)\n"
+        "feiku = https://[::1]:8443/ # loopback\n"
+        "xs8 = http://x.test/love\n"         // 3: a path
+        "readnovel = http://r .test\n"       // 4: a blank inside
+        "520 = http://five.test:65536\n"     // 5: port out of range
+        "forum = http://forum.test:0\n"      // 6: port out of range
+        "counter = http://c.test\x01\n"      // 7: a control byte
+        "search-engine = http://u@s.test\n"  // 8: a user name
+        "520-chapters = http://\n",          // 9: no host
+        &errors);
+    EXPECT_EQ(h.duowan, "http://duowan.test:18630");
+    EXPECT_EQ(h.feiku, "https://[::1]:8443");
+    const SiteHosts demo = SiteHosts::Demo();
+    for (auto member : {&SiteHosts::xs8, &SiteHosts::readnovel, &SiteHosts::s520, &SiteHosts::forum,
+                        &SiteHosts::counter, &SiteHosts::searchEngine, &SiteHosts::s520Chapters})
+        EXPECT_EQ(h.*member, demo.*member);
+    ASSERT_EQ(errors.size(), 7u);
+    for (size_t i = 0; i < errors.size(); ++i)
+        EXPECT_EQ(errors[i].rfind("line " + std::to_string(i + 3) + ": ", 0), 0u) << errors[i];
+    EXPECT_NE(errors[0].find("path"), std::string::npos);
+    EXPECT_NE(errors[2].find("port"), std::string::npos);
+    EXPECT_EQ(errors[4].find('\x01'), std::string::npos);  // never echoed into a terminal
+}
+
+TEST(SiteHosts, OversizedOrBrokenFilesLeaveTheDefaults) {
+    TestHome home;
+    const std::string file = home.dir() + kSiteHostsFile;
+    // Many bad lines: five are named, the rest counted.
+    std::string text = "520 = http://five.test\n";
+    for (int i = 0; i < 12; ++i) text += "bad line " + std::to_string(i) + "\n";
+    WriteFileAtomic(file, text);
+    std::string report = LoadSiteHostsFile(file);
+    EXPECT_EQ(Hosts().s520, "http://five.test");
+    EXPECT_NE(report.find("line 6:"), std::string::npos) << report;
+    EXPECT_EQ(report.find("line 7:"), std::string::npos) << report;
+    EXPECT_NE(report.find("and 7 more"), std::string::npos) << report;
+
+    // Past the size limit the file is not read at all.
+    text += std::string(kSiteHostsMaxBytes, '#');
+    WriteFileAtomic(file, text);
+    report = LoadSiteHostsFile(file);
+    EXPECT_EQ(Hosts().s520, SiteHosts::Demo().s520);
+    EXPECT_NE(report.find("64 KiB"), std::string::npos) << report;
+
+    // A folder in its place: refused with a message, not thrown.
+    RemoveFile(file);
+    MakeDirs(file);
+    EXPECT_NE(LoadSiteHostsFile(file).find("not a plain file"), std::string::npos);
+    EXPECT_EQ(LoadSiteHostsFile(home.dir() + "missing"), "");
+    SetHosts(SiteHosts::Demo());
 }
 
 TEST(SiteHosts, PrepareAppDirsReadsTheHostsFileFromSetDir) {

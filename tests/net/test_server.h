@@ -1,9 +1,11 @@
 // A small HTTP server on loopback for the client tests: redirects, cookies,
-// error pages, slow and huge answers, over-long header lines.
+// error pages, slow, hanging, trickling and huge answers, over-long header
+// lines.
 #pragma once
 
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -62,6 +64,22 @@ public:
                 return true;
             });
         });
+        // Never answers (until the server stops): a server that hangs.
+        server_.Get("/hang", [this](const Request&, Response& res) {
+            ++hanging_;
+            while (!stopping_) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            --hanging_;
+            res.status = 503;
+        });
+        // Headers at once, then one byte every `ms` for as long as the client listens.
+        server_.Get("/trickle", [this](const Request& req, Response& res) {
+            int ms = std::stoi(req.get_param_value("ms"));
+            res.set_chunked_content_provider("text/html", [this, ms](size_t, httplib::DataSink& sink) {
+                if (stopping_) return false;
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                return sink.write("x", 1);
+            });
+        });
         server_.Get("/big", [](const Request& req, Response& res) {
             size_t total = std::stoul(req.get_param_value("mb")) << 20;
             res.set_content_provider(total, "text/html", [](size_t offset, size_t length, httplib::DataSink& sink) {
@@ -80,14 +98,21 @@ public:
         while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ~TestServer() {
+        stopping_ = true;
         server_.stop();
         thread_.join();
     }
     int port() const { return port_; }
-    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+    // Requests to /hang waiting right now.
+    int hanging() const { return hanging_; }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
 
 private:
     httplib::Server server_;
     std::thread thread_;
     int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> hanging_{0};
 };

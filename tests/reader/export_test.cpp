@@ -1,6 +1,9 @@
 // Whole-book export against the demo sites, checked file by file.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "catalogue/worker_harness.h"
 #include "reader/reader_form.h"
 
@@ -98,11 +101,22 @@ TEST_F(Export, FeikuSkipsEntryZeroAndKeepsGoingPastFailures) {
     Open(Site::Feiku, demo::Site::Feiku, book);
     Fault("feiku.localhost", "/3.shtm", FaultKind::Status, 500);
     desktop.answers = {true};
-    f2().ExportBook("F11");
+    const ExportResult r = f2().ExportBook("F11");
     const std::string folder = Folder("飞库", book.title);
+    EXPECT_EQ(r.folder, folder);
     EXPECT_FALSE(FileExists(folder + "0.htm"));
     for (int i = 1; i < 5; ++i) EXPECT_TRUE(FileExists(folder + std::to_string(i) + ".htm")) << i;
-    EXPECT_EQ(ReadFileBytes(folder + "2.htm"), "");  // the failed chapter is saved empty
+    // The failed chapter is reported, and its page says so.
+    EXPECT_EQ(r.chapters, 4);
+    EXPECT_EQ(r.written, 4);
+    EXPECT_FALSE(r.stopped);
+    ASSERT_EQ(r.failed.size(), 1u);
+    EXPECT_EQ(r.failed[0].index, 2);
+    EXPECT_EQ(r.failed[0].title, f2().ListBox1.items[2]);
+    EXPECT_NE(r.failed[0].why.find("500"), std::string::npos) << r.failed[0].why;
+    const std::string failedPage = ReadFileBytes(folder + "2.htm");
+    EXPECT_NE(failedPage.find(G("本章下载失败：") + f2().ListBox1.items[2]), std::string::npos);
+    EXPECT_NE(failedPage.find("<a href=3.htm>"), std::string::npos);  // the book still reads through
     EXPECT_NE(ReadFileBytes(folder + "1.htm").find("<a href=index.htm>" + G("上一页")), std::string::npos);
     StringList index = LoadList(folder + "index.htm");
     ASSERT_EQ(index.size(), 2u + 4u);
@@ -138,4 +152,46 @@ TEST_F(Export, BookNamesNeverLeaveTheExportFolder) {
     f2().ExportBook("F11");
     StringList index = LoadList(paths.downloadDir + "多玩/x/index.htm");
     EXPECT_EQ(index.size(), 2u);
+}
+
+TEST_F(Export, AMissingPictureFailsItsChapterAndAStopWritesNoHalfChapter) {
+    int n = 0;
+    demo::Book book = DuowanBookWithPictures(&n);
+    Open(Site::Duowan, demo::Site::Duowan, book);
+    const std::string picture = content().ChapterOf(book, n).pictures.at(0);
+    const auto path = [](const std::string& url) { return url.substr(url.find('/', 8)); };
+    Fault(SiteHosts::HostName(picture), path(picture), FaultKind::Status, 404);
+    desktop.answers = {true};
+    ExportResult r = f2().ExportBook("F10");
+    const std::string folder = Folder("多玩", book.title);
+    ASSERT_EQ(r.failed.size(), 1u);
+    EXPECT_EQ(r.failed[0].index, n - 1);
+    EXPECT_NE(ReadFileBytes(folder + std::to_string(n - 1) + ".htm").find(G("本章下载失败")),
+              std::string::npos);
+    EXPECT_EQ(r.written, 5);
+
+    // Stopped while chapter 3 is under way: chapters 1 and 2 are written,
+    // nothing of chapter 3 or later.
+    f2().TheMark.BookTitle = "stopped";
+    Fault("duowan.localhost", path(f2().PageUrlList.items[2]), FaultKind::Hold);
+    std::atomic<bool> stop{false};
+    f2().exportStop = &stop;
+    std::thread stopper([&] {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (sites.Held() == 0 && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        stop = true;
+    });
+    desktop.answers = {true};
+    r = f2().ExportBook("F11");
+    stopper.join();
+    f2().exportStop = nullptr;
+    sites.ReleaseHeld();
+    const std::string stopped = paths.downloadDir + "多玩/stopped/";
+    EXPECT_TRUE(r.stopped);
+    EXPECT_TRUE(r.failed.empty());
+    EXPECT_EQ(r.written, 2);
+    EXPECT_TRUE(FileExists(stopped + "1.htm"));
+    for (int i = 2; i < 5; ++i) EXPECT_FALSE(FileExists(stopped + std::to_string(i) + ".htm")) << i;
+    EXPECT_TRUE(f2().window.visible);
 }

@@ -12,17 +12,27 @@
 #include <thread>
 
 class PageServer {
-public:
+  public:
     PageServer() {
         server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
             std::lock_guard<std::mutex> lock(mutex_);
+            const std::string* body = nullptr;
             auto it = pages_.find(req.path);
-            if (it == pages_.end()) {
+            if (it != pages_.end()) body = &it->second;
+            if (!body) {  // else the longest prefix served for every path under it
+                size_t longest = 0;
+                for (const auto& [prefix, page] : prefixes_)
+                    if (req.path.rfind(prefix, 0) == 0 && prefix.size() >= longest) {
+                        longest = prefix.size();
+                        body = &page;
+                    }
+            }
+            if (!body) {
                 res.status = 404;
                 res.set_content("<html>not here</html>", "text/html");
                 return;
             }
-            res.set_content(it->second, "text/html");
+            res.set_content(*body, "text/html");
         });
         // One request a connection, so stopping never waits for an idle client.
         server_.set_keep_alive_max_count(1);
@@ -44,12 +54,19 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         pages_[path] = std::move(body);
     }
+    // Serves body for every path that begins with prefix (and has no page
+    // of its own): the same page for every page number.
+    void ServeUnder(const std::string& prefix, std::string body) {
+        for (size_t at; (at = body.find('@')) != std::string::npos;) body.replace(at, 1, base());
+        std::lock_guard<std::mutex> lock(mutex_);
+        prefixes_[prefix] = std::move(body);
+    }
     // The same behind a head longer than 100 bytes, as real pages have.
     void Put(const std::string& path, const std::string& body) { Serve(path, std::string(120, ' ') + body); }
 
-private:
+  private:
     std::mutex mutex_;
-    std::map<std::string, std::string> pages_;
+    std::map<std::string, std::string> pages_, prefixes_;
     httplib::Server server_;
     int port_ = 0;
     std::thread thread_;

@@ -3,8 +3,10 @@
 // thread pumps.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -16,7 +18,7 @@
 #include "catalogue/desktop.h"
 
 class ScriptedDesktop : public talvenor::Desktop {
-public:
+  public:
     ScriptedDesktop() : main_(std::this_thread::get_id()) {}
 
     // Answers for Ask, in order; when none is left the answer is `defaultAnswer`.
@@ -55,6 +57,31 @@ public:
         if (a.ok) value = a.value;
         return a.ok;
     }
+    // Answers of the file, colour and font dialogs, in order; cancel when
+    // none is left.  What the file dialogs were asked is recorded.
+    std::deque<std::string> fileAnswers;
+    std::deque<std::uint32_t> colorAnswers;
+    std::deque<std::string> fontAnswers;
+    std::vector<std::string> fileDialogs, openedUrls;
+    int sounds = 0;
+    bool browserMissing = false;
+
+    bool OpenFileDialog(const std::string& filter, const std::string& dir, const std::string& ext,
+                        std::string& path) override {
+        return FileDialog("open|" + filter + "|" + dir + "|" + ext, path);
+    }
+    bool SaveFileDialog(const std::string& filter, const std::string& dir, const std::string& ext,
+                        std::string& path) override {
+        return FileDialog("save|" + filter + "|" + dir + "|" + ext, path);
+    }
+    bool ChooseColor(std::uint32_t& rgb) override { return Take(colorAnswers, rgb); }
+    bool ChooseFont(std::string& face) override { return Take(fontAnswers, face); }
+    bool OpenUrl(const std::string& address) override {
+        openedUrls.push_back(address);
+        return !browserMissing;
+    }
+    void PlaySound() override { ++sounds; }
+
     bool AddTrayIcon() override {
         if (trayRefused) return false;
         ++trayIcons;
@@ -88,14 +115,22 @@ public:
     }
 
     // Runs posted work until `done` holds or the time is up; true when done.
-    bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+    // `done` is looked at again every few milliseconds too: it may turn on
+    // with nothing posted (a worker's end, a request reaching a server).
+    bool PumpUntil(const std::function<bool()>& done,
+                   std::chrono::milliseconds limit = std::chrono::seconds(60)) {
         auto deadline = std::chrono::steady_clock::now() + limit;
         for (;;) {
             if (done()) return true;
             std::function<void()> fn;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                if (!cv_.wait_until(lock, deadline, [&] { return !queue_.empty(); })) return done();
+                auto wake =
+                    std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5));
+                if (!cv_.wait_until(lock, wake, [&] { return !queue_.empty(); })) {
+                    if (std::chrono::steady_clock::now() >= deadline) return done();
+                    continue;
+                }
                 fn = std::move(queue_.front());
                 queue_.pop_front();
             }
@@ -121,6 +156,18 @@ public:
     }
 
 private:
+    bool FileDialog(const std::string& what, std::string& path) {
+        fileDialogs.push_back(what);
+        return Take(fileAnswers, path);
+    }
+    template <typename T>
+    static bool Take(std::deque<T>& answers, T& value) {
+        if (answers.empty()) return false;
+        value = answers.front();
+        answers.pop_front();
+        return true;
+    }
+
     std::thread::id main_;
     std::mutex mutex_;
     std::condition_variable cv_;

@@ -90,6 +90,30 @@ TEST(CutBetween, NeverReadsPastTheText) {
     EXPECT_EQ(pos, -1);
 }
 
+TEST(CutBetween, EmptyMarkersNeverThrow) {
+    // An empty start marker is never found: content starts at -1, the end
+    // is searched from the start of the text, and the run is clipped to the
+    // text, so the piece is everything before the end marker.
+    int pos = 7, cs = 0;
+    EXPECT_EQ(CutBetween("ab</a>cd</a>", "", "</a>", pos, &cs), "ab");
+    EXPECT_EQ(cs, -1);
+    EXPECT_EQ(pos, 2);
+    pos = 0;
+    EXPECT_EQ(CutBetween("</a>x", "", "</a>", pos, &cs), "");  // end marker at the very start
+    EXPECT_EQ(pos, 0);
+    pos = 0;
+    EXPECT_EQ(CutBetween("abc", "", "zz", pos, &cs), "");  // no end marker
+    EXPECT_EQ(pos, -1);
+    pos = 0;
+    EXPECT_EQ(CutBetween("", "", "", pos, &cs), "");
+    EXPECT_EQ(pos, -1);
+    // An empty end marker is never found either.
+    pos = 0;
+    EXPECT_EQ(CutBetween("a<b>c", "<b>", "", pos, &cs), "");
+    EXPECT_EQ(cs, 4);
+    EXPECT_EQ(pos, -1);
+}
+
 TEST(StripTags, Cases) {
     auto strip = [](std::string s) {
         StripTags(s);

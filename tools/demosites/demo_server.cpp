@@ -57,6 +57,9 @@ struct DemoSites::Impl {
     FaultTable faults;
     mutable std::mutex logMutex;
     std::vector<std::string> log;
+    std::function<void(const std::string&)> observer;
+    std::atomic<int> held{0};
+    std::atomic<unsigned> releases{0};
 
     // Sleeps that end early when the server stops, so that Stop never
     // waits for a slow answer.
@@ -151,6 +154,19 @@ void DemoSites::Impl::ApplyFault(const Fault& fault, Page page, const std::strin
             Send(moved, res);
             return;
         }
+        case FaultKind::Hold: {
+            const unsigned released = releases.load();
+            ++held;
+            while (!stopping && releases.load() == released)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            --held;
+            if (stopping) {
+                Send(ErrorPage(503, page.gbk), res);
+                return;
+            }
+            Send(page, res);
+            return;
+        }
         case FaultKind::EmptyBody:
             res.status = 200;
             res.set_content("", ContentType(page));
@@ -200,6 +216,7 @@ void DemoSites::Impl::Handle(const httplib::Request& req, httplib::Response& res
         std::lock_guard<std::mutex> lock(logMutex);
         if (log.size() < kLogLimit) log.push_back(host + " " + target);
     }
+    if (observer) observer(host + " " + target);
     if (TestPath(target, req, res)) return;
     std::optional<Fault> fault = faults.Take(host, target);
     Page page = BuildPage(content, host, target);
@@ -250,6 +267,18 @@ void DemoSites::Stop() {
     d.server.stop();
     if (d.thread.joinable()) d.thread.join();
     d.running = false;
+}
+
+int DemoSites::Held() const {
+    return impl_->held.load();
+}
+
+void DemoSites::ReleaseHeld() {
+    ++impl_->releases;
+}
+
+void DemoSites::SetRequestObserver(std::function<void(const std::string&)> observer) {
+    impl_->observer = std::move(observer);
 }
 
 bool DemoSites::running() const {

@@ -18,6 +18,7 @@
 //   /test/echo               the request line and headers as received
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,7 @@ enum class FaultKind {
     CutOff,        // announces the whole length, sends value bytes (default half), closes
     NoMarker,      // the page without its list or content markers
     EmptyBody,     // 200 with an empty body
+    Hold,          // no answer until ReleaseHeld() (or the server stops): a server that never answers
 };
 
 struct Fault {
@@ -75,6 +77,14 @@ class DemoSites {
     int AddFault(const Fault& fault);  // returns an id for RemoveFault
     void RemoveFault(int id);
     void ClearFaults();
+    // Requests held by a "hold" fault right now, and letting them go: each
+    // is then answered as if there were no fault.
+    int Held() const;
+    void ReleaseHeld();
+
+    // Called with "host target" of every request as it arrives (before any
+    // fault applies); set before Start.
+    void SetRequestObserver(std::function<void(const std::string&)> observer);
 
     // "host target" of every request so far, in order of arrival.
     std::vector<std::string> RequestLog() const;

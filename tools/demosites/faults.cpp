@@ -16,7 +16,7 @@ const KindName kKinds[] = {
     {"trickle", FaultKind::Trickle},   {"redirectloop", FaultKind::RedirectLoop},
     {"redirect", FaultKind::Redirect}, {"badutf8", FaultKind::BadUtf8},
     {"cutoff", FaultKind::CutOff},     {"nomarker", FaultKind::NoMarker},
-    {"empty", FaultKind::EmptyBody},
+    {"empty", FaultKind::EmptyBody},   {"hold", FaultKind::Hold},
 };
 
 bool AllDigits(const std::string& s) {
@@ -102,6 +102,7 @@ std::string FaultUsage() {
            "             cutoff[:BYTES]  announce the full length, send BYTES (half), close\n"
            "             nomarker        remove the page's list or content markers\n"
            "             empty           200 with an empty body\n"
+           "             hold            no answer at all (until the server stops)\n"
            "  @TIMES     only the next TIMES requests (default: all)\n";
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,7 @@ void PrintHelp() {
                  "  --chapters N      chapters per book (default 30)\n"
                  "  --xs8-books N     books of 言情小说吧's site-wide list (default 150)\n"
                  "  --page-size N     books per list page (default 20)\n"
+                 "  --log             print every request (host and target) as it arrives\n"
                  "  --fault RULE      switch a fault on (repeatable):\n"
               << FaultUsage() << "  --help            show this text\n";
 }
@@ -52,11 +54,16 @@ bool ReadInt(const char* text, int min, int* out) {
 int main(int argc, char** argv) {
     DemoOptions options;
     std::vector<Fault> faults;
+    bool logRequests = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             PrintHelp();
             return 0;
+        }
+        if (arg == "--log") {
+            logRequests = true;
+            continue;
         }
         if (i + 1 >= argc) {
             std::cerr << "talvenor-demosites: " << arg << " needs a value (see --help)\n";
@@ -104,6 +111,13 @@ int main(int argc, char** argv) {
 
     DemoSites sites(options);
     for (const auto& f : faults) sites.AddFault(f);
+    if (logRequests)
+        sites.SetRequestObserver([](const std::string& request) {
+            static std::mutex mutex;
+            std::lock_guard<std::mutex> lock(mutex);
+            std::printf("%s\n", request.c_str());
+            std::fflush(stdout);
+        });
     if (!sites.Start()) {
         std::cerr << "talvenor-demosites: cannot listen on 127.0.0.1:" << options.port << "\n";
         return 1;

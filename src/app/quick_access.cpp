@@ -1,0 +1,77 @@
+// The catalogue window's 敏捷访问 menu: resuming the last reading or a saved
+// position in the reader, and the forum's pages.
+#include "app/program.h"
+#include "catalogue/catalogue_form.h"
+#include "catalogue/failures.h"
+#include "catalogue/sites.h"
+#include "catalogue/store.h"
+#include "net/site_hosts.h"
+#include "reader/reader_form.h"
+#include "text/files.h"
+#include "text/numbers.h"
+
+namespace talvenor {
+
+bool Program::LoadPositionFiles(const std::string& names, const std::string& urls, const std::string& set) {
+    TForm2& f2 = *form2;
+    // The lists are loaded before the set file is read, so a damaged set
+    // file leaves them loaded; no window is hidden or shown then.
+    int index = -1;
+    const bool loaded = RunHandled(desktop, [&] {
+        f2.ListBox1.Assign(LoadList(names));
+        f2.PageUrlList.Assign(LoadList(urls));
+        const StringList lines = LoadList(set);
+        index = ParseDecimal(LineAt(lines, 0));
+        form1->CurrentSite = LineAt(lines, 1);
+    });
+    if (loaded) f2.ListBox1.Select(index);
+    return loaded;
+}
+
+void Program::N17Click() {
+    const std::string& dir = paths.setDir;
+    const std::string d1 = dir + "default.1", d2 = dir + "default.2", d3 = dir + "default.3";
+    if (!FileExists(d1) || !FileExists(d2) || !FileExists(d3)) return;
+    if (!LoadPositionFiles(d1, d2, d3)) return;
+    TForm2& f2 = *form2;
+    form1->window.visible = false;
+    f2.TheMark.BookTitle = LastReadingTitle();
+    f2.TheMark.OpenMode = -1;
+    try {
+        f2.ListBox1Click();
+    } catch (...) {
+        // The reader is shown all the same; the catalogue stays hidden.
+    }
+    f2.window.visible = true;
+    desktop.Changed();
+}
+
+void Program::N12Click() {
+    std::string f;
+    if (!desktop.OpenFileDialog(G("小说定位文件（*.Mark）|*.Mark"), paths.setDir, "*.Mark", f)) return;
+    if (!LoadPositionFiles(f, f + ".list", f + ".set")) return;
+    TForm2& f2 = *form2;
+    form1->window.visible = false;
+    f2.TheMark.BookTitle = PositionFileTitle();
+    try {
+        f2.ListBox1Click();
+    } catch (...) {
+        form1->window.visible = true;
+    }
+    f2.window.visible = true;
+    desktop.Changed();
+}
+
+void Program::OpenInBrowser(const std::string& address) {
+    if (!desktop.OpenUrl(address)) desktop.Message(G("无法启动浏览器：") + address);
+}
+
+void Program::N11Click() {
+    OpenInBrowser(Hosts().forum);
+}
+
+void Program::N22Click() {
+    OpenInBrowser(Hosts().forum + "/recommend");
+}
+
+}  // namespace talvenor

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# talvenor-cli against demo sites that are down or send pages that are not
+# list pages: an update that fails says so (exit 1) and leaves the stored
+# lists as they were; categories of a failed fetch are never stored.
+set -euo pipefail
+cli=$1
+demosites=$2
+home=$(mktemp -d)
+server=
+trap '[ -z "$server" ] || kill $server 2>/dev/null || true; rm -rf "$home"' EXIT
+run() { "$cli" --home "$home/store" "$@"; }
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+# Starts the demo sites (extra options: faults) and points the store at them.
+start_demo() {
+  : > "$home/demo.log"
+  "$demosites" --port 0 --books 45 "$@" > "$home/demo.log" 2>&1 &
+  server=$!
+  for _ in $(seq 100); do grep -q listening "$home/demo.log" && break; sleep 0.1; done
+  port=$(sed -n 's/.*127.0.0.1:\([0-9]*\).*/\1/p' "$home/demo.log")
+  [ -n "$port" ] || fail "demo sites started"
+  run demo-hosts "$port" > /dev/null
+}
+stop_demo() { kill $server; wait $server || true; server=; }
+
+# A failed update: exit 1, a message, and the site's stored files unchanged.
+expect_kept() {
+  local what=$1 folder=$2; shift 2
+  if run "$@" > "$home/out" 2> "$home/err"; then fail "$what: exit 0"; fi
+  grep -q 'update failed' "$home/err" || fail "$what: no message"
+  diff -r "$home/before/$folder" "$home/store/$folder" > /dev/null || fail "$what: stored list changed"
+}
+
+# A category of 飞库 and the whole list of 言情小说吧 stored.
+start_demo
+run site feiku > /dev/null
+run update feiku 0 2> /dev/null | grep -q '^total: 45 本$' || fail "飞库 stored"
+run update xs8 2> /dev/null | grep -q '^total: 150 本$' || fail "言情小说吧 stored"
+mkdir "$home/before"
+cp -r "$home/store/飞库" "$home/store/言情小说吧" "$home/before/"
+
+# First pages that fail or are no list pages.
+stop_demo
+start_demo --fault 'feiku.localhost:page=1=status:500' --fault 'xs8.localhost:page=1=empty'
+expect_kept "飞库 page 1 status 500" 飞库 update feiku 0
+expect_kept "言情小说吧 page 1 empty" 言情小说吧 update xs8
+stop_demo
+start_demo --fault 'feiku.localhost:page=1=nomarker' --fault 'xs8.localhost:page=1=redirectloop'
+expect_kept "飞库 page 1 without its list" 飞库 update feiku 0
+expect_kept "言情小说吧 page 1 redirected for ever" 言情小说吧 update xs8
+
+# The sites down altogether.
+stop_demo
+expect_kept "飞库 down" 飞库 update feiku 0
+expect_kept "言情小说吧 down" 言情小说吧 update xs8
+
+# Categories: fetched while the site is down, nothing is stored; once it is
+# up, they are fetched.
+run site duowan > /dev/null 2>&1 || true
+[ -e "$home/store/多玩/fenlei.ml" ] && fail "categories of a failed fetch stored"
+start_demo
+[ "$(run site duowan | wc -l)" -eq 7 ] || fail "多玩's categories fetched once the site is up"
+[ -s "$home/store/多玩/fenlei.ml" ] || fail "多玩's categories stored"
+echo "cli failures: ok"
