@@ -68,7 +68,11 @@ ChapterBatch ReadnovelChapterPage(const std::string& page) {
             // left and the cut took a quote from elsewhere as the link's end.
             if (pos < s || pos <= start || linkStart <= start) break;
             batch.urls.push_back(std::move(url));
-            std::string title = CutBetween(page, ">", "<", pos);
+            // Without a ">" ahead the cut would take the title from the top
+            // of the page and send the walk back there, round and round: the
+            // list ends with this link, as at an empty title.
+            std::string title =
+                FindMarker(">", page, pos) < 0 ? std::string() : CutBetween(page, ">", "<", pos);
             const bool last = title.empty();
             batch.titles.push_back(std::move(title));
             if (last) break;

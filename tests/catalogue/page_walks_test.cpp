@@ -53,3 +53,14 @@ TEST(ReadnovelChapterListPage, NoLinkMarkerLeftEndsTheList) {
     EXPECT_EQ(batch.urls, (std::vector<std::string>{"http://r/1.html", "http://r/2.html"}));
     EXPECT_EQ(batch.titles, (std::vector<std::string>{G("第1章"), G("第2章")}));
 }
+
+TEST(ReadnovelChapterListPage, APageCutOffInsideALinkEndsTheList) {
+    // No ">" after the last link: its title was cut from the top of the
+    // page, the walk went back to the first link and listed the chapters
+    // again and again until memory ran out.
+    const std::string page = kHead + "<div id=mulu\"><ul><li><a href=\"http://r/1.html\">" + G("第1章") +
+                             "</a></li><li><a href=\"http://r/2.html\"";
+    ChapterBatch batch = ReadnovelChapterPage(page);
+    EXPECT_EQ(batch.urls, (std::vector<std::string>{"http://r/1.html", "http://r/2.html"}));
+    EXPECT_EQ(batch.titles, (std::vector<std::string>{G("第1章"), ""}));
+}
