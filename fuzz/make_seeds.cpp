@@ -10,11 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "app/program.h"
+#include "catalogue/app_paths.h"
+#include "catalogue/catalogue_form.h"
 #include "catalogue/sites.h"
 #include "catalogue/store.h"
 #include "demo_sites.h"
 #include "net/http_client.h"
 #include "net/site_hosts.h"
+#include "quiet_desktop.h"
+#include "reader/reader_form.h"
 #include "text/encoding.h"
 #include "text/files.h"
 
@@ -101,6 +106,47 @@ std::string Keyword(const std::string& utf8Title) {
     return utf8Title.substr(0, n);
 }
 
+// The reader's files as the program writes them when it closes on a book:
+// preferences changed from their defaults, a mark list with an automatic
+// mark and a damaged entry, the state of the reading.  Joined in the order
+// the reader_files target takes them, behind its action byte.
+std::string ReaderFiles(const std::string& tmp, char actions, bool damaged) {
+    std::filesystem::remove_all(tmp);
+    const AppPaths paths = AppPaths::ForAppDir(tmp + "/");
+    fuzz::QuietDesktop desktop;
+    {
+        Program program(desktop, paths);
+        TForm2& r = *program.form2;
+        program.form1->CurrentSite = Label(Site::Duowan);
+        r.ListBox1.Assign({G("第一章 开始"), G("第二章 路上"), G("第三章 到了")});
+        r.PageUrlList.Assign({"1.html", "2.html", "3.html"});
+        r.ListBox1.Select(1);
+        r.BookUrl = "book/1/1/";
+        r.ChapterIndex = "1";
+        const std::string site = Label(Site::Duowan);
+        r.ListBoxMark.Assign({MarkEntry(G("书一"), site, "book/1/1/", "1"),
+                              MarkEntry(G("书二"), Label(Site::Feiku), "book/2/", "0")});
+        if (damaged) r.ListBoxMark.Add(G("『书三』『多玩』『book/3/"));
+        r.TheMark.BookTitle = G("书一");
+        r.TheMark.CurIndex = 0;
+        r.prefs.ScrollStep = 5;
+        r.prefs.ScrollInterval = 300;
+        r.prefs.ZoomLevel = 3;
+        r.prefs.N23.checked = false;
+        r.prefs.N24.checked = true;
+        r.Panel2.Tag = 1;
+        r.SaveReaderState();
+    }
+    std::string out(1, actions);
+    const char* files[] = {"FontAndColor.web", "AutoMark", "default.1", "default.2", "default.3"};
+    for (size_t i = 0; i < 5; ++i) {
+        if (i > 0) out += '\x1E';
+        out += ReadFileBytes(paths.setDir + files[i]);
+    }
+    std::filesystem::remove_all(tmp);
+    return out;
+}
+
 void TextSeeds(Seeds& s, const std::string& duowanPage, const std::string& gbkPage) {
     // Markers: start length, end length, start position, the markers, the text.
     auto cut = [](const std::string& start, const std::string& end, int from, const std::string& text) {
@@ -137,6 +183,55 @@ void Dictionaries(Seeds& s) {
     std::vector<std::string> hostWords = {"=", "http://", "#", "/", " ", "\r\n", ":8080"};
     for (const auto& e : SiteHosts::Entries()) hostWords.push_back(e.key);
     s.Dict("hosts", hostWords);
+    s.Dict("book_list_pages", {"booklist",
+                               "<li>",
+                               "<a href=\"",
+                               "\"",
+                               "_blank>",
+                               "</a>",
+                               "<td align=\"left\">",
+                               "\">下一页",
+                               "_",
+                               ".html",
+                               "<ul>",
+                               "</ul>",
+                               "novel/",
+                               ".html\" target",
+                               "<b>",
+                               "</b>",
+                               "</h2>",
+                               "<div class=\"bothall\">",
+                               "...",
+                               "下1页</a>",
+                               "<a href=",
+                               "[首页]",
+                               "点击数",
+                               "<tr bgcolor",
+                               "</tr>",
+                               "<a href=\"/love/",
+                               "/index",
+                               "<td>",
+                               "</td>",
+                               "<div id=\"CrListText\">",
+                               "</div>",
+                               "li2",
+                               "<a target=_blank href=\"/",
+                               "/List.shtm",
+                               "li3\">",
+                               "</li>",
+                               "li4\">",
+                               "li5\">",
+                               "li6\">",
+                               "条 , 当前",
+                               "</font>",
+                               "&nbsp;"});
+    s.Dict("reader_files",
+           {"\x1E",       "\r\n",         "『",           "』",          "上次阅读。。", "保存的定位文件。。",
+            "0倍间距",    "1倍间距",      "2倍间距",      "3倍间距",     "静音",         "不静音",
+            "无翻页效果", "普通翻页效果", "页面百变效果", "显示目录",    "隐藏目录",     "显示标签",
+            "隐藏标签",   "多玩",         "小说阅读网",   "言情小说吧",  "飞库",         "小说520",
+            "-1",         "-2",           "2147483647",   "-2147483648", "99999999999"});
+
     s.Dict("lines", {"\r\n", "\r", "\n", "..", ".", "/", "\\"});
     s.Dict("markers", {"<", ">", "&nbsp;", "class", "l14", "\"", "=", " ", "&NBSP;"});
     s.Dict("category_pages", {"分类目录", "</ul>", "<li>", "href=\"", "<span>", "分类阅读", "<a href=\"",
@@ -278,6 +373,45 @@ int main(int argc, char** argv) {
                     found = 1;
                 }
         }
+
+        // Book-list pages: the first and a later page of each site, the page
+        // past 言情小说吧's last, and a walk that meets its first stored book.
+        // Selector, page number (byte % 8 + 1: "0" is 1), known page count
+        // (byte % 8: "0" is none), length of the first stored title, title.
+        const struct {
+            demo::Site site;
+            char selector;
+            const char* name;
+        } kListSites[] = {{demo::Site::Duowan, kDuowan, "duowan"},
+                          {demo::Site::Readnovel, kReadnovel, "readnovel"},
+                          {demo::Site::Xs8, kXs8, "xs8"},
+                          {demo::Site::Feiku, kFeiku, "feiku"}};
+        for (const auto& k : kListSites) {
+            const int pages = c.ListPageCount(k.site, 0);
+            const std::string head(1, k.selector);
+            s.Page("book_list_pages", std::string(k.name) + "-1", head + "0" + "0" + '\0',
+                   c.ListPageUrl(k.site, 0, 1));
+            s.Page("book_list_pages", std::string(k.name) + "-2",
+                   head + "1" + std::to_string(pages % 8) + '\0', c.ListPageUrl(k.site, 0, 2));
+        }
+        s.Page(
+            "book_list_pages", "xs8-past-end",
+            std::string(1, kXs8) + static_cast<char>('0' + c.ListPageCount(demo::Site::Xs8, 0)) + "0" + '\0',
+            c.ListPageUrl(demo::Site::Xs8, 0, c.ListPageCount(demo::Site::Xs8, 0) + 1));
+        {
+            const std::string title =
+                Utf8ToGbk("《") + Utf8ToGbk(c.BookAt(demo::Site::Readnovel, 0, 1).title) + Utf8ToGbk("》");
+            s.Page("book_list_pages", "readnovel-known",
+                   std::string(1, kReadnovel) + "0" + "0" + static_cast<char>(title.size()) + title,
+                   c.ListPageUrl(demo::Site::Readnovel, 0, 1));
+        }
+
+        const std::string tmp =
+            (std::filesystem::temp_directory_path() / "talvenor-fuzz-seeds-home").string();
+        s.Write("reader_files", "session", ReaderFiles(tmp, '\x01', false));
+        s.Write("reader_files", "damaged-mark", ReaderFiles(tmp, '\x56', true));
+        s.Write("reader_files", "no-state",
+                "\x04" + FormatLines({G(" bgcolor=#000000"), "x", "", "", "9"}) + "\x1E\x1E");
 
         TextSeeds(s, s.Fetch(c.CategoryPageUrl(demo::Site::Duowan)),
                   s.Fetch(c.ChapterListUrl(c.BookAt(demo::Site::Feiku, 0, 0))));
