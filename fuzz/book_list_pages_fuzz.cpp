@@ -87,6 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             // another fetch.
             FUZZ_CHECK((cut.step == PageStep::Next) == !cut.books.empty());
             if (n == 1) FUZZ_CHECK(cut.step != PageStep::End);
+            for (const auto& b : cut.books)
+                FUZZ_CHECK(page.find("<a href=\"/love/" + b.key + "/index") != std::string::npos);
             SamePageTwice(cut.books);
             break;
         }

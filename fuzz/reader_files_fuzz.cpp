@@ -43,6 +43,8 @@ std::string Home() {
         SiteHosts closed = SiteHosts::Demo();
         for (const auto& e : SiteHosts::Entries()) closed.*(e.member) = "http://127.0.0.1:1";
         SetHosts(closed);
+        static std::string made = t;
+        std::atexit([] { std::filesystem::remove_all(made); });
         return t + "/";
     }();
     return home;

@@ -137,8 +137,12 @@ Xs8ListPage CutXs8ListPage(const std::string& page, int n) {
         if (pos < 0) break;
         if (FindMarker("</tr>", page, pos) > pager) break;  // past the pager: no more books
         const int rowStart = pos;
+        // A row without a book link ahead (a row of another kind, a page cut
+        // off) would be cut from the top of the page.
+        if (FindMarker("<a href=\"/love/", page, pos) < 0) break;
         ListedBook book;
         book.key = CutBetween(page, "<a href=\"/love/", "/index", pos);
+        if (pos <= rowStart) break;  // the link is cut off
         const std::string title = CutBetween(page, "\">", "</a>", pos);
         const std::string second = CutBetween(page, "\">", "</a>", pos);
         std::string cells[4];

@@ -314,15 +314,20 @@ TEST(BookLists, ABookWithoutItsLinkIsNeverCutFromTheTopOfThePage) {
                     "</li><li class=\"li4\">2008-02-11</li><li class=\"li5\">" + G("韩歌") +
                     "</li><li class=\"li6\">&nbsp;" + G("连载中") + "</li></ul></div>" + G("共1条 , 当前") +
                     "</font><b>1</b></body></html>");
+    // 言情小说吧: a row of the table that holds no book link.
+    pages.Serve("/list.php", head + "<table><tr><td>" + G("点击数") +
+                                 "</td></tr>\r\n<tr bgcolor=#FFFFFF><td>" + G("广告") +
+                                 "</td></tr>\r\n</table><div>" + G("[首页]") + "</div></body></html>");
     SiteHosts hosts = h.sites.hosts();
-    hosts.readnovel = hosts.duowan = hosts.feiku = pages.base();
+    hosts.readnovel = hosts.duowan = hosts.feiku = hosts.xs8 = pages.base();
     SetHosts(hosts);
     const struct {
         Site site;
         std::string url;
     } walks[] = {{Site::Readnovel, pages.base() + "/ch/all/1.html"},
                  {Site::Duowan, pages.base() + "/include/finish/c1_1.html"},
-                 {Site::Feiku, "1"}};
+                 {Site::Feiku, "1"},
+                 {Site::Xs8, "main"}};
     for (const auto& w : walks) {
         SCOPED_TRACE(Label(w.site));
         h.ClearBooks();
