@@ -38,13 +38,15 @@ for t in "${targets[@]}"; do
   rc=$?
   took=$(( $(date +%s) - start ))
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  # Coverage at the end: edges reached ("cov") and features ("ft").
+  cov=$(grep -E '^#[0-9]+' "$log" | tail -1 | sed -n 's/.*cov: \([0-9]*\) ft: \([0-9]*\).*/\1 edges \2 ft/p')
   files=$(find "$corpus" -type f | wc -l)
   total_file="$build/fuzz-artifacts/$t.total"
   total=$(( $(cat "$total_file" 2>/dev/null || echo 0) + ${runs:-0} ))
   echo "$total" >"$total_file"
   if [ $rc -eq 0 ]; then result=clean; else result="FOUND (see $log)"; failed=1; fi
-  line=$(printf '%-20s %6ss %11s runs %7s/s %12s in all %6s inputs  %s' "$t" "$took" "${runs:-?}" \
-         "$(( ${runs:-0} / (took > 0 ? took : 1) ))" "$total" "$files" "$result")
+  line=$(printf '%-20s %6ss %11s runs %7s/s %12s in all %6s inputs %18s  %s' "$t" "$took" "${runs:-?}" \
+         "$(( ${runs:-0} / (took > 0 ? took : 1) ))" "$total" "$files" "${cov:-?}" "$result")
   echo "$line"
   report+=("$line")
 done
