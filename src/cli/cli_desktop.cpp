@@ -48,11 +48,25 @@ bool CliDesktop::Prompt(const std::string& caption, const std::string& prompt, s
         promptAnswers.pop_front();
         return true;
     }
-    std::cerr << "[" << GbkToUtf8(caption) << "] " << GbkToUtf8(prompt) << " (" << GbkToUtf8(value) << "): " << std::flush;
+    std::cerr << "[" << GbkToUtf8(caption) << "] " << GbkToUtf8(prompt) << " (" << GbkToUtf8(value)
+              << "): " << std::flush;
     std::string line;
     if (!std::getline(std::cin, line)) return false;
     value = Utf8ToGbk(line);
     return true;
+}
+
+bool CliDesktop::OpenFileDialog(const std::string&, const std::string&, const std::string&,
+                                std::string& path) {
+    if (gInterrupted || fileAnswers.empty()) return false;
+    path = fileAnswers.front();
+    fileAnswers.pop_front();
+    return true;
+}
+
+bool CliDesktop::SaveFileDialog(const std::string& filter, const std::string& initialDir,
+                                const std::string& defaultExt, std::string& path) {
+    return OpenFileDialog(filter, initialDir, defaultExt, path);
 }
 
 void CliDesktop::Post(std::function<void()> fn) {

@@ -24,7 +24,7 @@ extern std::atomic<bool> gInterrupted;
 void InstallInterruptHandler();
 
 class CliDesktop : public Desktop {
-public:
+  public:
     enum class Answer { Ask, Yes, No };
     explicit CliDesktop(Answer answer) : answer_(answer), main_(std::this_thread::get_id()) {}
 
@@ -34,14 +34,22 @@ public:
     void Post(std::function<void()> fn) override;
     bool OnMainThread() const override { return std::this_thread::get_id() == main_; }
 
+    bool OpenFileDialog(const std::string& filter, const std::string& initialDir,
+                        const std::string& defaultExt, std::string& path) override;
+    bool SaveFileDialog(const std::string& filter, const std::string& initialDir,
+                        const std::string& defaultExt, std::string& path) override;
+
     // Answers for the next prompts, before the terminal is asked.
     std::deque<std::string> promptAnswers;
+    // The files the next open and save dialogs choose, as given on the
+    // command line; a dialog with none left is cancelled.
+    std::deque<std::string> fileAnswers;
 
     // Runs posted work until done() holds; tick() is called about ten times a
     // second (progress lines, Ctrl-C).
     void RunUntil(const std::function<bool()>& done, const std::function<void()>& tick = {});
 
-private:
+  private:
     Answer answer_;
     std::thread::id main_;
     std::mutex mutex_;

@@ -14,15 +14,18 @@ namespace talvenor::cli {
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
-        {"sites", "sites", "the site table: label, menu item, site number, tag, chapter-list mode, encoding, hosts",
+        {"sites", "sites",
+         "the site table: label, menu item, site number, tag, chapter-list mode, encoding, hosts",
          SitesCommand},
-        {"fetch", "fetch URL", "fetch URL with the configured client and print the page as UTF-8", FetchCommand},
+        {"fetch", "fetch URL", "fetch URL with the configured client and print the page as UTF-8",
+         FetchCommand},
         {"demo-hosts", "demo-hosts PORT", "write set/sites.hosts for the bundled demo sites on PORT",
          DemoHostsCommand},
         {"site", "site SITE", "choose a site (fetching its categories when none are stored) and print them",
          SiteCommand},
         {"update", "update SITE [CATEGORY]",
-         "download the book list of a category (言情小说吧: the whole site list); Ctrl-C cancels", UpdateCommand},
+         "download the book list of a category (言情小说吧: the whole site list); Ctrl-C cancels",
+         UpdateCommand},
         {"books", "books SITE CATEGORY [KEYWORDS...]", "print a category's stored books, optionally filtered",
          BooksCommand},
         {"chapters", "chapters SITE KEY [TITLE]", "open a book and print its chapter list", ChaptersCommand},
@@ -33,8 +36,21 @@ const std::vector<Command>& Commands() {
         {"watch", "watch list | watch add SITE TEXT N | watch remove N",
          "the watch list: print it, add result N of a search, remove entry N", WatchCommand},
         {"intro", "intro SITE KEY", "download a book's introduction, store it and print it", IntroCommand},
-        {"read", "read SITE KEY N [--spacing 0-3] [--filter WORD]",
-         "compose chapter N of a book into tmp/tmp.htm and print its text", ReadCommand},
+        {"read",
+         "read SITE KEY N [--title TITLE] [--spacing 0-3] [--filter WORD] [--no-save] [--save-mark FILE]",
+         "open a book as the catalogue does, show chapter N with the stored preferences (the options "
+         "override them for this run), print its title and text, and close the reader, which keeps the "
+         "reading state (--no-save: keeps nothing; --save-mark: also a position file set)",
+         ReadCommand},
+        {"resume", "resume [--no-save] [--save-mark FILE]",
+         "show the chapter read last (上次阅读) and print it; exit 3 when there is none", ResumeCommand},
+        {"marks", "marks | marks open N [--no-save] [--save-mark FILE] | marks delete N",
+         "the mark list (index, title, site, book URL, chapter, link); open mark N as its 打开 does (the "
+         "chapter list is fetched again) and print the chapter; delete mark N (asks)",
+         MarksCommand},
+        {"open-mark", "open-mark FILE [--no-save] [--save-mark FILE]",
+         "open a position file set (FILE, FILE.list, FILE.set) as 打开。。。 does and print the chapter",
+         OpenMarkCommand},
         {"export", "export SITE KEY TITLE [--pictures]",
          "export a whole book under download/; chapters that cannot be fetched are listed (exit 1); Ctrl-C "
          "stops at once",
@@ -74,8 +90,11 @@ std::string SiteArg(const std::string& arg) {
     const struct {
         const char* alias;
         Site site;
-    } aliases[] = {{"duowan", Site::Duowan}, {"readnovel", Site::Readnovel}, {"xs8", Site::Xs8},
-                   {"feiku", Site::Feiku},   {"520", Site::S520}};
+    } aliases[] = {{"duowan", Site::Duowan},
+                   {"readnovel", Site::Readnovel},
+                   {"xs8", Site::Xs8},
+                   {"feiku", Site::Feiku},
+                   {"520", Site::S520}};
     for (const auto& a : aliases)
         if (arg == a.alias) return Label(a.site);
     Site s = SiteOfLabel(In(arg));
@@ -123,7 +142,9 @@ bool WaitForDownload(Context& ctx) {
                 return;
             }
             const ProgressModel& bar = f4.ProgressBar1;
-            int percent = bar.max > bar.min ? static_cast<int>(100LL * (bar.position - bar.min) / (bar.max - bar.min)) : 0;
+            int percent = bar.max > bar.min
+                              ? static_cast<int>(100LL * (bar.position - bar.min) / (bar.max - bar.min))
+                              : 0;
             if (percent != shown) {
                 shown = percent;
                 std::cerr << "\rdownloading " << percent << "%   " << std::flush;
@@ -133,43 +154,63 @@ bool WaitForDownload(Context& ctx) {
     return !cancelled;
 }
 
-bool OpenBookAndWait(Context& ctx, const std::string& label, const std::string& key, const std::string& title) {
+int OpenAndAwaitChapterList(Context& ctx, const std::string& label, const std::string& key,
+                            const std::function<bool()>& open, unsigned long* failuresAtList) {
     Program& p = *ctx.program;
-    TForm1& f1 = *p.form1;
-    f1.CurrentSite = label;
-    // A tagged key selects its site, as a search result does.
-    f1.ListBox2.Assign({title.empty() ? key : title});
-    f1.BookURLList.Assign({key});
-    if (f1.PBtnLvTag == 1) f1.Panel5Click();
-    f1.ListBox2.Select(0);
-    f1.PanelOpenClick();
-    if (!WaitForDownload(ctx)) return false;
-    return p.TrayWindow.load() == kTrayReader;
-}
-
-int OpenBookWithChapters(Context& ctx, const std::string& label, const std::string& key,
-                         const std::string& title) {
+    TForm2& f2 = *p.form2;
     const unsigned long failuresBefore = FetchFailures().count;
-    const bool opened = OpenBookAndWait(ctx, label, key, title);
+    // The first chapter is shown inside the wait; what failed before it
+    // was handed over belongs to the list.
+    bool arrived = false;
+    FetchFailureRecord atList;
+    f2.chapterListArrived = [&] {
+        arrived = true;
+        atList = FetchFailures();
+    };
+    struct Unhook {
+        TForm2& f2;
+        ~Unhook() { f2.chapterListArrived = nullptr; }
+    } unhook{f2};
+    if (!open()) return kExitFailed;
+    const bool completed = WaitForDownload(ctx);
     if (gInterrupted) return kExitInterrupted;
-    const FetchFailureRecord failures = FetchFailures();
-    if (failures.count != failuresBefore && failures.lastStatus == 404) {
-        std::cerr << "talvenor-cli: no such book: " << failures.last
+    if (!arrived) atList = FetchFailures();
+    if (failuresAtList) *failuresAtList = atList.count;
+    if (atList.count != failuresBefore && atList.lastStatus == 404) {
+        std::cerr << "talvenor-cli: no such book: " << atList.last
                   << " (a book's KEY is the second column of books, search or watch list)\n";
         return kExitNotFound;
     }
-    if (!opened || failures.count != failuresBefore) {
+    if (!completed || !arrived || atList.count != failuresBefore) {
         // A list from a failed or partial page is not the book's list.
         std::cerr << "talvenor-cli: the chapter list could not be fetched"
-                  << (failures.count != failuresBefore ? ": " + failures.last : std::string()) << "\n";
+                  << (atList.count != failuresBefore ? ": " + atList.last : std::string()) << "\n";
         return kExitFailed;
     }
-    if (ctx.program->form2->ListBox1.Empty()) {
+    if (f2.ListBox1.Empty()) {
         std::cerr << "talvenor-cli: no chapters: \"" << Out(key) << "\" names no book of " << Out(label)
                   << " (a book's KEY is the second column of books, search or watch list)\n";
         return kExitNotFound;
     }
     return kExitOk;
+}
+
+int OpenBookWithChapters(Context& ctx, const std::string& label, const std::string& key,
+                         const std::string& title, unsigned long* failuresAtList) {
+    return OpenAndAwaitChapterList(
+        ctx, label, key,
+        [&] {
+            TForm1& f1 = *ctx.program->form1;
+            f1.CurrentSite = label;
+            // A tagged key selects its site, as a search result does.
+            f1.ListBox2.Assign({title.empty() ? key : title});
+            f1.BookURLList.Assign({key});
+            if (f1.PBtnLvTag == 1) f1.Panel5Click();
+            f1.ListBox2.Select(0);
+            f1.PanelOpenClick();
+            return true;
+        },
+        failuresAtList);
 }
 
 }  // namespace talvenor::cli

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/app_paths.h"
 #include "app/program.h"
+#include "catalogue/app_paths.h"
 #include "cli/cli_desktop.h"
 
 namespace talvenor::cli {
@@ -56,17 +56,37 @@ std::string SiteArg(const std::string& arg);
 // Chooses a site as its menu item does; false (with a message) for 小说520
 // or an unknown name.
 bool ChooseSite(Context& ctx, const std::string& label);
-// Opens a book as the catalogue does and waits for its chapter list; false
-// when the list could not be fetched or the download was cancelled.
-bool OpenBookAndWait(Context& ctx, const std::string& label, const std::string& key,
-                     const std::string& title);
-// OpenBookAndWait, then kExitOk when the book has a chapter list; otherwise
-// the message and the exit code (a failed download, or a KEY that names no
-// book).
+// Starts opening a book through open (false: nothing was started, its
+// message given) and waits for the chapter list and the first chapter shown
+// with it.  kExitOk when the book has a chapter list; otherwise the message
+// and the exit code (a failed download, or a KEY that names no book).
+// failuresAtList receives the count of failed fetches when the list was
+// handed over, so that the first chapter's failures can be told apart.
+int OpenAndAwaitChapterList(Context& ctx, const std::string& label, const std::string& key,
+                            const std::function<bool()>& open, unsigned long* failuresAtList = nullptr);
+// Opens a book as the catalogue does (the reader finds or adds its mark and
+// shows the marked chapter) and waits as above.
 int OpenBookWithChapters(Context& ctx, const std::string& label, const std::string& key,
-                         const std::string& title);
+                         const std::string& title, unsigned long* failuresAtList = nullptr);
 // Prints a pair of lists, "name<TAB>url" a line.
 void PrintPairs(const std::vector<std::string>& names, const std::vector<std::string>& urls);
+// How a reading command closes the reader.
+struct ReadingOptions {
+    bool save = true;      // --no-save: closed as with 退出时不修改自动标签 ticked
+    std::string saveMark;  // --save-mark FILE: the position file set 保存 writes
+};
+// Takes --no-save and --save-mark FILE out of args; false when --save-mark
+// has no file.
+bool TakeReadingOptions(std::vector<std::string>& args, ReadingOptions& options);
+// After one of the reader's chapter changes: prints the chapter's title and
+// text (kExitOk), or says why no chapter was shown (kExitFailed;
+// kExitInterrupted).  failuresBefore: the count of failed fetches before
+// the change.
+int PrintShownChapter(Context& ctx, unsigned long failuresBefore);
+// Ends a reading command whose chapter was shown: 保存 when asked, then the
+// reader's close, which writes the reading state unless --no-save.
+void CloseReader(Context& ctx, const ReadingOptions& options);
+
 // Waits for the running download with a progress line; Ctrl-C cancels.
 // False when it was cancelled.
 bool WaitForDownload(Context& ctx);
@@ -82,6 +102,9 @@ int SearchCommand(Context& ctx, const std::vector<std::string>& args);
 int WatchCommand(Context& ctx, const std::vector<std::string>& args);
 int IntroCommand(Context& ctx, const std::vector<std::string>& args);
 int ReadCommand(Context& ctx, const std::vector<std::string>& args);
+int ResumeCommand(Context& ctx, const std::vector<std::string>& args);
+int MarksCommand(Context& ctx, const std::vector<std::string>& args);
+int OpenMarkCommand(Context& ctx, const std::vector<std::string>& args);
 int ExportCommand(Context& ctx, const std::vector<std::string>& args);
 
 }  // namespace talvenor::cli

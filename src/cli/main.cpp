@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "catalogue/app_paths.h"
+#include "catalogue/failures.h"
 #include "cli/commands.h"
 #include "net/http_client.h"
+#include "text/encoding.h"
 #include "text/files.h"
 
 using namespace talvenor;
@@ -109,8 +111,9 @@ int main(int argc, char** argv) {
         } catch (const FileError& e) {
             std::cerr << "talvenor-cli: " << e.what() << "\n";
             rc = cli::kExitNotSaved;
-        } catch (const std::exception& e) {
-            std::cerr << "talvenor-cli: " << e.what() << "\n";
+        } catch (...) {
+            // The general handler's text; some failures speak GBK.
+            std::cerr << "talvenor-cli: " << GbkToUtf8(FailureText(std::current_exception())) << "\n";
             rc = cli::kExitFailed;
         }
         if (cli::gInterrupted) {

@@ -50,31 +50,6 @@ int RunSearch(Context& ctx, int site, const std::string& text) {
     return kExitNotFound;
 }
 
-// The reader page as plain text: line breaks kept, tags and spaces-entities gone.
-std::string PageText(std::string page) {
-    std::string out;
-    for (size_t i = 0; i < page.size(); ++i) {
-        if (page.compare(i, 3, "<br") == 0 || page.compare(i, 4, "</br") == 0 || page.compare(i, 3, "<p>") == 0 ||
-            page.compare(i, 4, "<h1>") == 0 || page.compare(i, 5, "</h1>") == 0)
-            out.push_back('\n');
-        out.push_back(page[i]);
-    }
-    StripTags(out);
-    std::string text;
-    size_t from = 0;
-    for (size_t p; (p = out.find("&nbsp;", from)) != std::string::npos; from = p + 6) text += out.substr(from, p - from) + " ";
-    text += out.substr(from);
-    // Collapse runs of empty lines.
-    std::string result;
-    int newlines = 0;
-    for (char c : text) {
-        if (c == '\r') continue;
-        newlines = c == '\n' ? newlines + 1 : 0;
-        if (newlines <= 2) result.push_back(c);
-    }
-    return result;
-}
-
 }  // namespace
 
 int SearchCommand(Context& ctx, const std::vector<std::string>& args) {
@@ -188,57 +163,60 @@ int IntroCommand(Context& ctx, const std::vector<std::string>& args) {
 }
 
 int ReadCommand(Context& ctx, const std::vector<std::string>& args) {
-    const char* usage = "read SITE KEY N [--spacing 0-3] [--filter WORD]";
-    std::vector<std::string> pos;
+    const char* usage =
+        "read SITE KEY N [--title TITLE] [--spacing 0-3] [--filter WORD] [--no-save] [--save-mark FILE]";
+    std::vector<std::string> rest = args, pos;
+    ReadingOptions options;
+    if (!TakeReadingOptions(rest, options)) return Usage(usage);
     int spacing = -1;
-    std::string filter;
+    std::string filter, title;
     bool filterOn = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--spacing" && i + 1 < args.size() && IsNumber(args[i + 1]) && std::stoi(args[i + 1]) <= 3)
-            spacing = std::stoi(args[++i]);
-        else if (args[i] == "--filter" && i + 1 < args.size())
-            filter = args[++i], filterOn = true;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == "--spacing" && i + 1 < rest.size() && IsNumber(rest[i + 1]) &&
+            std::stoi(rest[i + 1]) <= 3)
+            spacing = std::stoi(rest[++i]);
+        else if (rest[i] == "--filter" && i + 1 < rest.size())
+            filter = rest[++i], filterOn = true;
+        else if (rest[i] == "--title" && i + 1 < rest.size() && !rest[i + 1].empty())
+            title = rest[++i];
         else
-            pos.push_back(args[i]);
+            pos.push_back(rest[i]);
     }
     if (pos.size() != 3 || !IsNumber(pos[2])) return Usage(usage);
     std::string label = SiteArg(pos[0]);
     if (label.empty()) return Usage(usage);
+    // The reader's creation has loaded the stored preferences; the options
+    // override them for this run only.
     Program& p = ctx.Start();
     TForm2& f2 = *p.form2;
-    if (spacing >= 0) {
-        f2.prefs.NB0.checked = spacing == 0;
-        f2.prefs.Nb1.checked = spacing == 1;
-        f2.prefs.Nb2.checked = spacing == 2;
-        f2.prefs.Nb3.checked = spacing == 3;
+    MenuItem* const spacingItems[] = {&f2.prefs.NB0, &f2.prefs.Nb1, &f2.prefs.Nb2, &f2.prefs.Nb3};
+    bool storedSpacing[4];
+    for (int i = 0; i < 4; ++i) {
+        storedSpacing[i] = spacingItems[i]->checked;
+        if (spacing >= 0) spacingItems[i]->checked = spacing == i;
     }
     if (filterOn) {
         f2.prefs.N25.checked = true;
         f2.prefs.FilterWord = In(filter);
     }
-    int rc = OpenBookWithChapters(ctx, label, In(pos[1]), std::string());
+    // As a book opened from the catalogue: the reader finds or adds the
+    // book's mark and shows the marked chapter first.
+    int rc = OpenBookWithChapters(ctx, label, In(pos[1]), In(title));
     if (rc != kExitOk) return rc;
     int n = std::stoi(pos[2]);
     if (n >= f2.ListBox1.Count()) {
         std::cerr << "talvenor-cli: the book has " << f2.ListBox1.Count() << " entries\n";
         return kExitNotFound;
     }
-    f2.ListBox1.Select(n);
-    f2.ProgressBar1.SetMax(100);
-    f2.ProgressBar1.position = 30;
+    // Then a click on chapter N, which moves the book's mark there.
     RemoveFile(f2.PagePath());
     const unsigned long failuresBefore = FetchFailures().count;
-    f2.ScrapeChapter();
-    if (gInterrupted) return kExitInterrupted;
-    const FetchFailureRecord failures = FetchFailures();
-    // Some scrapers show a page that only says the fetch failed.
-    if (failures.count != failuresBefore || !FileExists(f2.PagePath())) {
-        std::cerr << "talvenor-cli: the chapter could not be fetched"
-                  << (failures.count != failuresBefore ? ": " + failures.last : std::string()) << "\n";
-        return kExitFailed;
-    }
-    std::cout << Out(PageText(ReadFileBytes(f2.PagePath()))) << "\n";
-    std::cerr << f2.PagePath() << "\n";
+    f2.ListBox1.Select(n);
+    f2.ListBox1Click();
+    rc = PrintShownChapter(ctx, failuresBefore);
+    if (rc != kExitOk) return rc;
+    for (int i = 0; i < 4; ++i) spacingItems[i]->checked = storedSpacing[i];
+    CloseReader(ctx, options);
     return kExitOk;
 }
 

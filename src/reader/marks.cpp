@@ -89,7 +89,7 @@ void TForm2::ParseMarkEntry(const std::string& entry) {
     if (found >= 2) CurrentSite() = f.site;
     if (found >= 3) BookUrl = f.url;
     if (found >= 4) ChapterIndex = f.chapter;
-    if (found < 4) throw MarkEntryError(G("标签格式错误：") + entry);
+    if (found < 4) throw MarkEntryError("标签格式错误：" + GbkToUtf8(entry));
 }
 
 void TForm2::SelectMarkedChapter() {
@@ -185,7 +185,7 @@ void TForm2::OpenSelectedMark() {
     const std::string entry = ListBoxMark.Selected();
     MarkFields check;
     // A damaged entry opens nothing and leaves the tracking as it was.
-    if (CutMarkEntry(entry, check) < 4) throw MarkEntryError(G("标签格式错误：") + entry);
+    if (CutMarkEntry(entry, check) < 4) throw MarkEntryError("标签格式错误：" + GbkToUtf8(entry));
     TheMark.CurIndex = ListBoxMark.itemIndex;
     TheMark.PairIndex = -1;
     ParseMarkEntry(entry);

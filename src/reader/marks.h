@@ -24,7 +24,8 @@ class mark {
     int LinkNumber() const;
 };
 
-// An entry that lacks one of its brackets.  what() is GBK.
+// An entry that lacks one of its brackets.  what() is UTF-8, as the general
+// handler expects of every failure that is not a conversion or list error.
 class MarkEntryError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;

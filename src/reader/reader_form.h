@@ -149,6 +149,10 @@ class TForm2 {
     std::function<void()> popupMenu;
     // The catalogue window's command 到论坛看看有没有更新 (key F3).
     std::function<void()> openForum;
+    // Run when the chapter-list worker hands over, before the first chapter
+    // is shown: a front end that counts failed fetches can then tell a
+    // failed list from a failed first chapter.
+    std::function<void()> chapterListArrived;
 
     // ---- Start and end ----
     // Mark list and preferences (the window's creation).

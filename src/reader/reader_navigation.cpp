@@ -35,6 +35,7 @@ void TForm2::LoadBook(const std::string& url, const std::string& title) {
 
 void TForm2::ChapterListReady() {
     program_.StopCurrentWorker();
+    if (chapterListArrived) chapterListArrived();
     TForm4& f4 = *program_.form4;
     program_.TrayWindow = kTrayReader;
     if (f4.window.visible) {
