@@ -3,10 +3,12 @@
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_TSAN ?= build-tsan
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS       ?= 2
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test test-main test-asan test-tsan demo bench format clean
+.PHONY: all deps build test test-main test-asan test-tsan test-fuzz fuzz-build fuzz fuzz-seeds demo bench format clean
 
 all: build
 
@@ -17,7 +19,7 @@ build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DTALVENOR_WERROR=$${CI:+ON}
 	cmake --build $(BUILD) -j$(JOBS)
 
-test: test-main test-asan test-tsan
+test: test-main test-asan test-tsan test-fuzz
 
 test-main: build
 	cd $(BUILD) && ctest -j$(JOBS) --output-on-failure --timeout 600
@@ -56,6 +58,23 @@ PREFIX ?= /usr/local
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
+# The page walks and text helpers under libFuzzer (clang, ASan + UBSan): a
+# short run of every target in `make test`; `make fuzz` runs each one for
+# FUZZ_SECONDS (FUZZ_RUNS=N: N inputs each instead).
+fuzz-build: deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_FLAGS) -DTALVENOR_FUZZ=ON
+	cmake --build $(BUILD_FUZZ) -j$(JOBS)
+
+test-fuzz: fuzz-build
+	cd $(BUILD_FUZZ) && ctest -j$(JOBS) --output-on-failure -L fuzz
+
+fuzz: fuzz-build
+	./scripts/fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
+# Writes the seed corpora and dictionaries in fuzz/ anew from the demo sites.
+fuzz-seeds: build
+	$(BUILD)/fuzz/talvenor-fuzz-seeds fuzz
+
 demo: build
 	./scripts/demo.sh $(BUILD)
 
@@ -66,4 +85,4 @@ format:
 	cmake --build $(BUILD) --target format
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN) $(BUILD_FUZZ)

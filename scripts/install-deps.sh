@@ -8,6 +8,7 @@ packages=(
   libcurl4-openssl-dev libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang-format
+  clang libclang-rt-14-dev
 )
 # GUI and browser-engine packages are wanted only where a target asks for them.
 if [ "${TALVENOR_WITH_GUI:-0}" = 1 ]; then

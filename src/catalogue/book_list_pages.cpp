@@ -35,10 +35,14 @@ DuowanListPage CutDuowanListPage(const std::string& page, const std::string& kno
     DuowanListPage out;
     int pos = FindMarker("<li>", page, FindMarker("booklist", page, 0) + 1);
     while (pos > 0) {
+        // A cut whose start marker is missing takes its piece from the top
+        // of the page: without a link and a title ahead the list ends.
+        if (FindMarker("<a href=\"", page, pos) < 0) break;
         const int start = pos;
         const std::string href = CutBetween(page, "<a href=\"", "\"", pos);
         if (pos <= start) break;  // no further link: the walk would start over
         const int afterHref = pos;
+        if (FindMarker("_blank>", page, pos) < 0) break;
         std::string title = CutBetween(page, "_blank>", "</a>", pos);
         if (pos <= afterHref) break;
         if (!known.empty() && title == known) {
@@ -72,6 +76,9 @@ ReadnovelListPage CutReadnovelListPage(const std::string& page, const std::strin
     int pos = FindMarker("<ul>", page, 100);
     const int bound = FindMarker("</ul>", page, 0) + 1;
     while (pos < bound) {
+        // Without a book link ahead the cut would take its key from the top
+        // of the page.
+        if (FindMarker("novel/", page, pos) < 0) break;
         const int start = pos;
         ListedBook book;
         book.key = CutBetween(page, "novel/", ".html\" target", pos);
@@ -130,8 +137,12 @@ Xs8ListPage CutXs8ListPage(const std::string& page, int n) {
         if (pos < 0) break;
         if (FindMarker("</tr>", page, pos) > pager) break;  // past the pager: no more books
         const int rowStart = pos;
+        // A row without a book link ahead (a row of another kind, a page cut
+        // off) would be cut from the top of the page.
+        if (FindMarker("<a href=\"/love/", page, pos) < 0) break;
         ListedBook book;
         book.key = CutBetween(page, "<a href=\"/love/", "/index", pos);
+        if (pos <= rowStart) break;  // the link is cut off
         const std::string title = CutBetween(page, "\">", "</a>", pos);
         const std::string second = CutBetween(page, "\">", "</a>", pos);
         std::string cells[4];
@@ -169,6 +180,11 @@ FeikuListPage CutFeikuListPage(const std::string& page, int n) {
         pos = FindMarker("li2", page, pos);
         bool advanced = pos > start;
         auto cut = [&](const char* from, const char* to) {
+            // A missing marker would cut from the top of the page.
+            if (FindMarker(from, page, pos) < 0) {
+                advanced = false;
+                return std::string();
+            }
             const int before = pos;
             std::string piece = CutBetween(page, from, to, pos);
             if (pos <= before) advanced = false;

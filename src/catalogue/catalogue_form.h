@@ -13,6 +13,7 @@
 namespace talvenor {
 
 class TDownHint;
+struct CategoryPage;
 
 // How a book-list update ended.  The windows show no message for any of
 // these (the progress window closes and the catalogue comes back); the
@@ -151,6 +152,8 @@ class TForm1 {
     bool OpenSite(MenuItem& sender, const std::string& label);
     // The common closing of the fetching site actions.
     void CloseFetchedSite();
+    // Appends a cut category page to the category list and its URLs.
+    void AddCategories(const CategoryPage& cut);
     void SetStatus();
     std::string StorePath(const std::string& fileName) const;
     // GET with the shared client, the window kept painting meanwhile.

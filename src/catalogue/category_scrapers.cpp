@@ -1,14 +1,13 @@
 // Choosing a site in the 网站 menu: its categories come from the store, or
 // once from the site's category page.
 #include "catalogue/catalogue_form.h"
+#include "catalogue/category_pages.h"
 #include "catalogue/download_worker.h"
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
 #include "catalogue/store.h"
 #include "net/site_hosts.h"
-#include "text/encoding.h"
 #include "text/files.h"
-#include "text/markers.h"
 
 namespace talvenor {
 
@@ -46,6 +45,13 @@ void TForm1::CloseFetchedSite() {
     ListBox1Click();
 }
 
+void TForm1::AddCategories(const CategoryPage& cut) {
+    for (size_t i = 0; i < cut.names.size(); ++i) {
+        fenleiURLList.Add(cut.urls[i]);
+        ListBox1.Add(cut.names[i]);
+    }
+}
+
 void TForm1::ReloadSite(const std::string& label) {
     switch (SiteOfLabel(label)) {
         case Site::Duowan:
@@ -79,19 +85,7 @@ void TForm1::N2Click(MenuItem& sender) {
         return;
     }
     try {
-        page = DecodeUtf8Page(page);
-        static const std::string kDirectory = G("分类目录");
-        int s = FindMarker(kDirectory, page, 100);
-        int end = FindMarker("</ul>", page, s);
-        int pos = FindMarker("<li>", page, s);
-        while (pos >= 0 && pos < end) {
-            const int start = pos;
-            std::string href = CutBetween(page, "href=\"", "\"", pos);
-            fenleiURLList.Add(base + "/include/finish/" + href);
-            ListBox1.Add(CutBetween(page, ">", "<span>", pos));
-            pos = FindMarker("<li>", page, pos);
-            if (pos <= start) break;  // a broken item sent the walk back: the list is over
-        }
+        AddCategories(DuowanCategoryPage(page, base));
         CloseFetchedSite();
     } catch (...) {
     }
@@ -108,15 +102,7 @@ void TForm1::N8Click(MenuItem& sender) {
         return;
     }
     try {
-        static const std::string kMarker = G("分类阅读");
-        int pos = FindMarker(kMarker, page, 100);
-        // The site always has eleven categories; the last name is in bold.
-        for (int i = 0; i < 11; ++i) {
-            std::string href = CutBetween(page, "<a href=\"", "\"", pos);
-            fenleiURLList.Add(base + href);
-            ListBox1.Add(i < 10 ? CutBetween(page, ">", "<", pos)
-                                : CutBetween(page, "<strong>", "</strong>", pos));
-        }
+        AddCategories(ReadnovelCategoryPage(page, base));
         CloseFetchedSite();
     } catch (...) {
     }
@@ -132,26 +118,7 @@ void TForm1::N29Click(MenuItem& sender) {
         return;
     }
     try {
-        static const std::string kGroups[] = {G("网络原创-"), G("经典文学-"), G("生活科教-")};
-        int pos = FindMarker("id=\"sub2\"", page, 100);
-        for (const std::string& prefix : kGroups) {
-            const int end = FindMarker("</ul>", page, pos);
-            pos = FindMarker("<li>", page, pos);
-            while (pos >= 0 && pos < end) {
-                const int item = pos;
-                // A list item holds two category links.
-                for (int link = 0; link < 2; ++link) {
-                    std::string key = CutBetween(page, "/Book/LN/", ".html", pos);
-                    if (!key.empty() && key[0] == '/') key.erase(0, 1);
-                    if (pos > end) break;  // the link belongs to a later group
-                    fenleiURLList.Add(key);
-                    ListBox1.Add(prefix + CutBetween(page, ">", "</a>", pos));
-                }
-                pos = FindMarker("<li>", page, pos);
-                if (pos <= item) break;  // no progress: a broken item ends the group
-            }
-            pos = end + 4;
-        }
+        AddCategories(FeikuCategoryPage(page));
         CloseFetchedSite();
     } catch (...) {
     }

@@ -1,13 +1,12 @@
 #include "catalogue/hint_worker.h"
 
 #include "catalogue/catalogue_form.h"
+#include "catalogue/intro_pages.h"
 #include "catalogue/program_state.h"
 #include "catalogue/store.h"
 #include "net/downloads.h"
 #include "net/site_hosts.h"
-#include "text/encoding.h"
 #include "text/files.h"
-#include "text/markers.h"
 
 namespace talvenor {
 
@@ -26,21 +25,6 @@ Site IntroductionSite(const std::string& key, const std::string& currentSite, st
     if (bareKey) *bareKey = key;
     return SiteOfLabel(currentSite);
 }
-
-namespace {
-
-// The text between start and end, looked for at or after pos; empty when
-// the page lacks start.  (CutBetween would cut from near the top of the
-// page then, and the page's head would pass for an introduction.)
-std::string CutFound(const std::string& page, const std::string& start, const std::string& end, int& pos) {
-    if (FindMarker(start, page, pos) < 0) {
-        pos = -1;
-        return std::string();
-    }
-    return CutBetween(page, start, end, pos);
-}
-
-}  // namespace
 
 TDownHint::TDownHint(ProgramState& program, std::string fileName, ListModel* list, ClientPtr client,
                      std::string key)
@@ -150,6 +134,11 @@ void TDownHint::Execute() {
     PostToMain([list] { list->tag = 0; });
 }
 
+void TDownHint::Take(std::optional<std::string> text) {
+    failed_ = !text;
+    Text = text ? std::move(*text) : std::string();
+}
+
 void TDownHint::S520Intro(const std::string& key) {
     // The number after the last "/" (the whole key when there is none, or
     // nothing after it).
@@ -165,38 +154,15 @@ void TDownHint::S520Intro(const std::string& key) {
         PostToMain([desktop] { desktop->Message(G("网络连接失败")); });
         return;
     }
-    int p = 100;
-    Text = CutFound(page, "<td height=\"150\" valign=\"top\">", "</td>", p);
-    failed_ = p < 0;
-    StripTags(Text);
-    RemoveAll(Text, "&nbsp;");
+    Take(S520IntroPage(page));
 }
 
 void TDownHint::DuowanIntro(const std::string& key) {
-    std::string page = DecodeUtf8Page(Fetch(hosts_.duowan + "/" + key + "index.html"));
-    int s = FindMarker(G("文章简介"), page, 100);
-    failed_ = s < 0;
-    if (s < 0) return;
-    int e = FindMarker("<!-- end wzjj -->", page, s);
-    int r = FindMarker("<br>", page, s);
-    if (r < e) {
-        int p = s;
-        Text = CutBetween(page, "<br>", "<br>", p);
-    } else {
-        Text = G("没有简介");
-    }
+    Take(DuowanIntroPage(Fetch(hosts_.duowan + "/" + key + "index.html")));
 }
 
 void TDownHint::ReadnovelIntro(const std::string& key) {
-    std::string page = Fetch(hosts_.readnovel + "/partlist/" + key + "/");
-    int p = FindMarker(G("书籍简介"), page, 100);
-    failed_ = p < 0;
-    if (p < 0) return;
-    int e = FindMarker(G("<!--结束书的参数-->"), page, p);
-    Text = CutFound(page, "</strong>", "<br />", p);
-    // The cut ran past the book's parameter block: that is not its
-    // introduction.
-    if (e > 0 && e < p) Text.clear();
+    Take(ReadnovelIntroPage(Fetch(hosts_.readnovel + "/partlist/" + key + "/")));
 }
 
 void TDownHint::Xs8Intro(const std::string& key) {
@@ -218,10 +184,7 @@ void TDownHint::Xs8Intro(const std::string& key) {
     } catch (const FileError&) {
     }
     RemoveFile(file);
-    int p = 100;
-    Text = CutFound(page, G("[书籍简介]"), "</table>", p);
-    failed_ = p < 0;
-    StripTags(Text);
+    Take(Xs8IntroPage(page));
 }
 
 void TDownHint::FeikuIntro(const std::string& key) {
@@ -234,11 +197,7 @@ void TDownHint::FeikuIntro(const std::string& key) {
         failed_ = true;
         return;
     }
-    int p = 100;
-    Text = CutFound(page, "<div id=\"CrbsSum\">", "</div>", p);
-    failed_ = p < 0;
-    StripTags(Text);
-    RemoveAll(Text, "&nbsp;");
+    Take(FeikuIntroPage(page));
 }
 
 }  // namespace talvenor

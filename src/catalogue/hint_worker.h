@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -57,6 +58,8 @@ class TDownHint {
     void Xs8Intro(const std::string& key);
     void FeikuIntro(const std::string& key);
     std::string Fetch(const std::string& url);
+    // The introduction cut from a page; none when it is not the book's page.
+    void Take(std::optional<std::string> text);
     // Runs fn on the main thread unless the worker has been stopped by then.
     void PostToMain(std::function<void()> fn);
 

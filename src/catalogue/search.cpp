@@ -1,27 +1,18 @@
 // The search panel: searching the five sites for a title, and the watch
 // list that the book list holds while the panel is shown.
-//
-// Every walk cuts results out of the page between fixed markers, moving a
-// position forward; a cut that sends the position back (a result lacking a
-// marker, so the cut found something earlier in the page) ends the walk, so
-// a malformed page can never list the same books again and again.
 #include <algorithm>
-#include <functional>
 
 #include "catalogue/catalogue_form.h"
+#include "catalogue/search_pages.h"
 #include "catalogue/sites.h"
 #include "catalogue/store.h"
 #include "net/site_hosts.h"
 #include "text/encoding.h"
 #include "text/files.h"
-#include "text/markers.h"
 
 namespace talvenor {
 
 namespace {
-
-// How a walk ended: books found, "没找到" to be shown, or nothing to say.
-enum class WalkEnd { Found, NotFound, Silent };
 
 // A search text sent "as typed" still must not change the shape of the
 // address: bytes that would end or split the query (blanks, control
@@ -41,16 +32,6 @@ std::string AsTypedQuery(const std::string& text) {
     }
     return out;
 }
-
-// Trims bytes <= 32 at both ends.
-std::string Trimmed(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return s.substr(b, e - b);
-}
-
-const char* const kListTitle = "<div id=\"CListTitle\">";
 
 }  // namespace
 
@@ -141,9 +122,9 @@ namespace {
 
 // The frame every search shares: fetch (a failure shows its message and
 // keeps the previous results), empty the result lists, walk, report.
-template <typename Walk>
-void RunSearch(ProgramState& program, TForm1& form, const std::string& url, const std::string& failure, bool utf8,
-               Walk walk) {
+template <typename Cut>
+void RunSearch(ProgramState& program, TForm1& form, const std::string& url, const std::string& failure,
+               Cut cut) {
     std::string page;
     try {
         ClientPtr client = program.IdHTTP1.Get();
@@ -152,160 +133,57 @@ void RunSearch(ProgramState& program, TForm1& form, const std::string& url, cons
         program.desktop.Message(failure);
         return;
     }
-    if (utf8) page = DecodeUtf8Page(page);
+    const SearchPage found = cut(page);
     form.ListBoxLeft.Clear();
     form.ListBoxLeftURL.Clear();
-    auto add = [&form](std::string title, std::string key) {
-        form.ListBoxLeftURL.Add(std::move(key));
-        form.ListBoxLeft.Add(std::move(title));
-    };
-    switch (walk(page, add)) {
-        case WalkEnd::Found:
+    for (size_t i = 0; i < found.titles.size(); ++i) {
+        form.ListBoxLeftURL.Add(found.keys[i]);
+        form.ListBoxLeft.Add(found.titles[i]);
+    }
+    switch (found.end) {
+        case SearchEnd::Found:
             form.Found = true;
             break;
-        case WalkEnd::NotFound:
+        case SearchEnd::NotFound:
             program.desktop.Message(G("没找到"));
             break;
-        case WalkEnd::Silent:
+        case SearchEnd::Silent:
             break;
     }
 }
-
-using AddBook = std::function<void(std::string, std::string)>;
 
 }  // namespace
 
 void TForm1::SearchS520() {
     std::string url = Hosts().s520 + "/Book/Search.aspx?searchclass=1&SearchKey=" + AsTypedQuery(Edit1Text);
-    RunSearch(program_, *this, url, G("网站连接失败"), false, [](const std::string& page, const AddBook& add) {
-        int p = FindMarker(kListTitle, page, 100);
-        if (p < 0) return WalkEnd::Silent;
-        int accepted = p;
-        // Each cut must land past the one before it.
-        auto advanced = [&](int pos) {
-            if (pos < accepted) return false;
-            accepted = pos;
-            return true;
-        };
-        while (p > 0) {
-            std::string name = CutBetween(page, "<b>", "</b>", p);
-            if (!advanced(p)) return WalkEnd::Silent;
-            p = FindMarker(">>>", page, p);
-            if (!advanced(p)) return WalkEnd::Silent;
-            std::string link = CutBetween(page, "<a href=\"", ".shtml", p);
-            if (!advanced(p)) return WalkEnd::Silent;
-            // "/html/4/4000017/List" -> "html/4/4000017": the leading
-            // character and everything from the last "/" on are dropped.
-            std::string path = link;
-            size_t last = link.rfind('/');
-            if (last != std::string::npos) path = last > 1 ? link.substr(1, last - 1) : std::string();
-            add(G("《") + name + G("》"), "[520]" + path);
-            p = FindMarker(kListTitle, page, p);
-        }
-        return WalkEnd::Found;
-    });
+    RunSearch(program_, *this, url, G("网站连接失败"), S520SearchPage);
 }
 
 void TForm1::SearchDuowan() {
     std::string url = Hosts().duowanSearch + "/search.jsp?searchstr=" + PercentEncode(EncodeUtf8(Edit1Text));
-    const std::string keyStart = "<a href=\"" + Hosts().duowan + "/";
-    const std::string keyword = G("关键字是：");
-    RunSearch(program_, *this, url, G("网站连接失败"), true, [&](const std::string& page, const AddBook& add) {
-        int p = FindMarker(keyword, page, 100);
-        if (p <= 0) return WalkEnd::Silent;
-        int accepted = p;
-        bool listed = false;
-        for (;;) {
-            p = FindMarker("<li>", page, p);
-            if (p < 0) return listed ? WalkEnd::Found : WalkEnd::NotFound;
-            accepted = p;
-            std::string key = CutBetween(page, keyStart, "index.html\"", p);
-            if (p < accepted) return WalkEnd::Silent;
-            accepted = p;
-            std::string title = CutBetween(page, "\"_blank\">", "</a>", p);
-            if (p < accepted) return WalkEnd::Silent;
-            accepted = p;
-            StripTags(title);
-            add(title, key);
-            listed = true;
-        }
-    });
+    const std::string base = Hosts().duowan;
+    RunSearch(program_, *this, url, G("网站连接失败"),
+              [&](const std::string& page) { return DuowanSearchPage(page, base); });
 }
 
 void TForm1::SearchFeiku() {
     std::string url =
         Hosts().feikuSearch + "/book/search.aspx?SearchClass=1&SearchKey=" + AsTypedQuery(Edit1Text);
-    RunSearch(program_, *this, url, G("网站连接失败"), false, [](const std::string& page, const AddBook& add) {
-        int p = 100, accepted = 100;
-        bool listed = false;
-        for (;;) {
-            p = FindMarker(kListTitle, page, p);
-            if (p < accepted) return listed ? WalkEnd::Found : WalkEnd::NotFound;
-            std::string title = CutBetween(page, "<b>", "</b>", p);
-            if (p < accepted) return WalkEnd::Silent;
-            accepted = p;
-            std::string link = CutBetween(page, ">>> <a href=\"/", ".shtm", p);
-            if (p < accepted) return WalkEnd::Silent;
-            accepted = p;
-            size_t last = link.rfind('/');
-            add(title, "[feiku]" + (last == std::string::npos ? std::string() : link.substr(0, last)));
-            listed = true;
-            if (p <= 0) return WalkEnd::Silent;
-        }
-    });
+    RunSearch(program_, *this, url, G("网站连接失败"), FeikuSearchPage);
 }
 
 void TForm1::SearchReadnovel() {
     const std::string site = SiteHosts::HostName(Hosts().readnovel);
     std::string url =
         Hosts().searchEngine + "/search?q=site%3A" + site + "+" + PercentEncode(EncodeUtf8(Edit1Text));
-    // The result links: the site's address up to the dot before its
-    // top-level domain ("http://www.readnovel" of "http://www.readnovel.com").
-    std::string linkStart = Hosts().readnovel;
-    size_t hostAt = linkStart.find(site);
-    size_t dot = site.rfind('.');
-    if (hostAt != std::string::npos && dot != std::string::npos) linkStart = linkStart.substr(0, hostAt + dot);
-    linkStart = "<a href=\"" + linkStart;
-    RunSearch(program_, *this, url, G("网站连接失败"), false, [&](const std::string& page, const AddBook& add) {
-        int p = 100, accepted = 100;
-        bool listed = false;
-        for (;;) {
-            p = FindMarker(linkStart, page, p);
-            if (p < accepted) return listed ? WalkEnd::Found : WalkEnd::NotFound;
-            std::string number = CutBetween(page, "novel/", "/", p);
-            if (p < accepted) return WalkEnd::Silent;
-            accepted = p;
-            std::string title = CutBetween(page, G("-《"), G("》"), p);
-            StripTags(title);
-            if (p < accepted) return WalkEnd::Silent;
-            accepted = p;
-            add(title, "[rdn]" + number);
-            listed = true;
-            if (p <= 0) return WalkEnd::Silent;
-        }
-    });
+    const std::string base = Hosts().readnovel;
+    RunSearch(program_, *this, url, G("网站连接失败"),
+              [&](const std::string& page) { return ReadnovelSearchPage(page, base); });
 }
 
 void TForm1::SearchXs8() {
     std::string url = Hosts().xs8 + "/search.php?t=title&k=" + PercentEncode(Edit1Text);
-    RunSearch(program_, *this, url, G("网络连接失败"), false, [](const std::string& page, const AddBook& add) {
-        const std::string dot = G("·");
-        int b = FindMarker(G("点击数"), page, 100);
-        int p = FindMarker(dot, page, b);
-        int accepted = p;
-        if (p <= 0) return WalkEnd::Silent;
-        for (;;) {
-            std::string number = CutBetween(page, "\"/love/", "/index.html", p);
-            if (p < accepted) return WalkEnd::Silent;
-            accepted = p;
-            std::string title = CutBetween(page, "\">", "</a>", p);
-            if (p < accepted) return WalkEnd::Silent;
-            accepted = p;
-            add(Trimmed(title), "[xs8]" + number);
-            p = FindMarker(dot, page, p);
-            if (p <= 0) return WalkEnd::Silent;
-        }
-    });
+    RunSearch(program_, *this, url, G("网络连接失败"), Xs8SearchPage);
 }
 
 void TForm1::Button2Click() {

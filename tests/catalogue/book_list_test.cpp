@@ -289,6 +289,54 @@ TEST(BookLists, ALinkCutShortDoesNotSendTheWalkBack) {
     EXPECT_EQ(h.f1().BookURLList.items, StringList{"book/1/1/"});
 }
 
+TEST(BookLists, ABookWithoutItsLinkIsNeverCutFromTheTopOfThePage) {
+    // A list entry that lost the marker in front of its link or title (a
+    // changed layout, a damaged page): the walk ends there, and no key or
+    // title is cut from the page's head.
+    WorkerHarness h;
+    PageServer pages;
+    const std::string head = "<html><head><title>" + std::string(120, '-') + "</title></head><body>";
+    // 小说阅读网: a list of other links only.
+    pages.Serve("/ch/all/1.html", head + "<ul>\r\n<li><h2><a href=\"/ch/all/2.html\" target=\"_blank\"><b>" +
+                                      G("都市言情") + "</b></a></h2></li>\r\n</ul></body></html>");
+    // 多玩 (UTF-8): a link without its "target=_blank>".
+    pages.Serve(
+        "/include/finish/c1_1.html",
+        head +
+            "<div class=\"booklist\"><ul>\r\n<li><a href=\"@/book/1/1/index.html\">《一》</a></li>\r\n"
+            "</ul></div><table><tr><td align=\"left\"><a href=\"c1_1.html\">下一页</a></td></tr></table>");
+    // 飞库: a book whose link lost its "target=_blank".
+    pages.Serve("/Book/ShowBookList.aspx",
+                head +
+                    "<div id=\"CrListText\"><ul><li class=\"li1\">1</li><li class=\"li2\"><a "
+                    "href=\"/1000003/List.shtm\">[" +
+                    G("目录") + "]</a>" + G("书一") + "</a></li><li class=\"li3\">" + G("第8章") +
+                    "</li><li class=\"li4\">2008-02-11</li><li class=\"li5\">" + G("韩歌") +
+                    "</li><li class=\"li6\">&nbsp;" + G("连载中") + "</li></ul></div>" + G("共1条 , 当前") +
+                    "</font><b>1</b></body></html>");
+    // 言情小说吧: a row of the table that holds no book link.
+    pages.Serve("/list.php", head + "<table><tr><td>" + G("点击数") +
+                                 "</td></tr>\r\n<tr bgcolor=#FFFFFF><td>" + G("广告") +
+                                 "</td></tr>\r\n</table><div>" + G("[首页]") + "</div></body></html>");
+    SiteHosts hosts = h.sites.hosts();
+    hosts.readnovel = hosts.duowan = hosts.feiku = hosts.xs8 = pages.base();
+    SetHosts(hosts);
+    const struct {
+        Site site;
+        std::string url;
+    } walks[] = {{Site::Readnovel, pages.base() + "/ch/all/1.html"},
+                 {Site::Duowan, pages.base() + "/include/finish/c1_1.html"},
+                 {Site::Feiku, "1"},
+                 {Site::Xs8, "main"}};
+    for (const auto& w : walks) {
+        SCOPED_TRACE(Label(w.site));
+        h.ClearBooks();
+        ASSERT_TRUE(h.RunBookList(w.site, w.url, "c"));
+        EXPECT_TRUE(h.f1().ListBox2.Empty()) << h.f1().ListBox2.items.front();
+        EXPECT_TRUE(h.f1().BookURLList.Empty());
+    }
+}
+
 TEST(BookLists, ReadnovelIntroductionsWrapLikeTheirTextBox) {
     WorkerHarness h;
     PageServer pages;

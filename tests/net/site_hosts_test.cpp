@@ -41,6 +41,22 @@ TEST(SiteHosts, FileOverridesSomeKeysAndReportsBadLines) {
     EXPECT_EQ(FormatSiteHosts(ParseSiteHosts(FormatSiteHosts(h))), FormatSiteHosts(h));
 }
 
+TEST(SiteHosts, ABaseUrlReadsBackAsItWasWritten) {
+    // "/" after blanks: once the "/" is dropped the blanks would be left at
+    // the end, and the address would be one thing now and another after the
+    // file is rewritten.  Such a line is refused, and what is kept reads back
+    // the same.
+    std::vector<std::string> errors;
+    SiteHosts h = ParseSiteHosts("duowan = http://mirror.test \t/ /\nfeiku = http://f.test//\n", &errors);
+    EXPECT_EQ(h.duowan, SiteHosts::Demo().duowan);
+    EXPECT_EQ(h.feiku, "http://f.test");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("line 1: ", 0), 0u) << errors[0];
+    SiteHosts again = ParseSiteHosts(FormatSiteHosts(h));
+    EXPECT_EQ(again.duowan, h.duowan);
+    EXPECT_EQ(again.feiku, h.feiku);
+}
+
 TEST(SiteHosts, CommentsAfterValuesAndBaseUrlsThatAreNotOne) {
     std::vector<std::string> errors;
     SiteHosts h = ParseSiteHosts(

@@ -1,0 +1,37 @@
+// GBK (code page 936) to UTF-16 and UTF-8 and back.  Input: the first half
+// is taken as GBK bytes, the second as UTF-16 code units (little-endian).
+#include <string>
+
+#include "fuzz_support.h"
+#include "text/encoding.h"
+
+using namespace talvenor;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::Input in(data, size);
+    const std::string gbk = in.Take(size / 2);
+    const std::string rest = in.Rest();
+
+    // Bytes to characters: at most one character a byte, never a surrogate.
+    const std::u16string wide = GbkToUtf16(gbk);
+    FUZZ_CHECK(wide.size() <= gbk.size());
+    for (char16_t c : wide) FUZZ_CHECK(c < 0xD800 || c > 0xDFFF);
+
+    // Whatever the bytes held, one pass through the characters gives text
+    // that the next pass keeps as it is.
+    const std::string clean = Utf16ToGbk(wide);
+    FUZZ_CHECK(GbkToUtf16(clean) == wide);
+    FUZZ_CHECK(Utf16ToGbk(GbkToUtf16(clean)) == clean);
+    FUZZ_CHECK(Utf8ToGbk(GbkToUtf8(gbk)) == clean);
+
+    // Characters to GBK: one character each, itself or "?" when GBK has none.
+    std::u16string units;
+    for (size_t i = 0; i + 1 < rest.size(); i += 2)
+        units.push_back(static_cast<char16_t>(static_cast<unsigned char>(rest[i]) |
+                                              (static_cast<unsigned char>(rest[i + 1]) << 8)));
+    const std::string narrow = Utf16ToGbk(units);
+    const std::u16string back = GbkToUtf16(narrow);
+    FUZZ_CHECK(back.size() == units.size());
+    for (size_t i = 0; i < units.size(); ++i) FUZZ_CHECK(back[i] == units[i] || back[i] == u'?');
+    return 0;
+}

@@ -1,0 +1,45 @@
+// The chapter-list pages of the five sites cut into chapter titles and URLs,
+// without any fetching: the download worker fetches the page and hands the
+// result to the reader's lists on the main thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace talvenor {
+
+// What a chapter-list walk produced, waiting to be handed to the main thread.
+// titles and urls match index for index; only 飞库 can leave one URL more
+// (a last link without its end).
+struct ChapterBatch {
+    std::vector<std::string> titles, urls;
+    std::vector<int> steps;  // progress steps, in the order they were made
+    bool setMax = false;
+    int max = 0;
+    bool selectFirst = false;
+
+    void Step(int by) { steps.push_back(by); }
+    // Room for the entries a page of this size can hold (a chapter link
+    // takes some fifty bytes), so long lists grow without copying; a huge
+    // page reserves no more than a long book needs.
+    void Reserve(size_t pageBytes);
+    void SetMax(int m) {
+        setMax = true;
+        max = m;
+    }
+};
+
+// 多玩 (mode 1): the page as served (UTF-8; empty after a failed fetch).
+ChapterBatch DuowanChapterPage(const std::string& utf8Page);
+// 小说阅读网 (mode 2): the entries after the book's own entry.
+ChapterBatch ReadnovelChapterPage(const std::string& page);
+// 言情小说吧 (mode 3): the downloaded file's bytes, taken as a text box holds
+// them (lines joined by CR LF); URLs built on the site's base.
+ChapterBatch Xs8ChapterPage(const std::string& fileBytes, const std::string& base);
+// 飞库 (mode 4) and 小说520 (mode 5): URLs are prefix + piece + the page
+// suffix, prefix being the list's folder ending in "/".
+ChapterBatch FeikuChapterPage(const std::string& page, const std::string& prefix);
+ChapterBatch S520ChapterPage(const std::string& page, const std::string& prefix);
+
+}  // namespace talvenor
