@@ -9,15 +9,14 @@
 
 namespace talvenor {
 
-namespace {
-
-// Trims bytes <= 32 at both ends.
 std::string Trimmed(const std::string& s) {
     size_t b = 0, e = s.size();
     while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
     while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
     return s.substr(b, e - b);
 }
+
+namespace {
 
 const char* const kListTitle = "<div id=\"CListTitle\">";
 

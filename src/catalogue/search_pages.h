@@ -20,6 +20,9 @@ struct SearchPage {
 // Every walk ends when a cut sends its position back (a result lacking a
 // marker, so the cut found something earlier in the page): a malformed page
 // can never list the same books again and again.
+// Trims bytes <= 32 at both ends (a title, or the typed search text).
+std::string Trimmed(const std::string& s);
+
 SearchPage S520SearchPage(const std::string& page);
 // The page as served (UTF-8); keys are the book paths below duowanBase.
 SearchPage DuowanSearchPage(const std::string& utf8Page, const std::string& duowanBase);
