@@ -5,6 +5,7 @@
 #include <QHelpEvent>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "app/application_qt.h"
 #include "catalogue/catalogue_form.h"
@@ -24,8 +25,10 @@ BookPanel::BookPanel(TForm1& form, Desktop& desktop, QWidget* parent)
     layout->addWidget(ListBox2);
     layout->addWidget(ListBox3);
 
+    // Bound, not captured in a lambda (see SearchPanel::Run).
     auto run = [this](void (TForm1::*handler)()) {
-        return [this, handler] { RunHandler(desktop_, [&] { (form_.*handler)(); }); };
+        std::function<void()> call = std::bind(handler, &form_);
+        return [this, call] { RunHandler(desktop_, call); };
     };
     binding2_ = new ListViewBinding(ListBox2, form_.ListBox2, run(&TForm1::ListBox2Click),
                                     run(&TForm1::PanelOpenClick));

@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "app/application_qt.h"
 #include "app/book_panel_widget.h"
@@ -93,8 +94,9 @@ QPushButton* CatalogueWindow::AddButton(const char* name, const char* caption, v
     auto* button = new QPushButton(QString::fromUtf8(caption));
     button->setObjectName(QString::fromLatin1(name));
     button->setMinimumHeight(30);
-    connect(button, &QPushButton::clicked, this,
-            [this, handler] { Run([this, handler] { (form_.*handler)(); }); });
+    // Bound, not captured in a lambda (see SearchPanel::Run).
+    std::function<void()> call = std::bind(handler, &form_);
+    connect(button, &QPushButton::clicked, this, [this, call] { Run(call); });
     return button;
 }
 

@@ -64,6 +64,7 @@ ListViewBinding::ListViewBinding(QListView* view, ListModel& list, std::function
                                  std::function<void()> userDoubleClicked)
     : QObject(view),
       view_(view),
+      viewport_(view->viewport()),
       adapter_(new ListModelAdapter(list, this)),
       clicked_(std::move(userClicked)),
       doubleClicked_(std::move(userDoubleClicked)) {
@@ -72,7 +73,7 @@ ListViewBinding::ListViewBinding(QListView* view, ListModel& list, std::function
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setModel(adapter_);
-    view_->viewport()->installEventFilter(this);
+    viewport_->installEventFilter(this);
     connect(adapter_, &ListModelAdapter::selectionMoved, this, &ListViewBinding::ShowSelection);
     connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
@@ -93,7 +94,9 @@ ListViewBinding::ListViewBinding(QListView* view, ListModel& list, std::function
 }
 
 bool ListViewBinding::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == view_->viewport()) {
+    // Compared with the pointer kept, not asked of the view: the viewport's
+    // last events come while the view is already being destroyed.
+    if (watched == viewport_) {
         if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
             pressing_ = true;
         } else if (event->type() == QEvent::ContextMenu) {

@@ -53,6 +53,7 @@ class ListViewBinding : public QObject {
     void UserChose(int row);
 
     QListView* view_;
+    QWidget* viewport_;
     ListModelAdapter* adapter_;
     std::function<void()> clicked_, doubleClicked_;
     bool programmatic_ = false;
