@@ -25,25 +25,13 @@
 #include "demo_sites.h"
 #include "net/site_hosts.h"
 #include "platform/page_browser.h"
+#include "platform/wait_qt.h"
 #include "reader/reader_form.h"
 #include "test_home.h"
 
 using namespace talvenor;
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int ms = 60000) {
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    tick.start(1);
-    loop.exec();
-    return done();
-}
 
 // The program on the demo sites, with one 多玩 book open in the reader.
 struct Reading {

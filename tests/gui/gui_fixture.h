@@ -43,30 +43,19 @@
 #include "net/site_hosts.h"
 #include "platform/desktop_qt.h"
 #include "platform/text_qt.h"
+#include "platform/wait_qt.h"
 #include "reader/reader_form.h"
 #include "test_home.h"
 #include "text/encoding.h"
 #include "text/files.h"
+
+using talvenor::WaitFor;
 
 inline QString U(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 inline QString U(const std::string& utf8) {
     return QString::fromStdString(utf8);
-}
-
-// Runs the event loop until done() holds; false when it did not in time.
-inline bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    tick.start(5);
-    loop.exec();
-    return done();
 }
 
 // Answers the modal windows of the program, in the order they come.

@@ -9,6 +9,7 @@
 
 #include "catalogue/sites.h"
 #include "platform/page_browser.h"
+#include "platform/wait_qt.h"
 #include "reader/page_text.h"
 #include "test_home.h"
 #include "text/files.h"
@@ -16,19 +17,6 @@
 using namespace talvenor;
 
 namespace {
-
-// Runs the event loop until done() or the time is up.
-bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-    QEventLoop loop;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    tick.start(20);
-    loop.exec();
-    return done();
-}
 
 QString Evaluate(PageBrowser& browser, const QString& script) {
     QString result;

@@ -1,7 +1,8 @@
 // Screenshots of the windows on the bundled demo sites, rendered offscreen:
 // the catalogue window with a site chosen (in the default look and in each
 // bundled skin), the search panel with results and a watch list, and the
-// progress window during an update.
+// progress window during an update, and the reader window with a chapter
+// (rendered by the real browser engine).
 //
 //   talvenor-screenshots --home DIR --out DIR
 //
@@ -22,32 +23,25 @@
 #include "app/program.h"
 #include "app/program_windows_qt.h"
 #include "app/progress_window.h"
+#include "app/reader_window.h"
 #include "app/search_panel_widget.h"
 #include "catalogue/app_paths.h"
 #include "catalogue/catalogue_form.h"
 #include "catalogue/progress_form.h"
+#include "catalogue/sites.h"
 #include "catalogue/skins.h"
 #include "demo_sites.h"
 #include "net/site_hosts.h"
 #include "platform/desktop_qt.h"
+#include "platform/page_browser.h"
+#include "platform/wait_qt.h"
+#include "reader/reader_form.h"
 #include "text/encoding.h"
 #include "text/files.h"
 
 using namespace talvenor;
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int ms = 30000) {
-    QEventLoop loop;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    tick.start(10);
-    loop.exec();
-    return done();
-}
 
 void Save(QWidget& window, const QString& file) {
     QApplication::processEvents();
@@ -134,5 +128,30 @@ int main(int argc, char** argv) {
         RunHandler(windows.desktop(), [&] { f1.ActivateSkin(SkinFolder(paths) + skin + ".skn"); });
         Save(catalogue, out + "/catalogue-" + skin + ".png");
     }
+
+    // The reader with a chapter of a 多玩 book, in the default look, with
+    // reading colours a reader might choose: warm paper, dark text.
+    windows.desktop().ApplySkin("");
+    Program& program = windows.program();
+    TForm2& f2 = *program.form2;
+    f2.prefs.BackgroundAttr = " bgcolor=#F6F0E1";
+    f2.prefs.TextColorAttr = "><font color=#2B2B2B";
+    f2.prefs.FontFaceAttr = " face=WenQuanYi Micro Hei";
+    f2.prefs.PagePrefix = "<center><table><td width=700>";
+    const demo::Book reading = sites.content().BookAt(demo::Site::Duowan, 1, 2);
+    f1.CurrentSite = G("多玩");
+    program.OpenBookInReader(reading.key, reading.title);
+    ReaderWindow& reader = windows.reader();
+    auto pageShown = [&] {
+        PageBrowser* b = reader.WebBrowser1();
+        return reader.isVisible() && b && b->ReadyState() == 4 && !f2.PageTurnBusy;
+    };
+    if (!WaitFor(pageShown)) return 1;
+    reader.setWindowState(Qt::WindowNoState);
+    reader.resize(1180, 760);
+    f2.ListBox1.Select(3);
+    RunHandler(windows.desktop(), [&] { f2.ListBox1Click(); });
+    if (!WaitFor(pageShown) || !reader.WebBrowser1()->WaitPainted()) return 1;
+    Save(reader, out + "/reader.png");
     return 0;
 }
