@@ -4,15 +4,9 @@
 set -euo pipefail
 cli=$1
 demosites=$2
-home=$(mktemp -d)
-"$demosites" --port 0 --books 45 --chapters 6 > "$home/demo.log" 2>&1 &
-server=$!
-trap 'kill $server 2>/dev/null || true; rm -rf "$home"' EXIT
-for _ in $(seq 100); do grep -q listening "$home/demo.log" && break; sleep 0.1; done
-port=$(sed -n 's/.*127.0.0.1:\([0-9]*\).*/\1/p' "$home/demo.log")
-[ -n "$port" ]
+. "$(dirname "$0")/common.sh"
+start_demosites --books 45 --chapters 6
 run() { "$cli" --home "$home" "$@"; }
-fail() { echo "FAILED: $*" >&2; exit 1; }
 
 run demo-hosts "$port" > /dev/null
 run sites | grep -q "http://duowan.localhost:$port" || fail "sites shows the hosts file"

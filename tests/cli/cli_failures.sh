@@ -7,32 +7,18 @@
 set -euo pipefail
 cli=$1
 demosites=$2
-home=$(mktemp -d)
-log=$home/demo.log
+. "$(dirname "$0")/common.sh"
 # Chapter 3 of every 飞库 book and 飞库's introductions fail; the second
 # chapter of every 多玩 book never answers; 小说520's chapter lists have no
 # chapters; 小说阅读网's category page trickles in.
-"$demosites" --port 0 --books 12 --chapters 5 --log \
+start_demosites --books 12 --chapters 5 --log \
   --fault 'feiku.localhost:/3.shtm=status:500' \
   --fault 'feiku.localhost:/Index.html=status:500' \
   --fault 'duowan.localhost:/2.html=hold' \
   --fault 'read.xs520.localhost:/List.shtml=nomarker' \
-  --fault 'readnovel.localhost:/ch/all/all.html=trickle:100' >> "$log" 2>&1 &
-server=$!
-trap 'kill $server 2>/dev/null || true; rm -rf "$home"' EXIT
-for _ in $(seq 100); do grep -q listening "$log" && break; sleep 0.1; done
-port=$(sed -n 's/.*listening on http:\/\/127.0.0.1:\([0-9]*\).*/\1/p' "$log")
-[ -n "$port" ]
+  --fault 'readnovel.localhost:/ch/all/all.html=trickle:100'
 h=$home/h
 run() { "$cli" --home "$h" "$@"; }
-fail() { echo "FAILED: $*" >&2; exit 1; }
-# expect CODE WHAT COMMAND...: runs the command, stderr to $home/err.
-expect() {
-  local want=$1 what=$2 rc=0
-  shift 2
-  "$@" > "$home/out" 2> "$home/err" || rc=$?
-  [ "$rc" -eq "$want" ] || { cat "$home/err" >&2; fail "$what: exit $rc, expected $want"; }
-}
 # Waits until the demo sites have received a request for $1.
 await_request() {
   for _ in $(seq 200); do grep -q -- "$1" "$log" && return 0; sleep 0.05; done

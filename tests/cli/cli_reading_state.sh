@@ -6,27 +6,12 @@
 set -euo pipefail
 cli=$1
 demosites=$2
-home=$(mktemp -d)
-log=$home/demo.log
+. "$(dirname "$0")/common.sh"
 # The last chapter of the second book fails.
-"$demosites" --port 0 --books 45 --chapters 6 --fault 'duowan.localhost:/book/1/43/6.html=status:500' \
-  > "$log" 2>&1 &
-server=$!
-trap 'kill $server 2>/dev/null || true; rm -rf "$home"' EXIT
-for _ in $(seq 100); do grep -q listening "$log" && break; sleep 0.1; done
-port=$(sed -n 's/.*listening on http:\/\/127.0.0.1:\([0-9]*\).*/\1/p' "$log")
-[ -n "$port" ]
+start_demosites --books 45 --chapters 6 --fault 'duowan.localhost:/book/1/43/6.html=status:500'
 h=$home/h
 set=$h/set
 run() { "$cli" --home "$h" "$@"; }
-fail() { echo "FAILED: $*" >&2; exit 1; }
-# expect CODE WHAT COMMAND...: stdout to $home/out, stderr to $home/err.
-expect() {
-  local want=$1 what=$2 rc=0
-  shift 2
-  "$@" > "$home/out" 2> "$home/err" || rc=$?
-  [ "$rc" -eq "$want" ] || { cat "$home/err" >&2; fail "$what: exit $rc, expected $want"; }
-}
 # A GBK file as UTF-8 without CR, and UTF-8 lines written as GBK with CR LF.
 show() { iconv -f GBK -t UTF-8 "$1" | tr -d '\r'; }
 write() { local f=$1; shift; printf '%s\r\n' "$@" | iconv -f UTF-8 -t GBK > "$f"; }

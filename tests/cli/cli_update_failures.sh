@@ -5,23 +5,14 @@
 set -euo pipefail
 cli=$1
 demosites=$2
-home=$(mktemp -d)
-server=
-trap '[ -z "$server" ] || kill $server 2>/dev/null || true; rm -rf "$home"' EXIT
+. "$(dirname "$0")/common.sh"
 run() { "$cli" --home "$home/store" "$@"; }
-fail() { echo "FAILED: $*" >&2; exit 1; }
 
 # Starts the demo sites (extra options: faults) and points the store at them.
 start_demo() {
-  : > "$home/demo.log"
-  "$demosites" --port 0 --books 45 "$@" > "$home/demo.log" 2>&1 &
-  server=$!
-  for _ in $(seq 100); do grep -q listening "$home/demo.log" && break; sleep 0.1; done
-  port=$(sed -n 's/.*127.0.0.1:\([0-9]*\).*/\1/p' "$home/demo.log")
-  [ -n "$port" ] || fail "demo sites started"
+  start_demosites --books 45 "$@"
   run demo-hosts "$port" > /dev/null
 }
-stop_demo() { kill $server; wait $server || true; server=; }
 
 # A failed update: exit 1, a message, and the site's stored files unchanged.
 expect_kept() {
@@ -40,17 +31,17 @@ mkdir "$home/before"
 cp -r "$home/store/飞库" "$home/store/言情小说吧" "$home/before/"
 
 # First pages that fail or are no list pages.
-stop_demo
+stop_demosites
 start_demo --fault 'feiku.localhost:page=1=status:500' --fault 'xs8.localhost:page=1=empty'
 expect_kept "飞库 page 1 status 500" 飞库 update feiku 0
 expect_kept "言情小说吧 page 1 empty" 言情小说吧 update xs8
-stop_demo
+stop_demosites
 start_demo --fault 'feiku.localhost:page=1=nomarker' --fault 'xs8.localhost:page=1=redirectloop'
 expect_kept "飞库 page 1 without its list" 飞库 update feiku 0
 expect_kept "言情小说吧 page 1 redirected for ever" 言情小说吧 update xs8
 
 # The sites down altogether.
-stop_demo
+stop_demosites
 expect_kept "飞库 down" 飞库 update feiku 0
 expect_kept "言情小说吧 down" 言情小说吧 update xs8
 
