@@ -36,6 +36,28 @@ bool Docked(const QSystemTrayIcon& icon) {
     return true;  // drawn by the desktop itself: its geometry is all there is
 }
 
+// A left click on the docked icon, as a user gives it: at the icon's place
+// once the tray host has stopped moving it.  A tray host busy laying out its
+// icons may swallow a click (the icon moved under the pointer), so a user who
+// sees nothing happen clicks again: at most three clicks.
+bool ClickRestores(const QSystemTrayIcon& icon, const std::function<bool()>& restored) {
+    for (int click = 0; click < 3; ++click) {
+        QRect settled;
+        if (!WaitFor(
+                [&] {
+                    const QRect now = icon.geometry();
+                    const bool still = Docked(icon) && now == settled;
+                    settled = now;
+                    return still;
+                },
+                30000, 100))
+            return false;
+        if (!ClickAt(settled.center())) return false;
+        if (WaitFor(restored, 5000)) return true;
+    }
+    return false;
+}
+
 class WithTray : public GuiTest {
   protected:
     void SetUp() override {
@@ -63,8 +85,7 @@ TEST_F(WithTray, F7HidesTheCatalogueToTheTrayAndBringsItBack) {
     // Hidden once more, a left click on the docked icon brings it back.
     ASSERT_TRUE(Xdotool({"key", "F7"}));
     ASSERT_TRUE(WaitFor([&] { return !cat().isVisible() && Docked(icon); }));
-    ASSERT_TRUE(ClickAt(icon.geometry().center()));
-    ASSERT_TRUE(WaitFor([&] { return cat().isVisible() && !icon.isVisible(); }));
+    ASSERT_TRUE(ClickRestores(icon, [&] { return cat().isVisible() && !icon.isVisible(); }));
 }
 
 TEST_F(WithTray, MinimisingAWindowHidesItToTheTray) {
@@ -72,9 +93,7 @@ TEST_F(WithTray, MinimisingAWindowHidesItToTheTray) {
     cat().showMinimized();
     ASSERT_TRUE(WaitFor([&] { return !cat().isVisible() && icon.isVisible(); }));
     EXPECT_EQ(windows->program().TrayWindow, kTrayCatalogue);
-    ASSERT_TRUE(WaitFor([&] { return Docked(icon); }));
-    ASSERT_TRUE(ClickAt(icon.geometry().center()));
-    ASSERT_TRUE(WaitFor([&] { return cat().isVisible() && !icon.isVisible(); }));
+    ASSERT_TRUE(ClickRestores(icon, [&] { return cat().isVisible() && !icon.isVisible(); }));
     EXPECT_FALSE(cat().isMinimized());
 }
 
