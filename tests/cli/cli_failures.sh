@@ -21,8 +21,7 @@ h=$home/h
 run() { "$cli" --home "$h" "$@"; }
 # Waits until the demo sites have received a request for $1.
 await_request() {
-  for _ in $(seq 200); do grep -q -- "$1" "$log" && return 0; sleep 0.05; done
-  fail "no request for $1"
+  await_line "$1" "$log"
 }
 run demo-hosts "$port" > /dev/null
 

@@ -6,6 +6,11 @@ log=$home/demo.log
 server=
 trap '[ -z "$server" ] || kill $server 2>/dev/null || true; rm -rf "$home"' EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
+# await_line PATTERN FILE: returns as soon as a line of FILE holds PATTERN
+# (tail follows the file as it grows); fails after 30 s without one.
+await_line() {
+  (timeout 30 tail -n +1 -f "$2" 2> /dev/null || true) | grep -q -m1 -- "$1" || fail "no line with $1 in $2"
+}
 
 # start_demosites OPTIONS...: the demo sites on a free port; sets server and
 # port once they listen.
@@ -13,7 +18,7 @@ start_demosites() {
   : > "$log"
   "$demosites" --port 0 "$@" >> "$log" 2>&1 &
   server=$!
-  for _ in $(seq 100); do grep -q listening "$log" && break; sleep 0.1; done
+  await_line listening "$log"
   port=$(sed -n 's/.*listening on http:\/\/127.0.0.1:\([0-9]*\).*/\1/p' "$log")
   [ -n "$port" ] || fail "demo sites started"
 }
