@@ -4,9 +4,11 @@
 #include "catalogue/store.h"
 #include "net/downloads.h"
 #include "net/site_hosts.h"
+#include "reader/page_text.h"
 #include "reader/reader_form.h"
 #include "text/encoding.h"
 #include "text/files.h"
+#include "text/html_clean.h"
 #include "text/markers.h"
 
 namespace talvenor {
@@ -28,6 +30,12 @@ std::string BuildExportFooter() {
 
 namespace {
 
+// An exported page: the chapter text a site sent, cleaned of active markup,
+// between the program's own opening and closing.
+std::string Framed(const std::string& opening, const std::string& text, const std::string& closing) {
+    return opening + CleanChapterHtml(opening, text, closing) + closing;
+}
+
 int FirstExportedChapter(const std::string& site) {
     return site == Label(Site::Duowan) ? 0 : 1;
 }
@@ -39,7 +47,7 @@ void TForm2::WriteBookIndex(const std::string& folder, int first) {
     lines.push_back("<htm><body><table align=center>");
     for (int i = first; i < ListBox1.Count(); ++i) {
         const std::string n = std::to_string(i);
-        const std::string& t = ListBox1.items[static_cast<size_t>(i)];
+        const std::string t = EscapePageText(ListBox1.items[static_cast<size_t>(i)]);
         switch ((i - first) % 3) {
             case 0:
                 lines.push_back("<tr><td align=Center><a href=\"" + n + ".htm\">" + t + "</a></td>");
@@ -48,7 +56,8 @@ void TForm2::WriteBookIndex(const std::string& folder, int first) {
                 lines.push_back("<td align=center><a href=\"" + n + ".htm\">" + t + "</a></td>");
                 break;
             default:
-                lines.push_back("<td align=Center><a href=\"" + n + ".htm\">" + t + "</a></td></tr><tr></tr>");
+                lines.push_back("<td align=Center><a href=\"" + n + ".htm\">" + t +
+                                "</a></td></tr><tr></tr>");
                 break;
         }
     }
@@ -96,8 +105,9 @@ ExportResult TForm2::ExportBook(const std::string& key) {
         for (char& c : introKey)
             if (c == '/') c = '_';
     try {
-        CopyFileOver(program_.paths.seeDir + SafeFileName(f1.CurrentSite) + "/" + SafeFileName(introKey + ".txt"),
-                     folder + "简介.txt");
+        CopyFileOver(
+            program_.paths.seeDir + SafeFileName(f1.CurrentSite) + "/" + SafeFileName(introKey + ".txt"),
+            folder + "简介.txt");
     } catch (const FileError&) {
         // No introduction stored: none is exported.
     }
@@ -115,8 +125,8 @@ ExportResult TForm2::ExportBook(const std::string& key) {
         if (writer.Failed()) writer.Finish();
         ListBox1.Select(i);
         const std::string prev = i == first ? "index" : std::to_string(i - 1);
-        f1.PageFooter = "<table align=center><hr><TD width=30% align=Left><a href=" + prev + ".htm>" + G("上一页") +
-                        "<a></TD><td width=30% align=center><a href=index.htm>" + G("目录") +
+        f1.PageFooter = "<table align=center><hr><TD width=30% align=Left><a href=" + prev + ".htm>" +
+                        G("上一页") + "<a></TD><td width=30% align=center><a href=index.htm>" + G("目录") +
                         "</a></td><TD width=30% align=Rigth><a href=" + std::to_string(i + 1) + ".htm>" +
                         G("下一页") + "</a></TD></table><hr>" + ExportFooter;
         std::string why;
@@ -132,8 +142,8 @@ ExportResult TForm2::ExportBook(const std::string& key) {
             // still reads through; the caller lists the chapter.
             const std::string title = SelectedTitle();
             result.failed.push_back({i, title, why});
-            Memo1.Assign(ParseLines("<htm><body" + prefs.Attributes() + "><h1>" + title + "</h1><p>" +
-                                    G("本章下载失败：") + title + "</p><hr>" + f1.PageFooter +
+            Memo1.Assign(ParseLines("<htm><body" + prefs.Attributes() + ">" + Heading(title) + "<p>" +
+                                    G("本章下载失败：") + EscapePageText(title) + "</p><hr>" + f1.PageFooter +
                                     "</font></body></htm>"));
         }
         writer.Write(folder + std::to_string(i) + ".htm", FormatLines(Memo1.items));
@@ -182,14 +192,16 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
                         p = FindMarker("<img src=", cut, start);
                     }
                 }
-                page = "<htm><body" + attrs + "><h1>" + title + "</h1>" + cut + footer + "</font><body></htm>";
+                page =
+                    Framed("<htm><body" + attrs + ">" + Heading(title), cut, footer + "</font><body></htm>");
                 break;
             }
             case Site::Readnovel: {
                 std::string text = client.Get(url, exportStop);
-                std::string cut = i == 0 ? CutBetween(text, G("<!--站内公告开始-->"), G("<!--站内公告结束-->"), pos)
-                                         : CutBetween(text, "</iframe>", "</div>", pos);
-                page = "<htm><body" + attrs + ">" + cut + "<hr>" + footer + "</font><body></htm>";
+                std::string cut =
+                    i == 0 ? CutBetween(text, G("<!--站内公告开始-->"), G("<!--站内公告结束-->"), pos)
+                           : CutBetween(text, "</iframe>", "</div>", pos);
+                page = Framed("<htm><body" + attrs + ">", cut, "<hr>" + footer + "</font><body></htm>");
                 break;
             }
             case Site::Xs8: {
@@ -202,13 +214,13 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
                 std::string cut = i == 0 ? CutBetween(text, G("[书籍简介]"), "<a href=", pos)
                                          : CutBetween(text, "<td height=70 align=center>",
                                                       "<a href=\"" + Hosts().xs8Forum, pos);
-                page = "<body" + attrs + ">" + cut + "<hr>" + footer + "</font>";
+                page = Framed("<body" + attrs + ">", cut, "<hr>" + footer + "</font>");
                 break;
             }
             case Site::Feiku: {
                 std::string text = client.Get(url, exportStop);
                 std::string cut = CutBetween(text, "<div id=\"BookText\">", "</div>", pos);
-                page = "<body" + attrs + "><h1>" + title + "</h1>" + cut + "<hr>" + footer + "</font>";
+                page = Framed("<body" + attrs + ">" + Heading(title), cut, "<hr>" + footer + "</font>");
                 break;
             }
             case Site::S520: {
@@ -216,7 +228,7 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
                 std::string text = client.Get(url, exportStop);
                 std::string cut = CutBetween(text, "<div id=\"BookText\">", "<SPAN", pos);
                 AddParagraphSpacing(cut, prefs);
-                page = "<body" + attrs + "><h1>" + title + "</h1>" + cut + "<hr>" + footer + "</font>";
+                page = Framed("<body" + attrs + ">" + Heading(title), cut, "<hr>" + footer + "</font>");
                 break;
             }
             default:

@@ -7,6 +7,7 @@
 #include "reader/chapter_pages.h"
 #include "reader/reader_form.h"
 #include "text/files.h"
+#include "text/html_clean.h"
 
 namespace talvenor {
 
@@ -113,10 +114,14 @@ void TForm2::ScrapeDuowan() {
     ProgressBar1.StepBy(30);
     std::string content = DuowanChapterPage(page, prefs);
     ProgressBar1.StepIt();
-    std::string text = PageOpening(Frame::A, prefs) + "<h1>" + SelectedTitle() + "</h1>" + content;
+    // Spacing goes over the opening and the heading too, so the page is
+    // put together here rather than by ComposePage.
+    const std::string head = PageOpening(Frame::A, prefs) + Heading(SelectedTitle());
+    const std::string closing = PageClosing(Frame::A, prefs, program_.form1->PageFooter);
+    std::string text = head + CleanChapterHtml(head, content, closing);
     AddParagraphSpacing(text, prefs);
     ProgressBar1.StepIt();
-    text += PageClosing(Frame::A, prefs, program_.form1->PageFooter);
+    text += closing;
     ProgressBar1.StepIt();
     WritePage(text);
     ProgressBar1.StepIt();
@@ -149,9 +154,7 @@ void TForm2::ScrapeFeiku() {
     std::string page;
     if (!FetchRenewed(page, G("网络连接失败！"))) return;
     ProgressBar1.StepIt();
-    const std::string heading = "<h1>" + SelectedTitle() + "</h1>";
-    std::string content = FeikuChapterPage(page, Hosts().feiku, prefs);
-    content = heading + content;
+    std::string content = Heading(SelectedTitle()) + FeikuChapterPage(page, Hosts().feiku, prefs);
     ProgressBar1.StepIt();
     ShowPageB(content);
 }
@@ -162,7 +165,7 @@ void TForm2::ScrapeS520() {
     if (!FetchRenewed(page, G("网络连接失败！"))) return;
     ProgressBar1.StepIt();
     std::string content = S520ChapterPage(page, prefs);
-    content = "<h1>" + SelectedTitle() + "</h1>" + content;
+    content = Heading(SelectedTitle()) + content;
     ProgressBar1.StepIt();
     ShowPageB(content);
 }

@@ -1,5 +1,7 @@
 #include "reader/page_text.h"
 
+#include "text/html_clean.h"
+
 namespace talvenor {
 
 namespace {
@@ -64,7 +66,13 @@ std::string PageClosing(Frame frame, const ReaderPrefs& p, const std::string& pa
 
 std::string ComposePage(Frame frame, const std::string& content, const ReaderPrefs& prefs,
                         const std::string& pageFooter) {
-    return PageOpening(frame, prefs) + content + PageClosing(frame, prefs, pageFooter);
+    const std::string opening = PageOpening(frame, prefs);
+    const std::string closing = PageClosing(frame, prefs, pageFooter);
+    return opening + CleanChapterHtml(opening, content, closing) + closing;
+}
+
+std::string Heading(const std::string& title) {
+    return "<h1>" + EscapePageText(title) + "</h1>";
 }
 
 }  // namespace talvenor

@@ -18,7 +18,10 @@ enum class Frame { A, B };
 // The parts of a reader page around its content.
 std::string PageOpening(Frame frame, const ReaderPrefs& prefs);
 std::string PageClosing(Frame frame, const ReaderPrefs& prefs, const std::string& pageFooter);
+// The content is what a site sent: it is cleaned of active markup first.
 std::string ComposePage(Frame frame, const std::string& content, const ReaderPrefs& prefs,
                         const std::string& pageFooter);
+// A chapter's heading; the title comes from a site and is shown as text.
+std::string Heading(const std::string& title);
 
 }  // namespace talvenor

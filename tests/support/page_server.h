@@ -10,12 +10,14 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 class PageServer {
   public:
     PageServer() {
         server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
             std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(req.target);
             const std::string* body = nullptr;
             auto it = pages_.find(req.path);
             if (it != pages_.end()) body = &it->second;
@@ -32,7 +34,7 @@ class PageServer {
                 res.set_content("<html>not here</html>", "text/html");
                 return;
             }
-            res.set_content(*body, "text/html");
+            res.set_content(*body, types_.count(req.path) ? types_[req.path] : "text/html");
         });
         // One request a connection, so stopping never waits for an idle client.
         server_.set_keep_alive_max_count(1);
@@ -61,12 +63,24 @@ class PageServer {
         std::lock_guard<std::mutex> lock(mutex_);
         prefixes_[prefix] = std::move(body);
     }
+    // Serves body with its own content type.
+    void ServeAs(const std::string& path, std::string body, const std::string& type) {
+        Serve(path, std::move(body));
+        std::lock_guard<std::mutex> lock(mutex_);
+        types_[path] = type;
+    }
+    // The targets (path and query) asked for so far, in order.
+    std::vector<std::string> Requests() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return requests_;
+    }
     // The same behind a head longer than 100 bytes, as real pages have.
     void Put(const std::string& path, const std::string& body) { Serve(path, std::string(120, ' ') + body); }
 
   private:
     std::mutex mutex_;
-    std::map<std::string, std::string> pages_, prefixes_;
+    std::map<std::string, std::string> pages_, prefixes_, types_;
+    std::vector<std::string> requests_;
     httplib::Server server_;
     int port_ = 0;
     std::thread thread_;

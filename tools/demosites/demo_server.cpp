@@ -77,7 +77,7 @@ struct DemoSites::Impl {
     }
 
     bool TestPath(const std::string& target, const httplib::Request& req, httplib::Response& res);
-    void ApplyFault(const Fault& fault, Page page, const std::string& target, httplib::Response& res);
+    void ApplyFault(const Fault& fault, Page page, const httplib::Request& req, httplib::Response& res);
     void Handle(const httplib::Request& req, httplib::Response& res);
 };
 
@@ -134,7 +134,7 @@ bool DemoSites::Impl::TestPath(const std::string& target, const httplib::Request
     return true;
 }
 
-void DemoSites::Impl::ApplyFault(const Fault& fault, Page page, const std::string& target,
+void DemoSites::Impl::ApplyFault(const Fault& fault, Page page, const httplib::Request& req,
                                  httplib::Response& res) {
     switch (fault.kind) {
         case FaultKind::Status:
@@ -175,6 +175,21 @@ void DemoSites::Impl::ApplyFault(const Fault& fault, Page page, const std::strin
             for (const auto& m : page.markers) ReplaceAll(page.body, m, "");
             Send(page, res);
             return;
+        case FaultKind::Hostile: {
+            // Into the text (after the first line break) and into the
+            // first link's text, which is a chapter list's first title.
+            const std::string markup = HostileMarkup("http://" + req.get_header_value("Host"));
+            const size_t br = page.body.find("<br>");
+            const size_t a = page.body.find("</a>");
+            std::vector<size_t> places;
+            if (br != std::string::npos) places.push_back(br + 4);
+            if (a != std::string::npos) places.push_back(a);
+            // The later place first, so the earlier one stays where it was.
+            std::sort(places.rbegin(), places.rend());
+            for (size_t at : places) page.body.insert(at, markup);
+            Send(page, res);
+            return;
+        }
         case FaultKind::BadUtf8: {
             std::string body = Encoded(page);
             // Before a "<" past the middle: the stray byte stands between two
@@ -206,7 +221,6 @@ void DemoSites::Impl::ApplyFault(const Fault& fault, Page page, const std::strin
             return;
         }
     }
-    (void)target;
 }
 
 void DemoSites::Impl::Handle(const httplib::Request& req, httplib::Response& res) {
@@ -221,7 +235,7 @@ void DemoSites::Impl::Handle(const httplib::Request& req, httplib::Response& res
     std::optional<Fault> fault = faults.Take(host, target);
     Page page = BuildPage(content, host, target);
     if (fault)
-        ApplyFault(*fault, std::move(page), target, res);
+        ApplyFault(*fault, std::move(page), req, res);
     else
         Send(page, res);
 }

