@@ -2,13 +2,19 @@
 
 #include <unistd.h>
 
+#include <QDesktopServices>
 #include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 
@@ -34,7 +40,73 @@ bool WaitUntil(QObject* context, const std::function<bool()>& done, int timeoutM
 constexpr int kDefaultFontSize = 16;
 constexpr int kDefaultFixedFontSize = 13;
 
+bool WebAddress(const QUrl& url) {
+    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
+
+// A link the reader clicked goes to the desktop's web browser; anything but
+// a web address is not opened at all.
+void OpenOutside(const QUrl& url) {
+    if (WebAddress(url)) QDesktopServices::openUrl(url);
+}
+
+// The page may not navigate anywhere but to the page it was given; a link
+// clicked in it opens outside.
+class ReaderPage : public QWebEnginePage {
+  public:
+    ReaderPage(PageBrowser* parent, std::function<void(const QUrl&)> refused)
+        : QWebEnginePage(parent), refused_(std::move(refused)) {
+        connect(this, &QWebEnginePage::newWindowRequested, this, [](QWebEngineNewWindowRequest& request) {
+            if (request.isUserInitiated()) OpenOutside(request.requestedUrl());
+        });
+    }
+    void Allow(const QUrl& url) { allowed_ = url; }
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+        if (type == NavigationTypeLinkClicked) {
+            if (isMainFrame) OpenOutside(url);
+            return false;
+        }
+        if (isMainFrame && type != NavigationTypeRedirect && url.adjusted(QUrl::RemoveFragment) == allowed_)
+            return true;
+        refused_(url);
+        return false;
+    }
+
+  private:
+    QUrl allowed_;
+    std::function<void(const QUrl&)> refused_;
+};
+
 }  // namespace
+
+// Every request of the page passes here: the page file itself, and pictures
+// and style sheets from the web; nothing else is loaded.
+class PageBrowser::Guard : public QWebEngineUrlRequestInterceptor {
+  public:
+    explicit Guard(PageBrowser* browser) : QWebEngineUrlRequestInterceptor(browser), browser_(browser) {}
+    void Allow(const QUrl& page) { page_ = page; }
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+        const QUrl url = info.requestUrl();
+        const auto type = info.resourceType();
+        bool ok;
+        if (WebAddress(url))
+            ok = type == QWebEngineUrlRequestInfo::ResourceTypeImage ||
+                 type == QWebEngineUrlRequestInfo::ResourceTypeStylesheet;
+        else
+            ok = type == QWebEngineUrlRequestInfo::ResourceTypeMainFrame &&
+                 url.adjusted(QUrl::RemoveFragment) == page_;
+        if (ok) return;
+        info.block(true);
+        QMetaObject::invokeMethod(
+            browser_, [b = browser_, url] { emit b->refused(url); }, Qt::QueuedConnection);
+    }
+
+  private:
+    PageBrowser* browser_;
+    QUrl page_;
+};
 
 PageBrowser::PageBrowser(QWidget* parent) : QWebEngineView(parent) {
     // The browser engine refuses to start for the super-user with its
@@ -45,33 +117,66 @@ PageBrowser::PageBrowser(QWidget* parent) : QWebEngineView(parent) {
         return true;
     }();
     (void)prepared;
+    auto* shut = new ReaderPage(this, [this](const QUrl& url) { emit refused(url); });
+    setPage(shut);
+    guard_ = new Guard(this);
+    shut->setUrlRequestInterceptor(guard_);
+    QWebEngineSettings* s = shut->settings();
     // The reader pages carry no charset: they are GBK, as the program writes them.
-    settings()->setDefaultTextEncoding(QStringLiteral("GBK"));
+    s->setDefaultTextEncoding(QStringLiteral("GBK"));
     // Pictures of a chapter are loaded from the site, although the page is a local file.
-    settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-    connect(this, &QWebEngineView::loadStarted, this, [this] {
-        readyState_ = 1;
-        loadedOk_ = false;
-    });
-    connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
-        readyState_ = 4;
-        loadedOk_ = ok;
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    s->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
+    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+    s->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
+    s->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
+    s->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
+    s->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
+    s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    // A file dropped on the page would be shown in its place.
+    s->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+    // Only the loads of the page the browser was sent to count: a refused
+    // navigation of the page's own also starts and ends a load.
+    connect(shut, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+        if (info.url().adjusted(QUrl::RemoveFragment) != current_) return;
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+            readyState_ = 1;
+            loadedOk_ = false;
+        } else {
+            readyState_ = 4;
+            loadedOk_ = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
+        }
     });
     connect(page(), &QWebEnginePage::titleChanged, this, [this](const QString& title) {
         if (title == QStringLiteral("talvenor-painted-%1").arg(paintRound_)) emit painted();
     });
 }
 
+void PageBrowser::Allow(const QUrl& page) {
+    current_ = page;
+    static_cast<ReaderPage*>(this->page())->Allow(page);
+    guard_->Allow(page);
+}
+
 void PageBrowser::NavigateFile(const QString& path) {
     readyState_ = 1;
     loadedOk_ = false;
-    load(QUrl::fromLocalFile(path));
+    const QUrl url = QUrl::fromLocalFile(path);
+    Allow(url);
+    load(url);
 }
 
 void PageBrowser::NavigateBlank() {
     readyState_ = 1;
     loadedOk_ = false;
-    load(QUrl(QStringLiteral("about:blank")));
+    const QUrl url(QStringLiteral("about:blank"));
+    Allow(url);
+    load(url);
 }
 
 void PageBrowser::Stop() {
@@ -96,7 +201,7 @@ void PageBrowser::SetTextZoom(int level) {
 QVariant PageBrowser::Evaluate(const QString& script, int timeoutMs) {
     auto result = std::make_shared<QVariant>();
     auto done = std::make_shared<bool>(false);
-    page()->runJavaScript(script, [result, done](const QVariant& v) {
+    page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [result, done](const QVariant& v) {
         *result = v;
         *done = true;
     });
@@ -122,7 +227,8 @@ bool PageBrowser::ReadMetrics(int& visibleHeight, int& scrollTop, int& scrollHei
 }
 
 void PageBrowser::ScrollBy(int dx, int dy) {
-    page()->runJavaScript(QStringLiteral("window.scrollBy(%1,%2)").arg(dx).arg(dy));
+    page()->runJavaScript(QStringLiteral("window.scrollBy(%1,%2)").arg(dx).arg(dy),
+                          QWebEngineScript::ApplicationWorld);
 }
 
 bool PageBrowser::WaitPainted(int timeoutMs) {
@@ -137,11 +243,42 @@ bool PageBrowser::WaitPainted(int timeoutMs) {
     QMetaObject::Connection c = connect(this, &PageBrowser::painted, this, [seen] { *seen = true; });
     page()->runJavaScript(QStringLiteral("requestAnimationFrame(function(){requestAnimationFrame(function(){"
                                          "document.title='talvenor-painted-%1';});});")
-                              .arg(round));
+                              .arg(round),
+                          QWebEngineScript::ApplicationWorld);
     const bool ok = WaitUntil(
         this, [seen] { return *seen; }, timeoutMs);
     disconnect(c);
     return ok;
+}
+
+QImage PageBrowser::GrabPainted(int timeoutMs) {
+    if (!WaitPainted(timeoutMs)) return QImage();
+    // The painted page reaches the view a little after the page drew it.
+    // A mark of a colour of its own is put in a corner and taken away:
+    // once a picture of the view shows it, and then no longer does, the
+    // view holds everything the page drew before, and nothing of the mark.
+    static const QColor kMark(1, 254, 2);
+    auto marked = [this] {
+        const QImage image = grab().toImage();
+        if (image.width() < 1 || image.height() < 1) return false;
+        const QColor c = image.pixelColor(0, 0);
+        return std::abs(c.red() - kMark.red()) + std::abs(c.green() - kMark.green()) +
+                   std::abs(c.blue() - kMark.blue()) <
+               12;
+    };
+    if (!Evaluate(QStringLiteral("(function(){var m=document.createElement('div');m.id='talvenor-mark';"
+                                 "m.style.cssText='position:fixed;left:0;top:0;width:4px;height:4px;"
+                                 "z-index:2147483647;background:rgb(1,254,2)';"
+                                 "document.documentElement.appendChild(m);return true;})()"),
+                  timeoutMs)
+             .toBool() ||
+        !WaitUntil(this, marked, timeoutMs))
+        return QImage();
+    Evaluate(QStringLiteral("document.getElementById('talvenor-mark').remove()"), timeoutMs);
+    if (!WaitUntil(
+            this, [&] { return !marked(); }, timeoutMs))
+        return QImage();
+    return grab().toImage();
 }
 
 QImage RenderPageOffscreen(const QString& path, const QSize& size, int timeoutMs) {
@@ -151,8 +288,7 @@ QImage RenderPageOffscreen(const QString& path, const QSize& size, int timeoutMs
     browser.resize(size);
     browser.show();
     browser.NavigateFile(path);
-    if (!browser.WaitPainted(timeoutMs)) return QImage();
-    QImage image = browser.grab().toImage();
+    QImage image = browser.GrabPainted(timeoutMs);
     return image.size() == size ? image : QImage();
 }
 

@@ -1,11 +1,18 @@
 // The embedded browser of the reader: shows the generated reader page (a
 // GBK file without a charset declaration, as the pages have always been),
 // with text zoom levels 0 to 4, and reads and scrolls the shown page.
+//
+// The page holds what a site sent, so it is shut in: its own scripts never
+// run (the program's scripts run in a world of their own), it reaches no
+// local file but itself and loads nothing but pictures and style sheets from
+// the web, it cannot navigate away, and a link the reader clicks opens in
+// the desktop's web browser.
 #pragma once
 
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <QUrl>
 #include <QVariant>
 #include <QWebEngineView>
 #include <string>
@@ -31,8 +38,10 @@ class PageBrowser : public QWebEngineView {
     // A page has been loaded (successfully) since the last navigation began.
     bool HasDocument() const { return readyState_ == 4 && loadedOk_; }
 
-    // Runs a script in the page and waits for its value, letting events run
-    // meanwhile; an invalid value when the page has none or time ran out.
+    // Runs a script of the program's own on the page (in a world apart from
+    // the page's, where scripts do run) and waits for its value, letting
+    // events run meanwhile; an invalid value when the page has none or time
+    // ran out.
     QVariant Evaluate(const QString& script, int timeoutMs = 10000);
     // The visible height, the scroll offset and the full height of the page;
     // false without a page or a body.
@@ -40,12 +49,23 @@ class PageBrowser : public QWebEngineView {
     void ScrollBy(int dx, int dy);
     // Waits until the page has loaded and one frame of it was drawn.
     bool WaitPainted(int timeoutMs = 10000);
+    // A picture of the view once the loaded page has reached it (a null
+    // image when the page did not load or time ran out).
+    QImage GrabPainted(int timeoutMs = 10000);
 
   signals:
     // A frame of the loaded page has been drawn (WaitPainted's signal).
     void painted();
+    // The page asked for something it may not have: a request or a
+    // navigation that was refused.
+    void refused(const QUrl& url);
 
   private:
+    void Allow(const QUrl& page);
+
+    class Guard;
+    Guard* guard_ = nullptr;
+    QUrl current_;  // the page the browser was last sent to
     int readyState_ = 0;
     bool loadedOk_ = false;
     int paintRound_ = 0;
