@@ -13,6 +13,7 @@
 #include "catalogue/app_paths.h"
 #include "catalogue/failures.h"
 #include "cli/commands.h"
+#include "cli/terminal_output.h"
 #include "net/http_client.h"
 #include "text/encoding.h"
 #include "text/files.h"
@@ -49,6 +50,7 @@ static int Milliseconds(const std::string& text) {
 
 int main(int argc, char** argv) {
     cli::InstallInterruptHandler();
+    cli::GuardTerminalOutput();
     std::string home;
     bool homeGiven = false;
     std::vector<std::string> args;
