@@ -103,8 +103,9 @@ int SeedSkinFolder(const AppPaths& paths, const std::vector<std::string>& source
 void TForm1::LoadDefaultSkin() {
     std::string& skin = program_.SkinFileName;
     skin.clear();
-    // A missing, unreadable or refused skin leaves the default look; the
-    // start goes on.
+    // A missing, unreadable or refused skin leaves the default look and
+    // says why, as the menu does; the start goes on.  The choice is kept:
+    // the file may be back next time.
     try {
         const std::string choice = program_.paths.setDir + "skn";
         if (FileExists(choice)) {
@@ -112,7 +113,11 @@ void TForm1::LoadDefaultSkin() {
             skin = SkinPathOfChoice(program_.paths, lines.empty() ? std::string() : lines[0]);
         }
         ActivateSkin(skin);
+    } catch (const SkinError& e) {
+        skin.clear();
+        program_.desktop.Message(e.what());
     } catch (...) {
+        skin.clear();
     }
 }
 

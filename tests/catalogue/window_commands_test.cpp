@@ -1,6 +1,7 @@
 // The catalogue window's own commands without a display: skins, 定位, the
 // outside links, the tray and F7, and the search text it refuses.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -59,12 +60,26 @@ TEST_F(WindowCommands, SkinsThatAreNoStyleSheetsAreRefused) {
                                  10));
     Skin("huge.skn", "/*" + std::string(kMaxSkinBytes, 'x') + "*/");
     Skin("latin1.skn", "QLabel { font-family: \"Caf\xE9\"; }");
-    // At start a bad default skin is passed over silently.
-    Choose("junk.skn");
-    Start();
-    EXPECT_TRUE(desktop.skins.empty());
-    EXPECT_TRUE(desktop.messages.empty());
-    EXPECT_EQ(f1().CurrentSite, "");  // and the start went on
+    // At start a bad default skin says why, and the start goes on in the
+    // default look with the choice kept.
+    ASSERT_EQ(mkfifo((SkinFolder(paths) + "fifo.skn").c_str(), 0600), 0);
+    const struct {
+        const char* name;
+        const char* why;
+    } starts[] = {{"junk.skn", "这不是皮肤文件（样式表）："},
+                  {"huge.skn", "皮肤文件太大"},
+                  {"fifo.skn", "无法读取皮肤文件"}};
+    for (const auto& bad : starts) {
+        Choose(bad.name);
+        Start();
+        EXPECT_TRUE(desktop.skins.empty()) << bad.name;
+        ASSERT_EQ(desktop.messages.size(), 1u) << bad.name;
+        EXPECT_EQ(desktop.messages[0].rfind(G(bad.why), 0), 0u) << bad.name;
+        EXPECT_NE(desktop.messages[0].find(bad.name), std::string::npos);
+        EXPECT_EQ(program->SkinFileName, "");
+        EXPECT_EQ(LoadList(paths.setDir + "skn"), StringList{bad.name});
+        desktop.messages.clear();
+    }
 
     // Chosen from the menu, each says why and the look in use stays.
     const std::string good = Skin("paper.skn", "QWidget { background: #f4ecd8; }");
@@ -89,7 +104,8 @@ TEST_F(WindowCommands, SkinsThatAreNoStyleSheetsAreRefused) {
     f1().N16Click();
     EXPECT_EQ(desktop.messages.back(), G("皮肤文件有错误，无法使用：") + SkinFolder(paths) + "broken.skn");
     EXPECT_EQ(program->SkinFileName, good);
-    EXPECT_EQ(desktop.fileDialogs.back(), "open|" + G("皮肤文件（*.skn）|*.skn") + "|" + SkinFolder(paths) + "|.skn");
+    EXPECT_EQ(desktop.fileDialogs.back(),
+              "open|" + G("皮肤文件（*.skn）|*.skn") + "|" + SkinFolder(paths) + "|.skn");
 }
 
 TEST_F(WindowCommands, DefaultSkinIsKeptByNameInTheSkinFolderElseByPath) {
