@@ -41,7 +41,8 @@ TDownloadBar::TDownloadBar(ProgramState& program, ClientPtr client, ListModel* t
       chapterListReady_(std::move(chapterListReady)),
       currentSite_(program.form1->CurrentSite),
       seeDir_(program.paths.seeDir),
-      hosts_(Hosts()) {
+      hosts_(Hosts()),
+      limits_(program.bookListLimits) {
     static std::atomic<unsigned> counter{0};
     id_ = ++counter;
 }
@@ -119,10 +120,6 @@ std::string TDownloadBar::Fetch(const std::string& url) {
         if (e.cancelled() || stop_.load()) throw WorkerStopped();
         throw;
     }
-}
-
-void TDownloadBar::SaveListOnMain(ListModel* list, const std::string& path) {
-    OnMain([&] { SaveList(path, list->items); });
 }
 
 std::string TDownloadBar::OwnTempFile() const {

@@ -99,6 +99,13 @@ int UpdateCommand(Context& ctx, const std::vector<std::string>& args) {
             std::cerr << "talvenor-cli: the update failed: a list page could not be fetched or read; the "
                          "stored list was kept\n";
             return kExitFailed;
+        case BookListEnd::Capped: {
+            const WalkLimits& limits = p.bookListLimits;
+            std::cerr << "talvenor-cli: the update failed: the site lists more than " << limits.pages
+                      << " pages or " << limits.books << " books, more than any site has; nothing was saved, "
+                      << "the stored list was kept\n";
+            return kExitFailed;
+        }
         default:
             std::cerr << "talvenor-cli: the update failed; nothing was saved\n";
             return kExitFailed;
