@@ -117,6 +117,9 @@ class TDownloadBar : public std::enable_shared_from_this<TDownloadBar> {
     // Every chapter-list scraper ends here: on the main thread, the
     // completion it was given (the reader's ChapterListReady).
     void FinishChapterList();
+    // The message of a chapter list that failed: a fetch that failed is a
+    // failed connection; any other failure says what it is.
+    static std::string ChapterListFailure(const std::exception_ptr& failure);
 
     ProgramState& program_;
     ClientPtr Client;

@@ -144,7 +144,7 @@ int IntroCommand(Context& ctx, const std::vector<std::string>& args) {
         std::cerr << "talvenor-cli: no such book: " << failures.last << "\n";
         return kExitNotFound;
     }
-    if (failures.count != failuresBefore || text.empty() || bare == G("下载失败")) {
+    if (failures.count != failuresBefore || text.empty()) {
         std::cerr << "talvenor-cli: the introduction could not be downloaded"
                   << (failures.count != failuresBefore ? ": " + failures.last : std::string()) << "\n";
         return kExitFailed;
