@@ -4,6 +4,7 @@
 #include "catalogue/store.h"
 #include "net/downloads.h"
 #include "net/site_hosts.h"
+#include "reader/chapter_pages.h"
 #include "reader/reader_form.h"
 #include "text/encoding.h"
 #include "text/files.h"
@@ -48,7 +49,8 @@ void TForm2::WriteBookIndex(const std::string& folder, int first) {
                 lines.push_back("<td align=center><a href=\"" + n + ".htm\">" + t + "</a></td>");
                 break;
             default:
-                lines.push_back("<td align=Center><a href=\"" + n + ".htm\">" + t + "</a></td></tr><tr></tr>");
+                lines.push_back("<td align=Center><a href=\"" + n + ".htm\">" + t +
+                                "</a></td></tr><tr></tr>");
                 break;
         }
     }
@@ -96,8 +98,9 @@ ExportResult TForm2::ExportBook(const std::string& key) {
         for (char& c : introKey)
             if (c == '/') c = '_';
     try {
-        CopyFileOver(program_.paths.seeDir + SafeFileName(f1.CurrentSite) + "/" + SafeFileName(introKey + ".txt"),
-                     folder + "简介.txt");
+        CopyFileOver(
+            program_.paths.seeDir + SafeFileName(f1.CurrentSite) + "/" + SafeFileName(introKey + ".txt"),
+            folder + "简介.txt");
     } catch (const FileError&) {
         // No introduction stored: none is exported.
     }
@@ -115,8 +118,8 @@ ExportResult TForm2::ExportBook(const std::string& key) {
         if (writer.Failed()) writer.Finish();
         ListBox1.Select(i);
         const std::string prev = i == first ? "index" : std::to_string(i - 1);
-        f1.PageFooter = "<table align=center><hr><TD width=30% align=Left><a href=" + prev + ".htm>" + G("上一页") +
-                        "<a></TD><td width=30% align=center><a href=index.htm>" + G("目录") +
+        f1.PageFooter = "<table align=center><hr><TD width=30% align=Left><a href=" + prev + ".htm>" +
+                        G("上一页") + "<a></TD><td width=30% align=center><a href=index.htm>" + G("目录") +
                         "</a></td><TD width=30% align=Rigth><a href=" + std::to_string(i + 1) + ".htm>" +
                         G("下一页") + "</a></TD></table><hr>" + ExportFooter;
         std::string why;
@@ -158,6 +161,10 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
         if (why) *why = reason;
         return ChapterFetch::Failed;
     };
+    // A page without the chapter's markers (an empty answer, an error page
+    // served as found) holds no chapter: a page of only its title would
+    // pass for an exported chapter.
+    const std::string noText = "the page holds no chapter text (empty, or without the site's markers)";
     std::string page;
     try {
         const std::string url = SelectedUrl();
@@ -169,6 +176,7 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
             case Site::Duowan: {
                 std::string text = DecodeUtf8Page(client.Get(url, exportStop));
                 pos = FindMarker("<div id=\"text\" class=\"typetxt\">", text, 100);
+                if (pos < 0 || !HasPiece(text, "</h1>", "</div>", pos)) return failed(noText);
                 std::string cut = CutBetween(text, "</h1>", "</div>", pos);
                 if (key == "F10") {
                     // Pictures go beside the pages; the page then names the local copy.
@@ -182,13 +190,16 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
                         p = FindMarker("<img src=", cut, start);
                     }
                 }
-                page = "<htm><body" + attrs + "><h1>" + title + "</h1>" + cut + footer + "</font><body></htm>";
+                page =
+                    "<htm><body" + attrs + "><h1>" + title + "</h1>" + cut + footer + "</font><body></htm>";
                 break;
             }
             case Site::Readnovel: {
                 std::string text = client.Get(url, exportStop);
-                std::string cut = i == 0 ? CutBetween(text, G("<!--站内公告开始-->"), G("<!--站内公告结束-->"), pos)
-                                         : CutBetween(text, "</iframe>", "</div>", pos);
+                const std::string start = i == 0 ? G("<!--站内公告开始-->") : "</iframe>";
+                const std::string end = i == 0 ? G("<!--站内公告结束-->") : "</div>";
+                if (!HasPiece(text, start, end, pos)) return failed(noText);
+                std::string cut = CutBetween(text, start, end, pos);
                 page = "<htm><body" + attrs + ">" + cut + "<hr>" + footer + "</font><body></htm>";
                 break;
             }
@@ -199,14 +210,19 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
                 if (!DownloadToFile(url, file, exportStop)) return failed("download failed: " + url);
                 std::string text = ReadFileBytes(file);
                 RemoveFile(file);
-                std::string cut = i == 0 ? CutBetween(text, G("[书籍简介]"), "<a href=", pos)
-                                         : CutBetween(text, "<td height=70 align=center>",
-                                                      "<a href=\"" + Hosts().xs8Forum, pos);
+                const std::string start = i == 0 ? G("[书籍简介]") : "<td height=70 align=center>";
+                const std::string end = i == 0 ? "<a href=" : "<a href=\"" + Hosts().xs8Forum;
+                if (!HasPiece(text, start, end, pos)) return failed(noText);
+                std::string cut = CutBetween(text, start, end, pos);
                 page = "<body" + attrs + ">" + cut + "<hr>" + footer + "</font>";
                 break;
             }
             case Site::Feiku: {
                 std::string text = client.Get(url, exportStop);
+                // A picture chapter has no text block; it is exported as it always was.
+                if (!HasPiece(text, "<div id=\"BookText\">", "</div>", pos) &&
+                    FindMarker("<div id=\"frontdiv\"", text, 0) < 0)
+                    return failed(noText);
                 std::string cut = CutBetween(text, "<div id=\"BookText\">", "</div>", pos);
                 page = "<body" + attrs + "><h1>" + title + "</h1>" + cut + "<hr>" + footer + "</font>";
                 break;
@@ -214,6 +230,7 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
             case Site::S520: {
                 ProgressBar1.StepBy(30);
                 std::string text = client.Get(url, exportStop);
+                if (!HasPiece(text, "<div id=\"BookText\">", "<SPAN", pos)) return failed(noText);
                 std::string cut = CutBetween(text, "<div id=\"BookText\">", "<SPAN", pos);
                 AddParagraphSpacing(cut, prefs);
                 page = "<body" + attrs + "><h1>" + title + "</h1>" + cut + "<hr>" + footer + "</font>";
