@@ -68,4 +68,12 @@ file="$h/see/飞库/$(printf '%s' "$key" | tr / _).txt"
 printf '早先的简介\r\n' | iconv -f UTF-8 -t GBK > "$file"
 expect 1 'an introduction that failed, one stored' run intro feiku "$key"
 [ "$(iconv -f GBK -t UTF-8 "$file")" = $'早先的简介\r' ] || fail "the stored introduction was replaced"
+# A last reading whose titles and addresses differ in length pairs one
+# book's titles with another's chapters: refused as damaged.
+expect 0 'a chapter read' run read duowan "$(run search --site duowan 穿越 | head -1 | cut -f2)" 0
+printf 'a\r\nb\r\n' > "$h/set/default.1"
+printf 'http://duowan.localhost:%s/x.html\r\n' "$port" > "$h/set/default.2"
+expect 1 'resume of a damaged last reading' run resume
+[ ! -s "$home/out" ] || fail "a damaged last reading printed"
+grep -q '列表索引越界 (1)' "$home/err" && grep -q 'could not be loaded' "$home/err" || fail "damage not said"
 echo "cli data faults: ok"
