@@ -5,6 +5,7 @@
 #include "catalogue/catalogue_form.h"
 #include "catalogue/failures.h"
 #include "catalogue/sites.h"
+#include "catalogue/staged_files.h"
 #include "catalogue/store.h"
 #include "reader/reader_form.h"
 #include "text/files.h"
@@ -14,12 +15,18 @@ namespace talvenor {
 
 bool Program::LoadPositionFiles(const std::string& names, const std::string& urls, const std::string& set) {
     TForm2& f2 = *form2;
+    // A save of the set that a killed program left half switched is
+    // finished first (the store's folders are put right at start).
+    RecoverFolder(names.substr(0, names.find_last_of('/') + 1));
     // The lists are loaded before the set file is read, so a damaged set
     // file leaves them loaded; no window is hidden or shown then.
     int index = -1;
     const bool loaded = RunHandled(desktop, [&] {
-        f2.ListBox1.Assign(LoadList(names));
-        f2.PageUrlList.Assign(LoadList(urls));
+        // Titles and addresses of unequal length would show one book's
+        // text under another's titles: the set is damaged.
+        auto lists = LoadListPair(names, urls);
+        f2.ListBox1.Assign(std::move(lists.first));
+        f2.PageUrlList.Assign(std::move(lists.second));
         const StringList lines = LoadList(set);
         index = ParseDecimal(LineAt(lines, 0));
         form1->CurrentSite = LineAt(lines, 1);

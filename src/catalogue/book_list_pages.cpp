@@ -1,5 +1,8 @@
 #include "catalogue/book_list_pages.h"
 
+#include <string_view>
+#include <unordered_set>
+
 #include "catalogue/sites.h"
 #include "text/markers.h"
 #include "text/numbers.h"
@@ -22,6 +25,37 @@ std::vector<std::string> KeysOf(const std::vector<ListedBook>& books) {
 }
 
 }  // namespace
+
+bool WalkCap::Reached(size_t books, bool wantsNext) {
+    ++pages_;
+    books_ += books;
+    return books_ > limits_.books || (wantsNext && pages_ >= limits_.pages);
+}
+
+bool KeysDiffer(const std::vector<std::string>& newKeys, const std::vector<std::string>& storedKeys) {
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(newKeys.size() + storedKeys.size());
+    for (const auto* keys : {&newKeys, &storedKeys})
+        for (const std::string& key : *keys)
+            if (!key.empty() && !seen.insert(key).second) return false;
+    return true;
+}
+
+void KeepFirstOfEachKey(std::vector<std::string>& titles, std::vector<std::string>& keys) {
+    std::unordered_set<std::string> seen;
+    seen.reserve(keys.size());
+    size_t kept = 0;
+    for (size_t i = 0; i < keys.size() && i < titles.size(); ++i) {
+        if (!keys[i].empty() && !seen.insert(keys[i]).second) continue;
+        if (kept != i) {
+            titles[kept] = std::move(titles[i]);
+            keys[kept] = std::move(keys[i]);
+        }
+        ++kept;
+    }
+    titles.resize(kept);
+    keys.resize(kept);
+}
 
 bool RepeatedPageStop::Repeats(const std::vector<ListedBook>& books) {
     std::vector<std::string> keys = KeysOf(books);

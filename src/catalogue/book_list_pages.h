@@ -65,6 +65,38 @@ struct FeikuListPage {
 };
 FeikuListPage CutFeikuListPage(const std::string& page, int n);
 
+// A site that keeps announcing further pages of new books would be walked
+// until memory runs out: a walk ends, as a failed one, past more pages or
+// books than any real site lists (a category of 200 000 books fills 10 000
+// pages of 20).
+struct WalkLimits {
+    int pages = 10000;
+    size_t books = 1000000;
+};
+class WalkCap {
+  public:
+    explicit WalkCap(WalkLimits limits) : limits_(limits) {}
+    // Counts a page of `books` books; true when the walk is to end there:
+    // it holds more books than allowed, or asks for a page past the last
+    // one allowed (wantsNext).
+    bool Reached(size_t books, bool wantsNext);
+
+  private:
+    WalkLimits limits_;
+    int pages_ = 0;
+    size_t books_ = 0;
+};
+
+// An incremental update puts the new books (in the site's order) above the
+// stored ones.  True when they can simply go on top: no key stands twice
+// among the new and the stored books together.  Books without a key never
+// count as the same book.
+bool KeysDiffer(const std::vector<std::string>& newKeys, const std::vector<std::string>& storedKeys);
+// Otherwise the list keeps the first entry of each key (titles and keys
+// index for index, newest first): a stored book the walk met again leaves
+// its old place, and a book a shifting site listed twice is kept once.
+void KeepFirstOfEachKey(std::vector<std::string>& titles, std::vector<std::string>& keys);
+
 // A site that answers every page number with the same page would be walked
 // for ever: a page whose books are those of the page before ends the walk.
 class RepeatedPageStop {

@@ -11,10 +11,10 @@
 
 #include "catalogue/book_list_pages.h"
 #include "catalogue/catalogue_form.h"
-#include "catalogue/chunk_staging.h"
 #include "catalogue/download_worker.h"
 #include "catalogue/program_state.h"
 #include "catalogue/sites.h"
+#include "catalogue/staged_files.h"
 #include "catalogue/store.h"
 #include "net/site_hosts.h"
 #include "text/encoding.h"
@@ -113,16 +113,17 @@ BookListEnd EndOf(bool complete) {
     return complete ? BookListEnd::Complete : BookListEnd::Unfinished;
 }
 
-// Shows a stored book list (file and its ".list" partner); none stored
-// shows an empty list.
+// Shows a stored book list (file and its ".list" partner); none stored, or
+// a damaged pair, shows an empty list.
 void ShowStored(ListModel* titles, ListModel* keys, const std::string& file) {
-    if (FileExists(file) && FileExists(file + ".list")) {
-        titles->Assign(LoadList(file));
-        keys->Assign(LoadList(file + ".list"));
-    } else {
-        titles->Clear();
-        keys->Clear();
+    std::pair<StringList, StringList> lists;
+    try {
+        if (FileExists(file) && FileExists(file + ".list")) lists = LoadListPair(file, file + ".list");
+    } catch (const std::exception&) {
+        lists = {};
     }
+    titles->Assign(std::move(lists.first));
+    keys->Assign(std::move(lists.second));
 }
 
 }  // namespace
@@ -152,8 +153,7 @@ void TDownloadBar::UpdateBookList() {
             break;
         default:
             // Nothing to fetch: the lists are saved as they are.
-            SaveListOnMain(TitleList, SiteFilePath(BaseDir, currentSite_, TargetName + ".ml"));
-            SaveListOnMain(UrlList, SiteFilePath(BaseDir, currentSite_, TargetName + ".ml.list"));
+            OnMain([&] { SaveListPair(BookFile(), TitleList->items, UrlList->items); });
             break;
     }
     OnMain([&] {
@@ -163,21 +163,32 @@ void TDownloadBar::UpdateBookList() {
     });
 }
 
-void TDownloadBar::SaveIncremental(std::vector<std::string> titles, std::vector<std::string> keys,
-                                   bool onTop) {
-    const std::string file = SiteFilePath(BaseDir, currentSite_, TargetName + ".ml");
+std::string TDownloadBar::BookFile() const {
+    return BookListFile(BaseDir, currentSite_, TargetName);
+}
+
+void TDownloadBar::SaveIncremental(std::vector<std::string> titles, std::vector<std::string> keys) {
+    const std::string file = BookFile();
     OnMain([&] {
         Progress->StepBy(100 - Progress->position);
-        TitleList->InsertMany(onTop ? 0 : TitleList->Count(), std::move(titles));
-        UrlList->InsertMany(onTop ? 0 : UrlList->Count(), std::move(keys));
-        SaveList(file, TitleList->items);
-        SaveList(file + ".list", UrlList->items);
+        if (KeysDiffer(keys, UrlList->items)) {
+            TitleList->InsertMany(0, std::move(titles));
+            UrlList->InsertMany(0, std::move(keys));
+        } else {
+            // A book met again (or twice) keeps its newest place only.
+            titles.insert(titles.end(), TitleList->items.begin(), TitleList->items.end());
+            keys.insert(keys.end(), UrlList->items.begin(), UrlList->items.end());
+            KeepFirstOfEachKey(titles, keys);
+            TitleList->Assign(std::move(titles));
+            UrlList->Assign(std::move(keys));
+        }
+        SaveListPair(file, TitleList->items, UrlList->items);
     });
 }
 
 BookListEnd TDownloadBar::SaveRebuilt(std::vector<std::string> titles, std::vector<std::string> keys,
                                       bool complete) {
-    const std::string file = SiteFilePath(BaseDir, currentSite_, TargetName + ".ml");
+    const std::string file = BookFile();
     BookListEnd end = EndOf(complete);
     OnMain([&] {
         if (KeepStored(complete, titles.size(), StoredCount(file))) {
@@ -187,10 +198,16 @@ BookListEnd TDownloadBar::SaveRebuilt(std::vector<std::string> titles, std::vect
         }
         TitleList->Assign(std::move(titles));
         UrlList->Assign(std::move(keys));
-        SaveList(file, TitleList->items);
-        SaveList(file + ".list", UrlList->items);
+        SaveListPair(file, TitleList->items, UrlList->items);
     });
     return end;
+}
+
+BookListEnd TDownloadBar::Capped() {
+    // The lists still show the stored books: the walk kept what it found
+    // to itself.
+    OnMain([&] { Progress->StepBy(100 - Progress->position); });
+    return BookListEnd::Capped;
 }
 
 // ---- 多玩 -------------------------------------------------------------------
@@ -212,8 +229,9 @@ BookListEnd TDownloadBar::DuowanBookList() {
         prefix = one == std::string::npos ? std::string() : TargetUrl.substr(0, one);
     }
     const size_t keyHead = Hosts().duowan.size() + 1;
-    std::vector<std::vector<ListedBook>> pages;  // the new books of each page
+    std::vector<std::string> titles, keys;  // the new books, in the site's order
     RepeatedPageStop repeated;
+    WalkCap cap(limits_);
     bool complete = false;
     for (int n = 1;; ++n) {
         OnMainAsync([this] { Progress->StepIt(); });
@@ -226,28 +244,20 @@ BookListEnd TDownloadBar::DuowanBookList() {
         // A pager that cannot be read escapes: nothing is saved.
         DuowanListPage cut = CutDuowanListPage(DecodeUtf8Page(page), known, n + 1, keyHead);
         if (repeated.Repeats(cut.books)) break;
-        pages.push_back(std::move(cut.books));
+        if (cap.Reached(cut.books.size(), cut.step == PageStep::Next)) return Capped();
+        // The new books of all pages go on top as one run in page order, so
+        // that the stored first book is the site's first and the next update
+        // stops at it.
+        for (auto& book : cut.books) {
+            titles.push_back(std::move(book.title));
+            keys.push_back(std::move(book.key));
+        }
         if (cut.step != PageStep::Next) {
             complete = cut.step == PageStep::End;
             break;
         }
     }
-    // Every page inserts at the top again: when new books span several
-    // pages, those of a later page stand above those of an earlier one.  An
-    // empty list takes the books in page order.
-    const bool onTop = !known.empty();
-    std::vector<std::string> titles, keys;
-    auto take = [&](std::vector<ListedBook>& books) {
-        for (auto& book : books) {
-            titles.push_back(std::move(book.title));
-            keys.push_back(std::move(book.key));
-        }
-    };
-    if (onTop)
-        for (auto it = pages.rbegin(); it != pages.rend(); ++it) take(*it);
-    else
-        for (auto& books : pages) take(books);
-    SaveIncremental(std::move(titles), std::move(keys), onTop);
+    SaveIncremental(std::move(titles), std::move(keys));
     return EndOf(complete);
 }
 
@@ -269,6 +279,7 @@ BookListEnd TDownloadBar::ReadnovelBookList() {
     // keep their page order.
     std::vector<std::string> titles, keys;
     RepeatedPageStop repeated;
+    WalkCap cap(limits_);
     bool complete = false;
     int total = 0;
     std::string url = TargetUrl;
@@ -282,6 +293,7 @@ BookListEnd TDownloadBar::ReadnovelBookList() {
         }
         ReadnovelListPage cut = CutReadnovelListPage(page, known, n, total);
         if (repeated.Repeats(cut.books)) break;
+        if (cap.Reached(cut.books.size(), cut.step == PageStep::Next)) return Capped();
         total = cut.total;
         std::vector<std::pair<std::string, std::string>> intros;  // key, introduction
         for (auto& book : cut.books) {
@@ -299,7 +311,7 @@ BookListEnd TDownloadBar::ReadnovelBookList() {
         }
         url = Hosts().readnovel + "/ch/all/" + id + "/" + std::to_string(n + 1) + ".html";
     }
-    SaveIncremental(std::move(titles), std::move(keys), !known.empty());
+    SaveIncremental(std::move(titles), std::move(keys));
     return EndOf(complete);
 }
 
@@ -329,7 +341,7 @@ BookListEnd TDownloadBar::Xs8BookList() {
     // The new chunks are written beside the stored ones and take their
     // place only at the end; until then the window lists keep showing the
     // stored catalogue.  The staging folder goes again unless switched to.
-    ChunkStaging staging(folder, id_);
+    StagedFiles staging(folder);
     std::vector<std::string> names;         // the chunks written so far
     std::vector<std::string> titles, keys;  // the chunk being filled
     auto chunkName = [&] { return std::to_string((names.size() + 1) * kChunk); };
@@ -342,6 +354,7 @@ BookListEnd TDownloadBar::Xs8BookList() {
     };
 
     RepeatedPageStop repeated;
+    WalkCap cap(limits_);
     bool complete = false;
     for (int n = 1;; ++n) {
         std::string page;
@@ -352,6 +365,8 @@ BookListEnd TDownloadBar::Xs8BookList() {
         }
         Xs8ListPage cut = CutXs8ListPage(page, n);
         if (repeated.Repeats(cut.books)) break;
+        // The staged chunks go again: the stored set stays.
+        if (cap.Reached(cut.books.size(), cut.step == PageStep::Next)) return Capped();
         OnMainAsync([this] { Progress->StepIt(); });
         for (auto& book : cut.books) {
             titles.push_back(std::move(book.title));
@@ -390,7 +405,7 @@ BookListEnd TDownloadBar::Xs8BookList() {
             return;
         }
         SaveList(staging.PathOf("fenlei.ml"), names);
-        staging.Commit();
+        staging.Commit(StagedFiles::Chunks::Prune);
         chunks->Assign(names);
         chunks->Select(chunks->Count() - 1);
         TitleList->Assign(std::move(titles));
@@ -405,6 +420,7 @@ BookListEnd TDownloadBar::FeikuBookList() {
     OnMain([&] { Progress->SetMax(100); });
     std::vector<std::string> titles, keys;
     RepeatedPageStop repeated;
+    WalkCap cap(limits_);
     bool complete = false;
     for (int n = 1;; ++n) {
         std::string page;
@@ -416,6 +432,7 @@ BookListEnd TDownloadBar::FeikuBookList() {
         }
         FeikuListPage cut = CutFeikuListPage(page, n);
         if (repeated.Repeats(cut.books)) break;
+        if (cap.Reached(cut.books.size(), cut.step == PageStep::Next)) return Capped();
         for (auto& book : cut.books) {
             titles.push_back(std::move(book.title));
             keys.push_back(std::move(book.key));

@@ -1,9 +1,9 @@
 #include "catalogue/catalogue_form.h"
 
-#include "catalogue/chunk_staging.h"
 #include "catalogue/download_worker.h"
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
+#include "catalogue/staged_files.h"
 #include "catalogue/store.h"
 #include "text/encoding.h"
 #include "text/files.h"
@@ -51,7 +51,8 @@ void TForm1::FormCreate() {
     // What a killed update left half done is put right before anything of
     // the store is read.
     for (Site site : {Site::Duowan, Site::Readnovel, Site::Xs8, Site::Feiku})
-        RecoverSiteFolder(SiteFolder(p.appDir, Label(site)));
+        RecoverFolder(SiteFolder(p.appDir, Label(site)));
+    RecoverFolder(p.setDir);
     CurrentSite.clear();
     std::string state = p.setDir + "default.0";
     if (FileExists(state)) {
@@ -95,12 +96,12 @@ void TForm1::SaveWindowState() {
         // Categories left from a failed fetch are not the site's: stored,
         // they would stand in for the real ones for good.
         if (categoriesFetchFailed_) return;
-        SaveList(StorePath("fenlei.ml"), ListBox1.items);
-        if (CurrentSite != Label(Site::Xs8)) SaveList(StorePath("fenlei.ml.list"), fenleiURLList.items);
-        if (!FileExists(StorePath(c + ".ml"))) {
-            SaveList(StorePath(c + ".ml"), ListBox2.items);
-            SaveList(StorePath(c + ".ml.list"), BookURLList.items);
-        }
+        if (CurrentSite == Label(Site::Xs8))
+            SaveList(StorePath("fenlei.ml"), ListBox1.items);
+        else
+            SaveListPair(StorePath("fenlei.ml"), ListBox1.items, fenleiURLList.items);
+        const std::string books = BookListFile(program_.paths.appDir, CurrentSite, c);
+        if (!FileExists(books)) SaveListPair(books, ListBox2.items, BookURLList.items);
     } catch (...) {
         // Saving the state never stops the program from ending.
     }
@@ -111,8 +112,13 @@ bool TForm1::LoadCategories() {
     try {
         std::string f = StorePath("fenlei.ml");
         if (FileExists(f)) {
-            ListBox1.Assign(LoadList(f));
-            if (CurrentSite != Label(Site::Xs8)) fenleiURLList.Assign(LoadList(StorePath("fenlei.ml.list")));
+            if (CurrentSite == Label(Site::Xs8)) {
+                ListBox1.Assign(LoadList(f));
+            } else {
+                auto lists = LoadListPair(f, StorePath("fenlei.ml.list"));
+                ListBox1.Assign(std::move(lists.first));
+                fenleiURLList.Assign(std::move(lists.second));
+            }
             if (ListBox1.Empty()) return false;
             ListBox1.Select(0);
             ListBox1Click();
@@ -128,15 +134,20 @@ bool TForm1::LoadCategories() {
 void TForm1::ListBox1Click() {
     fenleiURLList.Select(ListBox1.itemIndex);
     if (ListBox1.itemIndex < 0) return;
-    const std::string f = StorePath(ListBox1.Selected() + ".ml");
-    if (!FileExists(f)) {
+    const std::string f = BookListFile(program_.paths.appDir, CurrentSite, ListBox1.Selected());
+    std::pair<StringList, StringList> lists;
+    try {
+        if (FileExists(f)) lists = LoadListPair(f, f + ".list");
+    } catch (...) {
+        // A damaged pair is not shown: its names would open other books.
+        // An update of the category stores it whole again.
         ListBox2.Clear();
         BookURLList.Clear();
         PanelStatus = StatusText(0);
-        return;
+        throw;
     }
-    ListBox2.Assign(LoadList(f));
-    BookURLList.Assign(LoadList(StorePath(ListBox1.Selected() + ".ml.list")));
+    ListBox2.Assign(std::move(lists.first));
+    BookURLList.Assign(std::move(lists.second));
     if (!ListBox2.Empty()) ListBox2.Select(0);
     SetStatus();
 }
@@ -174,6 +185,10 @@ void TForm1::OnBookListDone() {
     TForm4& f4 = *program_.form4;
     if (!f4.window.visible) program_.RestoreFromTray(kTrayProgress);
     f4.Close();
+    // No site lists that much: the update was stopped before it could fill
+    // the memory, and what it found was not kept.
+    if (f4.Tag != 0 && LastBookListEnd == BookListEnd::Capped)
+        program_.desktop.Message(G("网站列出的页数或书数超出上限，更新已停止，保留原有列表。"));
 }
 
 void TForm1::Panel5Click() {

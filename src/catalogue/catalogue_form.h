@@ -15,14 +15,16 @@ namespace talvenor {
 class TDownHint;
 struct CategoryPage;
 
-// How a book-list update ended.  The windows show no message for any of
-// these (the progress window closes and the catalogue comes back); the
-// command line reports them.
+// How a book-list update ended.  The windows show a message for Capped only
+// (the progress window closes and the catalogue comes back); the command
+// line reports them all.
 enum class BookListEnd {
     None,        // no update has ended yet (or one is under way)
     Complete,    // the walk ended as the site says; the list was saved
     Unfinished,  // a page could not be had or read; what was gathered was saved
     KeptStored,  // the same, early: the longer stored list was kept, on disk and shown
+    Capped,      // the walk went past the pages or books a site can have (WalkLimits):
+                 // nothing was saved, the stored list is kept and shown
     Failed,      // a failure ended the update; nothing was saved
 };
 

@@ -39,8 +39,7 @@ bool TForm1::OpenSite(MenuItem& sender, const std::string& label) {
 }
 
 void TForm1::CloseFetchedSite() {
-    SaveList(StorePath("fenlei.ml"), ListBox1.items);
-    SaveList(StorePath("fenlei.ml.list"), fenleiURLList.items);
+    SaveListPair(StorePath("fenlei.ml"), ListBox1.items, fenleiURLList.items);
     if (!ListBox1.Empty()) ListBox1.Select(0);
     ListBox1Click();
 }

@@ -32,12 +32,9 @@ void TDownloadBar::DuowanChapterList() {
         TitleList->Clear();
         UrlList->Clear();
     });
-    std::string page;
-    try {
-        page = Fetch(Hosts().duowan + "/" + TargetUrl + "index.html");
-    } catch (const FetchError&) {
-        page.clear();  // an unreachable list is an empty one
-    }
+    // A list that cannot be fetched is a failed download, not a book
+    // without chapters: the reader is not opened on an empty list.
+    const std::string page = Fetch(Hosts().duowan + "/" + TargetUrl + "index.html");
     ChapterBatch batch = DuowanChapterPage(page);
     OnMain([&] { Apply(batch, TitleList, UrlList, Progress); });
     FinishChapterList();
@@ -74,20 +71,14 @@ void TDownloadBar::Xs8ChapterList() {
     // the reader writing its page meanwhile cannot swap it under us.
     const std::string file = OwnTempFile();
     RemoveFile(file);
-    try {
-        MakeDirs(BaseDir + "tmp/");
-    } catch (const FileError&) {
-        // the download below fails and leaves only the book itself
-    }
-    DownloadToFile(listUrl, file, &stop_);
+    MakeDirs(BaseDir + "tmp/");
+    const bool downloaded = DownloadToFile(listUrl, file, &stop_);
     if (Stopped()) {
         RemoveFile(file);
         throw WorkerStopped();
     }
-    if (!FileExists(file)) {
-        FinishChapterList();
-        return;
-    }
+    // As for the other sites: a failed download ends in the failure path.
+    if (!downloaded || !FileExists(file)) throw FetchError("cannot download " + listUrl, std::string());
     std::string bytes;
     try {
         bytes = ReadFileBytes(file);

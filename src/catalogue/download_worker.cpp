@@ -1,7 +1,9 @@
 #include "catalogue/download_worker.h"
 
 #include "catalogue/catalogue_form.h"
+#include "catalogue/failures.h"
 #include "catalogue/program_state.h"
+#include "catalogue/sites.h"
 #include "catalogue/store.h"
 #include "text/files.h"
 
@@ -41,7 +43,8 @@ TDownloadBar::TDownloadBar(ProgramState& program, ClientPtr client, ListModel* t
       chapterListReady_(std::move(chapterListReady)),
       currentSite_(program.form1->CurrentSite),
       seeDir_(program.paths.seeDir),
-      hosts_(Hosts()) {
+      hosts_(Hosts()),
+      limits_(program.bookListLimits) {
     static std::atomic<unsigned> counter{0};
     id_ = ++counter;
 }
@@ -121,10 +124,6 @@ std::string TDownloadBar::Fetch(const std::string& url) {
     }
 }
 
-void TDownloadBar::SaveListOnMain(ListModel* list, const std::string& path) {
-    OnMain([&] { SaveList(path, list->items); });
-}
-
 std::string TDownloadBar::OwnTempFile() const {
     return BaseDir + "tmp/worker-" + std::to_string(id_) + ".htm";
 }
@@ -159,19 +158,33 @@ void TDownloadBar::Execute() {
     } catch (...) {
         // A failure that escaped a scraper: hand back to the catalogue window.
         // A chapter list leaves TrayWindow at 4, so the program goes to the
-        // tray.  A book list shows the catalogue window as at its normal end:
-        // with TrayWindow still 0 after start, closing the progress window
-        // would otherwise leave no window and no icon to come back with.
+        // tray, after saying why no book opened.  A book list shows the
+        // catalogue window as at its normal end: with TrayWindow still 0
+        // after start, closing the progress window would otherwise leave no
+        // window and no icon to come back with.
+        const std::string why = ChapterListFailure(std::current_exception());
         try {
             OnMain([&] {
                 if (Mode == 9) {
                     program_.TrayWindow = kTrayCatalogue;
                     program_.form1->LastBookListEnd = BookListEnd::Failed;
+                } else {
+                    program_.desktop.Message(why);
                 }
                 program_.form1->OnBookListDone();
             });
         } catch (...) {
         }
+    }
+}
+
+std::string TDownloadBar::ChapterListFailure(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const FetchError&) {
+        return G("网络连接失败");
+    } catch (...) {
+        return FailureText(failure);
     }
 }
 

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "catalogue/book_list_pages.h"
 #include "catalogue/catalogue_form.h"
 #include "catalogue/list_model.h"
 #include "net/http_client.h"
@@ -82,8 +83,6 @@ class TDownloadBar : public std::enable_shared_from_this<TDownloadBar> {
     void ThrowIfStopped() const {
         if (stop_.load()) throw WorkerStopped();
     }
-    // Saves a list to a file on the main thread (so a stop wins over a save).
-    void SaveListOnMain(ListModel* list, const std::string& path);
     // A file of this worker's own in the temporary folder, for downloads
     // that go through a file.
     std::string OwnTempFile() const;
@@ -96,12 +95,16 @@ class TDownloadBar : public std::enable_shared_from_this<TDownloadBar> {
     BookListEnd Xs8BookList();
     BookListEnd FeikuBookList();
     // The end of the incremental walks: the new books go on top of the
-    // stored ones (or after them when none were stored) as one run, and the
-    // list is saved.
-    void SaveIncremental(std::vector<std::string> titles, std::vector<std::string> keys, bool onTop);
+    // stored ones in the site's order, each book once, and the list is
+    // saved.
+    void SaveIncremental(std::vector<std::string> titles, std::vector<std::string> keys);
     // The end of 飞库's walk: the rebuilt list replaces the stored one,
     // unless the walk failed and the stored list is longer.
     BookListEnd SaveRebuilt(std::vector<std::string> titles, std::vector<std::string> keys, bool complete);
+    // The end of a walk past its WalkLimits: nothing is saved.
+    BookListEnd Capped();
+    // The chosen category's book file.
+    std::string BookFile() const;
     // Main thread, in the batch of a 小说阅读网 page.
     void StoreReadnovelIntro(const std::string& key, const std::string& intro);
 
@@ -114,6 +117,9 @@ class TDownloadBar : public std::enable_shared_from_this<TDownloadBar> {
     // Every chapter-list scraper ends here: on the main thread, the
     // completion it was given (the reader's ChapterListReady).
     void FinishChapterList();
+    // The message of a chapter list that failed: a fetch that failed is a
+    // failed connection; any other failure says what it is.
+    static std::string ChapterListFailure(const std::exception_ptr& failure);
 
     ProgramState& program_;
     ClientPtr Client;
@@ -128,6 +134,7 @@ class TDownloadBar : public std::enable_shared_from_this<TDownloadBar> {
     std::string seeDir_;
     // The host table too: the thread's Hosts() answers with it.
     SiteHosts hosts_;
+    WalkLimits limits_;
 
     std::atomic<bool> stop_{false};
     std::atomic<bool> finished_{false};

@@ -26,8 +26,12 @@ void ShowFailure(Desktop& desktop) {
 }
 
 const std::string& LineAt(const std::vector<std::string>& lines, size_t i) {
-    if (i >= lines.size()) throw ListIndexError(Utf8ToGbk("列表索引越界 (" + std::to_string(i) + ")"));
+    if (i >= lines.size()) ThrowMissingLine(i);
     return lines[i];
+}
+
+void ThrowMissingLine(size_t i) {
+    throw ListIndexError(Utf8ToGbk("列表索引越界 (" + std::to_string(i) + ")"));
 }
 
 }  // namespace talvenor

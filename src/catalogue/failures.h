@@ -38,5 +38,7 @@ bool RunHandled(Desktop& desktop, Fn&& fn) {
 
 // Line i (0-based) of lines; ListIndexError when there is none.
 const std::string& LineAt(const std::vector<std::string>& lines, size_t i);
+// The ListIndexError of a missing line i.
+[[noreturn]] void ThrowMissingLine(size_t i);
 
 }  // namespace talvenor

@@ -70,8 +70,13 @@ void TDownHint::PostToMain(std::function<void()> fn) {
     });
 }
 
-std::string TDownHint::Fetch(const std::string& url) {
-    return Client->Get(url, stop_.get());
+std::optional<std::string> TDownHint::Fetch(const std::string& url) {
+    try {
+        return Client->Get(url, stop_.get());
+    } catch (const FetchError&) {
+        failed_ = fetchFailed_ = true;
+        return std::nullopt;
+    }
 }
 
 void TDownHint::Execute() {
@@ -99,6 +104,10 @@ void TDownHint::Execute() {
             case Site::None:
                 break;
         }
+        if (!stop_->load() && fetchFailed_) {
+            Desktop* desktop = &program_.desktop;
+            PostToMain([desktop] { desktop->Message(G("网络连接失败")); });
+        }
         if (!stop_->load() && failed_ && FileExists(FileName)) {
             // The page could not be had, or is not the book's page: an
             // introduction stored before stays, and is what the hint shows.
@@ -107,7 +116,7 @@ void TDownHint::Execute() {
                 PostToMain([list, stored] { list->hint = stored; });
             } catch (const FileError&) {
             }
-        } else if (!stop_->load()) {
+        } else if (!stop_->load() && !fetchFailed_) {
             if (Text.empty()) Text = G("没有简介");
             StringList lines = ParseLines(Text);
             // The hint reads more easily with some air between the lines;
@@ -129,7 +138,7 @@ void TDownHint::Execute() {
             PostToMain([list, text] { list->hint = text; });
         }
     } catch (...) {
-        // A failed 多玩 or 小说阅读网 fetch: no hint and no file.
+        // A file that cannot be read or written: no hint and no file.
     }
     PostToMain([list] { list->tag = 0; });
 }
@@ -144,25 +153,15 @@ void TDownHint::S520Intro(const std::string& key) {
     // nothing after it).
     size_t last = key.rfind('/');
     std::string number = last == std::string::npos || last + 1 == key.size() ? key : key.substr(last + 1);
-    std::string page;
-    try {
-        page = Fetch(hosts_.s520 + "/book/" + number + "/Index.aspx");
-    } catch (const FetchError&) {
-        failed_ = true;
-        if (stop_->load()) return;
-        Desktop* desktop = &program_.desktop;
-        PostToMain([desktop] { desktop->Message(G("网络连接失败")); });
-        return;
-    }
-    Take(S520IntroPage(page));
+    if (auto page = Fetch(hosts_.s520 + "/book/" + number + "/Index.aspx")) Take(S520IntroPage(*page));
 }
 
 void TDownHint::DuowanIntro(const std::string& key) {
-    Take(DuowanIntroPage(Fetch(hosts_.duowan + "/" + key + "index.html")));
+    if (auto page = Fetch(hosts_.duowan + "/" + key + "index.html")) Take(DuowanIntroPage(*page));
 }
 
 void TDownHint::ReadnovelIntro(const std::string& key) {
-    Take(ReadnovelIntroPage(Fetch(hosts_.readnovel + "/partlist/" + key + "/")));
+    if (auto page = Fetch(hosts_.readnovel + "/partlist/" + key + "/")) Take(ReadnovelIntroPage(*page));
 }
 
 void TDownHint::Xs8Intro(const std::string& key) {
@@ -176,8 +175,11 @@ void TDownHint::Xs8Intro(const std::string& key) {
         return;
     }
     RemoveFile(file);
-    DownloadToFile(hosts_.xs8 + "/love/" + key + "/index.html", file, stop_.get());
-    if (!FileExists(file)) return;
+    if (!DownloadToFile(hosts_.xs8 + "/love/" + key + "/index.html", file, stop_.get()) ||
+        !FileExists(file)) {
+        fetchFailed_ = true;
+        return;
+    }
     std::string page;
     try {
         page = ReadFileBytes(file);
@@ -189,15 +191,7 @@ void TDownHint::Xs8Intro(const std::string& key) {
 
 void TDownHint::FeikuIntro(const std::string& key) {
     std::string number = key.substr(key.rfind('/') + 1);  // npos + 1 == 0: the whole key
-    std::string page;
-    try {
-        page = Fetch(hosts_.feiku + "/book/" + number + "/Index.html");
-    } catch (const FetchError&) {
-        Text = G("下载失败");
-        failed_ = true;
-        return;
-    }
-    Take(FeikuIntroPage(page));
+    if (auto page = Fetch(hosts_.feiku + "/book/" + number + "/Index.html")) Take(FeikuIntroPage(*page));
 }
 
 }  // namespace talvenor

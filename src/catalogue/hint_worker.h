@@ -57,7 +57,8 @@ class TDownHint {
     void ReadnovelIntro(const std::string& key);
     void Xs8Intro(const std::string& key);
     void FeikuIntro(const std::string& key);
-    std::string Fetch(const std::string& url);
+    // The page; nothing (fetchFailed_ set) when it could not be fetched.
+    std::optional<std::string> Fetch(const std::string& url);
     // The introduction cut from a page; none when it is not the book's page.
     void Take(std::optional<std::string> text);
     // Runs fn on the main thread unless the worker has been stopped by then.
@@ -69,6 +70,10 @@ class TDownHint {
     std::string Text;
     // The page could not be fetched, or lacks the introduction's marker.
     bool failed_ = false;
+    // The page could not be fetched: the user is told, and nothing is
+    // stored (a fixed text stored instead would stand for the book's
+    // introduction from then on).
+    bool fetchFailed_ = false;
     std::string currentSite_;
     std::string tmpDir_;
     SiteHosts hosts_;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "catalogue/app_paths.h"
+#include "catalogue/book_list_pages.h"
 #include "catalogue/desktop.h"
 #include "catalogue/list_model.h"
 #include "catalogue/reader_link.h"
@@ -43,6 +44,8 @@ struct ProgramState {
     bool trayIconShown = false;
     int trayIconOwner = kTrayNone;
     std::string LastKeyword;
+    // How far a book-list walk may go before it ends as a failed one.
+    WalkLimits bookListLimits;
     // The skin in use: a full path, empty for the default look.
     std::string SkinFileName;
 

@@ -204,8 +204,8 @@ void TForm1::Button3Click() {
 }
 
 void TForm1::SaveWatchList() {
-    SaveList(program_.paths.setDir + "lianzai.sname", ListBox2.items);
-    SaveList(program_.paths.setDir + "lianzai.surl", BookURLList.items);
+    SaveListSet({{program_.paths.setDir + "lianzai.sname", &ListBox2.items},
+                 {program_.paths.setDir + "lianzai.surl", &BookURLList.items}});
     program_.desktop.Message(G("OK！"));
 }
 

@@ -1,5 +1,9 @@
 #include "catalogue/store.h"
 
+#include <algorithm>
+
+#include "catalogue/failures.h"
+#include "catalogue/staged_files.h"
 #include "text/encoding.h"
 #include "text/files.h"
 
@@ -45,6 +49,40 @@ void SaveList(const std::string& path, const StringList& items) {
     WriteFileAtomic(path, FormatLines(items));
 }
 
+namespace {
+
+// (folder, name) of a path; the folder without its trailing "/".
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {".", path};
+    return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
+}  // namespace
+
+void SaveListSet(const std::vector<ListFile>& files) {
+    if (files.empty()) return;
+    const std::string folder = SplitPath(files.front().path).first;
+    StagedFiles staging(folder);
+    for (const ListFile& f : files) {
+        const auto [in, name] = SplitPath(f.path);
+        if (in != folder) throw FileError("cannot write " + f.path + " with the files of " + folder);
+        SaveList(staging.PathOf(name), *f.items);
+    }
+    staging.Commit();
+}
+
+void SaveListPair(const std::string& path, const StringList& names, const StringList& partners) {
+    SaveListSet({{path, &names}, {path + ".list", &partners}});
+}
+
+std::pair<StringList, StringList> LoadListPair(const std::string& names, const std::string& partners) {
+    std::pair<StringList, StringList> lists{LoadList(names), LoadList(partners)};
+    if (lists.first.size() != lists.second.size())
+        ThrowMissingLine(std::min(lists.first.size(), lists.second.size()));
+    return lists;
+}
+
 std::string SafeFileName(const std::string& gbkName) {
     std::string name = GbkToUtf8(gbkName);
     for (char& c : name) {
@@ -59,8 +97,14 @@ std::string SiteFolder(const std::string& appDir, const std::string& siteLabel) 
     return appDir + SafeFileName(siteLabel);
 }
 
-std::string SiteFilePath(const std::string& appDir, const std::string& siteLabel, const std::string& gbkFileName) {
+std::string SiteFilePath(const std::string& appDir, const std::string& siteLabel,
+                         const std::string& gbkFileName) {
     return SiteFolder(appDir, siteLabel) + "/" + SafeFileName(gbkFileName);
+}
+
+std::string BookListFile(const std::string& appDir, const std::string& siteLabel,
+                         const std::string& gbkCategory) {
+    return SiteFilePath(appDir, siteLabel, gbkCategory + (gbkCategory == "fenlei" ? ".books" : ".ml"));
 }
 
 }  // namespace talvenor

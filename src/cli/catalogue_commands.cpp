@@ -55,14 +55,18 @@ int SiteCommand(Context& ctx, const std::vector<std::string>& args) {
     const unsigned long failuresBefore = FetchFailures().count;
     if (!ChooseSite(ctx, label)) return kExitFailed;
     TForm1& f1 = *p.form1;
+    const FetchFailureRecord failures = FetchFailures();
+    // 多玩 lists 所有分类 before its category page is fetched: a list that
+    // is not empty is no proof that the fetch went well.
+    if (f1.CategoriesFetchFailed() || (f1.ListBox1.Empty() && failures.count != failuresBefore)) {
+        std::cerr << "talvenor-cli: the categories could not be fetched"
+                  << (failures.count != failuresBefore ? ": " + failures.last : std::string())
+                  << "; nothing was stored\n";
+        return kExitFailed;
+    }
     PrintPairs(f1.ListBox1.items, f1.fenleiURLList.items);
     f1.FormClose();
     if (!f1.ListBox1.Empty()) return kExitOk;
-    const FetchFailureRecord failures = FetchFailures();
-    if (failures.count != failuresBefore) {
-        std::cerr << "talvenor-cli: the categories could not be fetched: " << failures.last << "\n";
-        return kExitFailed;
-    }
     std::cerr << "talvenor-cli: the site lists no categories\n";
     return kExitNotFound;
 }
@@ -99,6 +103,13 @@ int UpdateCommand(Context& ctx, const std::vector<std::string>& args) {
             std::cerr << "talvenor-cli: the update failed: a list page could not be fetched or read; the "
                          "stored list was kept\n";
             return kExitFailed;
+        case BookListEnd::Capped: {
+            const WalkLimits& limits = p.bookListLimits;
+            std::cerr << "talvenor-cli: the update failed: the site lists more than " << limits.pages
+                      << " pages or " << limits.books << " books, more than any site has; nothing was saved, "
+                      << "the stored list was kept\n";
+            return kExitFailed;
+        }
         default:
             std::cerr << "talvenor-cli: the update failed; nothing was saved\n";
             return kExitFailed;

@@ -78,11 +78,18 @@ struct ReadingOptions {
 // Takes --no-save and --save-mark FILE out of args; false when --save-mark
 // has no file.
 bool TakeReadingOptions(std::vector<std::string>& args, ReadingOptions& options);
+// What had gone wrong with chapter pages so far: failed fetches, and pages
+// that came without their text (empty, or without the site's markers).
+struct ChapterCounts {
+    unsigned long fetchFailures = 0;
+    unsigned long withoutText = 0;
+    static ChapterCounts Now();
+};
 // After one of the reader's chapter changes: prints the chapter's title and
-// text (kExitOk), or says why no chapter was shown (kExitFailed;
-// kExitInterrupted).  failuresBefore: the count of failed fetches before
-// the change.
-int PrintShownChapter(Context& ctx, unsigned long failuresBefore);
+// text (kExitOk), or says why no chapter was shown, printing nothing on
+// standard output (kExitFailed; kExitInterrupted).  before: the counts
+// before the change.
+int PrintShownChapter(Context& ctx, const ChapterCounts& before);
 // Ends a reading command whose chapter was shown: 保存 when asked, then the
 // reader's close, which writes the reading state unless --no-save.
 void CloseReader(Context& ctx, const ReadingOptions& options);

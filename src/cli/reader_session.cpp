@@ -6,6 +6,7 @@
 #include "catalogue/sites.h"
 #include "cli/commands.h"
 #include "net/http_client.h"
+#include "reader/chapter_pages.h"
 #include "reader/reader_form.h"
 #include "text/files.h"
 #include "text/markers.h"
@@ -59,20 +60,32 @@ bool TakeReadingOptions(std::vector<std::string>& args, ReadingOptions& options)
     return true;
 }
 
-int PrintShownChapter(Context& ctx, unsigned long failuresBefore) {
+ChapterCounts ChapterCounts::Now() {
+    return {FetchFailures().count, ChaptersWithoutText()};
+}
+
+int PrintShownChapter(Context& ctx, const ChapterCounts& before) {
     if (gInterrupted) return kExitInterrupted;
     TForm2& f2 = *ctx.program->form2;
     const FetchFailureRecord failures = FetchFailures();
-    // Some scrapers show a page that only says the fetch failed; the
-    // reader's own guard leaves no page at all.
-    if (failures.count != failuresBefore || !FileExists(f2.PagePath())) {
+    const bool fetchFailed = failures.count != before.fetchFailures;
+    // Some scrapers show a page that only says the fetch failed, or the
+    // bare title of a page that held no chapter; the reader's own guard
+    // leaves no page at all.
+    if (fetchFailed || !FileExists(f2.PagePath())) {
         const std::string& site = ctx.program->form1->CurrentSite;
         if (SiteOfLabel(site) == Site::None)
             std::cerr << "talvenor-cli: no chapter shown: \"" << Out(site)
                       << "\" is not a site of the program\n";
         else
             std::cerr << "talvenor-cli: the chapter could not be fetched"
-                      << (failures.count != failuresBefore ? ": " + failures.last : std::string()) << "\n";
+                      << (fetchFailed ? ": " + failures.last : std::string()) << "\n";
+        return kExitFailed;
+    }
+    if (ChaptersWithoutText() != before.withoutText) {
+        std::cerr
+            << "talvenor-cli: the chapter could not be fetched: the page came back empty or without the "
+               "site's markers\n";
         return kExitFailed;
     }
     std::string text = PageText(ReadFileBytes(f2.PagePath()));

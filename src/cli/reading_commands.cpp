@@ -144,7 +144,7 @@ int IntroCommand(Context& ctx, const std::vector<std::string>& args) {
         std::cerr << "talvenor-cli: no such book: " << failures.last << "\n";
         return kExitNotFound;
     }
-    if (failures.count != failuresBefore || text.empty() || bare == G("下载失败")) {
+    if (failures.count != failuresBefore || text.empty()) {
         std::cerr << "talvenor-cli: the introduction could not be downloaded"
                   << (failures.count != failuresBefore ? ": " + failures.last : std::string()) << "\n";
         return kExitFailed;
@@ -210,10 +210,10 @@ int ReadCommand(Context& ctx, const std::vector<std::string>& args) {
     }
     // Then a click on chapter N, which moves the book's mark there.
     RemoveFile(f2.PagePath());
-    const unsigned long failuresBefore = FetchFailures().count;
+    const ChapterCounts before = ChapterCounts::Now();
     f2.ListBox1.Select(n);
     f2.ListBox1Click();
-    rc = PrintShownChapter(ctx, failuresBefore);
+    rc = PrintShownChapter(ctx, before);
     if (rc != kExitOk) return rc;
     for (int i = 0; i < 4; ++i) spacingItems[i]->checked = storedSpacing[i];
     CloseReader(ctx, options);

@@ -53,6 +53,7 @@ int OpenMark(Context& ctx, int n, const ReadingOptions& options) {
     if (f2.ListBoxMark.tag == 0) f2.ToggleMarkList();
     f2.ListBoxMark.Select(n);
     RemoveFile(f2.PagePath());
+    ChapterCounts before = ChapterCounts::Now();
     unsigned long failuresAtList = 0;
     int rc = OpenAndAwaitChapterList(
         ctx, f.site, f.url,
@@ -69,7 +70,8 @@ int OpenMark(Context& ctx, int n, const ReadingOptions& options) {
         std::cerr << "talvenor-cli: mark " << n << " names no chapter: \"" << Field(f.chapter) << "\"\n";
         return kExitNotFound;
     }
-    rc = PrintShownChapter(ctx, failuresAtList);
+    before.fetchFailures = failuresAtList;
+    rc = PrintShownChapter(ctx, before);
     if (rc != kExitOk) return rc;
     CloseReader(ctx, options);
     return kExitOk;
@@ -122,7 +124,7 @@ int ResumeCommand(Context& ctx, const std::vector<std::string>& args) {
             return kExitNotFound;
         }
     RemoveFile(f2.PagePath());
-    const unsigned long failuresBefore = FetchFailures().count;
+    const ChapterCounts before = ChapterCounts::Now();
     p.N17Click();
     if (!f2.window.visible) {
         // The general handler's message came first.
@@ -134,7 +136,7 @@ int ResumeCommand(Context& ctx, const std::vector<std::string>& args) {
         std::cerr << "talvenor-cli: nothing to resume: the last reading has no chapters\n";
         return kExitNotFound;
     }
-    const int rc = PrintShownChapter(ctx, failuresBefore);
+    const int rc = PrintShownChapter(ctx, before);
     if (rc != kExitOk) return rc;
     CloseReader(ctx, options);
     return kExitOk;
@@ -178,7 +180,7 @@ int OpenMarkCommand(Context& ctx, const std::vector<std::string>& args) {
     }
     ctx.desktop->fileAnswers.push_back(file);
     RemoveFile(f2.PagePath());
-    const unsigned long failuresBefore = FetchFailures().count;
+    const ChapterCounts before = ChapterCounts::Now();
     p.N12Click();
     if (!f2.window.visible) {
         std::cerr << "talvenor-cli: the position file set could not be loaded from " << file << ", " << file
@@ -189,7 +191,7 @@ int OpenMarkCommand(Context& ctx, const std::vector<std::string>& args) {
         std::cerr << "talvenor-cli: the position file " << file << " lists no chapters\n";
         return kExitNotFound;
     }
-    const int rc = PrintShownChapter(ctx, failuresBefore);
+    const int rc = PrintShownChapter(ctx, before);
     if (rc != kExitOk) return rc;
     CloseReader(ctx, options);
     return kExitOk;

@@ -4,6 +4,7 @@
 #include "catalogue/store.h"
 #include "net/downloads.h"
 #include "net/site_hosts.h"
+#include "reader/chapter_pages.h"
 #include "reader/page_text.h"
 #include "reader/reader_form.h"
 #include "text/encoding.h"
@@ -168,6 +169,10 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
         if (why) *why = reason;
         return ChapterFetch::Failed;
     };
+    // A page without the chapter's markers (an empty answer, an error page
+    // served as found) holds no chapter: a page of only its title would
+    // pass for an exported chapter.
+    const std::string noText = "the page holds no chapter text (empty, or without the site's markers)";
     std::string page;
     try {
         const std::string url = SelectedUrl();
@@ -179,6 +184,7 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
             case Site::Duowan: {
                 std::string text = DecodeUtf8Page(client.Get(url, exportStop));
                 pos = FindMarker("<div id=\"text\" class=\"typetxt\">", text, 100);
+                if (pos < 0 || !HasPiece(text, "</h1>", "</div>", pos)) return failed(noText);
                 std::string cut = CutBetween(text, "</h1>", "</div>", pos);
                 if (key == "F10") {
                     // Pictures go beside the pages; the page then names the local copy.
@@ -198,9 +204,10 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
             }
             case Site::Readnovel: {
                 std::string text = client.Get(url, exportStop);
-                std::string cut =
-                    i == 0 ? CutBetween(text, G("<!--站内公告开始-->"), G("<!--站内公告结束-->"), pos)
-                           : CutBetween(text, "</iframe>", "</div>", pos);
+                const std::string start = i == 0 ? G("<!--站内公告开始-->") : "</iframe>";
+                const std::string end = i == 0 ? G("<!--站内公告结束-->") : "</div>";
+                if (!HasPiece(text, start, end, pos)) return failed(noText);
+                std::string cut = CutBetween(text, start, end, pos);
                 page = Framed("<htm><body" + attrs + ">", cut, "<hr>" + footer + "</font><body></htm>");
                 break;
             }
@@ -211,14 +218,19 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
                 if (!DownloadToFile(url, file, exportStop)) return failed("download failed: " + url);
                 std::string text = ReadFileBytes(file);
                 RemoveFile(file);
-                std::string cut = i == 0 ? CutBetween(text, G("[书籍简介]"), "<a href=", pos)
-                                         : CutBetween(text, "<td height=70 align=center>",
-                                                      "<a href=\"" + Hosts().xs8Forum, pos);
+                const std::string start = i == 0 ? G("[书籍简介]") : "<td height=70 align=center>";
+                const std::string end = i == 0 ? "<a href=" : "<a href=\"" + Hosts().xs8Forum;
+                if (!HasPiece(text, start, end, pos)) return failed(noText);
+                std::string cut = CutBetween(text, start, end, pos);
                 page = Framed("<body" + attrs + ">", cut, "<hr>" + footer + "</font>");
                 break;
             }
             case Site::Feiku: {
                 std::string text = client.Get(url, exportStop);
+                // A picture chapter has no text block; it is exported as it always was.
+                if (!HasPiece(text, "<div id=\"BookText\">", "</div>", pos) &&
+                    FindMarker("<div id=\"frontdiv\"", text, 0) < 0)
+                    return failed(noText);
                 std::string cut = CutBetween(text, "<div id=\"BookText\">", "</div>", pos);
                 page = Framed("<body" + attrs + ">" + Heading(title), cut, "<hr>" + footer + "</font>");
                 break;
@@ -226,6 +238,7 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
             case Site::S520: {
                 ProgressBar1.StepBy(30);
                 std::string text = client.Get(url, exportStop);
+                if (!HasPiece(text, "<div id=\"BookText\">", "<SPAN", pos)) return failed(noText);
                 std::string cut = CutBetween(text, "<div id=\"BookText\">", "<SPAN", pos);
                 AddParagraphSpacing(cut, prefs);
                 page = Framed("<body" + attrs + ">" + Heading(title), cut, "<hr>" + footer + "</font>");

@@ -1,5 +1,7 @@
 #include "reader/chapter_pages.h"
 
+#include <atomic>
+
 #include "catalogue/sites.h"
 #include "net/site_hosts.h"
 #include "text/encoding.h"
@@ -9,11 +11,26 @@ namespace talvenor {
 
 namespace {
 
+std::atomic<unsigned long> gWithoutText{0};
+
 void Filter(std::string& content, const ReaderPrefs& prefs) {
     if (prefs.N25.checked) RemoveAll(content, prefs.FilterWord);
 }
 
+void Count(bool found) {
+    if (!found) ++gWithoutText;
+}
+
 }  // namespace
+
+bool HasPiece(const std::string& text, const std::string& start, const std::string& end, int from) {
+    const int at = FindMarker(start, text, from);
+    return at >= 0 && FindMarker(end, text, at + static_cast<int>(start.size())) >= 0;
+}
+
+unsigned long ChaptersWithoutText() {
+    return gWithoutText.load();
+}
 
 ReadnovelChapter ReadnovelChapterPage(const std::string& page, bool first, const ReaderPrefs& prefs) {
     ReadnovelChapter out;
@@ -23,10 +40,13 @@ ReadnovelChapter ReadnovelChapterPage(const std::string& page, bool first, const
         out.cut = false;
         return out;
     }
+    static const std::string kNoticeStart = G("<!--站内公告开始-->"), kNoticeEnd = G("<!--站内公告结束-->");
     int pos = 100;
     if (first) {
-        out.content = CutBetween(page, G("<!--站内公告开始-->"), G("<!--站内公告结束-->"), pos);
+        Count(HasPiece(page, kNoticeStart, kNoticeEnd, pos));
+        out.content = CutBetween(page, kNoticeStart, kNoticeEnd, pos);
     } else {
+        Count(HasPiece(page, "</iframe>", "</div>", pos));
         out.content = CutBetween(page, "</iframe>", "</div>", pos);
         Filter(out.content, prefs);
     }
@@ -37,6 +57,7 @@ std::string DuowanChapterPage(const std::string& utf8Page, const ReaderPrefs& pr
     const std::string page = DecodeUtf8Page(utf8Page);
     int p = FindMarker("<div id=\"text\" class=\"typetxt\">", page, 100);
     std::string content;
+    Count(p >= 0 && HasPiece(page, "</h1>", "</div>", p));
     if (p < 0) {
         content = G("连接失败，请尝试刷新或重新运行程序");
     } else {
@@ -51,10 +72,13 @@ std::string Xs8ChapterPage(const std::string& page, bool first, const std::strin
     std::string content;
     int pos = 100;
     if (first) {
+        Count(HasPiece(page, G("[书籍简介]"), "</table>", pos));
         content = CutBetween(page, G("[书籍简介]"), "</table>", pos);
         StripTags(content);
     } else {
-        content = CutBetween(page, "<td height=70 align=center>", "<a href=\"" + forumBase, pos);
+        const std::string end = "<a href=\"" + forumBase;
+        Count(HasPiece(page, "<td height=70 align=center>", end, pos));
+        content = CutBetween(page, "<td height=70 align=center>", end, pos);
         Filter(content, prefs);
     }
     return content;
@@ -69,6 +93,7 @@ std::string FeikuChapterPage(const std::string& page, const std::string& feikuBa
     if (FindMarker(kFront, page, 0) < 0) {
         // A text chapter.
         int pos = 100;
+        Count(HasPiece(page, "<div id=\"BookText\">", "</div>", pos));
         content = CutBetween(page, "<div id=\"BookText\">", "</div>", pos);
     } else {
         // A picture chapter: the picture blocks after each marker, in page order.
@@ -96,6 +121,7 @@ std::string FeikuChapterPage(const std::string& page, const std::string& feikuBa
                 pos = FindMarker(kFront, page, pos);
             }
         }
+        Count(content != kDecodeFailed);
     }
     Filter(content, prefs);
     return content;
@@ -103,6 +129,7 @@ std::string FeikuChapterPage(const std::string& page, const std::string& feikuBa
 
 std::string S520ChapterPage(const std::string& page, const ReaderPrefs& prefs) {
     int pos = 100;
+    Count(HasPiece(page, "<div id=\"BookText\">", "<SPAN", pos));
     std::string content = CutBetween(page, "<div id=\"BookText\">", "<SPAN", pos);
     Filter(content, prefs);
     return content;

@@ -10,6 +10,18 @@
 
 namespace talvenor {
 
+// True when text holds start at or after `from` and end after it: the piece
+// CutBetween takes there is what the page meant.  A page that lacks either
+// marker (an error page served as found, an empty answer) holds no chapter.
+bool HasPiece(const std::string& text, const std::string& start, const std::string& end, int from);
+
+// How many chapter pages, in this process, were cut below without their
+// text: pages that came back empty or without the site's markers.  The
+// reader shows them as the sites' readers always did (a failure text or an
+// empty page); a front end that must tell a chapter from a failure compares
+// the count before and after.
+unsigned long ChaptersWithoutText();
+
 struct ReadnovelChapter {
     std::string content;
     bool cut = true;  // false: the page held "超时" and is the content whole

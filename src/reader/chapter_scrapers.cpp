@@ -140,6 +140,7 @@ void TForm2::ScrapeXs8() {
         ReadFileBytes(f);  // no file after a failed download: the caller's guard shows an empty page
     ProgressBar1.StepIt();
     if (page.size() < 10) {
+        RemoveFile(f);  // what came is no chapter page: none is left, as for any failed fetch
         program_.desktop.Message(G("网络连接失败"));
         Full(ProgressBar1);
         return;

@@ -211,7 +211,7 @@ void TForm2::SaveAutoMark() {
         ListBoxMark.Add(entry);
     else
         ListBoxMark.Set(m.AutoIndex, entry);
-    SaveList(program_.paths.setDir + "AutoMark", ListBoxMark.items);
+    // "AutoMark" is written by the close with the last reading, as one set.
     m.CurIndex = -1;
     m.PairIndex = -1;
 }
@@ -306,9 +306,8 @@ void TForm2::SavePosition() {
     if (!program_.desktop.SaveFileDialog(G("小说定位文件（*.Mark）|*.Mark"), program_.paths.setDir, ".Mark",
                                          path))
         return;
-    SaveList(path, ListBox1.items);
-    SaveList(path + ".list", PageUrlList.items);
-    SaveList(path + ".set", {std::to_string(ListBox1.itemIndex), CurrentSite()});
+    const StringList set = {std::to_string(ListBox1.itemIndex), CurrentSite()};
+    SaveListSet({{path, &ListBox1.items}, {path + ".list", &PageUrlList.items}, {path + ".set", &set}});
 }
 
 }  // namespace talvenor

@@ -63,10 +63,14 @@ void TForm2::SaveReaderState() {
         RunHandled(program_.desktop, [&] {
             SaveAutoMark();
             window.visible = false;
+            // One set: a full disk must not pair one book's chapter titles
+            // with another's addresses, nor the marks with another reading.
             const std::string& set = program_.paths.setDir;
-            SaveList(set + "default.1", ListBox1.items);
-            SaveList(set + "default.2", PageUrlList.items);
-            SaveList(set + "default.3", {std::to_string(ListBox1.itemIndex), CurrentSite()});
+            const StringList position = {std::to_string(ListBox1.itemIndex), CurrentSite()};
+            SaveListSet({{set + "AutoMark", &ListBoxMark.items},
+                         {set + "default.1", &ListBox1.items},
+                         {set + "default.2", &PageUrlList.items},
+                         {set + "default.3", &position}});
             SavePreferences();
             Memo1.Clear();
         });

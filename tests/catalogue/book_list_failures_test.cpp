@@ -10,6 +10,7 @@
 #include <set>
 
 #include "catalogue/worker_harness.h"
+#include "support/small_disk.h"
 
 using namespace talvenor;
 namespace demo = talvenor::demo;
@@ -303,4 +304,108 @@ TEST(BookListFailures, SitesAnsweringEveryPageAlikeStillEnd) {
     ASSERT_TRUE(h.RunBookList(Site::Feiku, "1", "f"));
     EXPECT_EQ(h.f1().BookURLList.items, StringList{"files/1/9"});
     EXPECT_EQ(h.f1().LastBookListEnd, BookListEnd::Unfinished);
+}
+
+// The disk fills up while an update saves: whatever page it runs out at,
+// a category's names and keys stay one pair, both old or both new, and the
+// update says it failed.  (Replaced one after the other, a long new name
+// file went in beside the short old key file.)
+TEST(BookListFailures, AFullDiskNeverSplitsABookListFromItsKeys) {
+    demo::DemoOptions options;
+    options.pageSize = 500;
+    WorkerHarness h(options);
+    const std::string folder = SiteFolder(h.paths.appDir, Label(Site::Duowan));
+    SmallDisk disk(folder, 1 << 20);
+    if (!disk.mounted()) GTEST_SKIP() << disk.why();
+    const demo::Category cat = h.content().CategoryAt(demo::Site::Duowan, 0);
+    const std::string name = Gbk(cat.name);
+    const std::string file = SiteFilePath(h.paths.appDir, Label(Site::Duowan), name + ".ml");
+    ASSERT_TRUE(h.RunBookList(Site::Duowan, cat.url, name));
+    const StringList oldTitles = h.f1().ListBox2.items, oldKeys = h.f1().BookURLList.items;
+    ASSERT_EQ(oldTitles.size(), 60u);
+    // Far more new books than stored: the new names alone outweigh the old pair.
+    h.sites.AddBooks(demo::Site::Duowan, 0, 3000);
+
+    int failed = 0;
+    for (size_t free = 0;; free += 4096) {
+        SCOPED_TRACE(free);
+        ASSERT_LT(free, size_t{1} << 20) << "the update never got through";
+        SaveListPair(file, oldTitles, oldKeys);
+        h.f1().ListBox2.Assign(oldTitles);
+        h.f1().BookURLList.Assign(oldKeys);
+        disk.LeaveFree(free);
+        ASSERT_TRUE(h.RunBookList(Site::Duowan, cat.url, name));
+        disk.Unfill();
+        const StringList titles = LoadList(file), keys = LoadList(file + ".list");
+        ASSERT_EQ(titles.size(), keys.size());
+        // No staging folder or temporary file is left behind.
+        EXPECT_EQ(Entries(folder),
+                  (std::set<std::string>{SafeFileName(name + ".ml"), SafeFileName(name + ".ml.list")}));
+        if (titles.size() == oldTitles.size()) {
+            EXPECT_EQ(titles, oldTitles);
+            EXPECT_EQ(keys, oldKeys);
+            EXPECT_EQ(h.f1().LastBookListEnd, BookListEnd::Failed);
+            ++failed;
+            continue;
+        }
+        EXPECT_EQ(h.f1().LastBookListEnd, BookListEnd::Complete);
+        EXPECT_EQ(keys.size(), 3060u);
+        EXPECT_EQ(keys.front(), h.content().BookAt(demo::Site::Duowan, 0, 0).key);
+        EXPECT_EQ(keys.back(), oldKeys.back());
+        break;
+    }
+    EXPECT_GT(failed, 5);
+}
+
+// A site whose pager never ends, with new books on every page: the walk
+// stops past the pages or books a site can have, as a failed walk, and
+// keeps the stored lists as they were.
+TEST(BookListFailures, AWalkThatNeverEndsStopsAtItsLimits) {
+    WorkerHarness h;
+    auto& c = h.content();
+    struct Case {
+        Site site;
+        demo::Site demoSite;
+        std::string url, name;
+    };
+    const demo::Category duowan = c.CategoryAt(demo::Site::Duowan, 0),
+                         readnovel = c.CategoryAt(demo::Site::Readnovel, 0),
+                         feiku = c.CategoryAt(demo::Site::Feiku, 0);
+    const Case cases[] = {
+        {Site::Duowan, demo::Site::Duowan, duowan.url, Gbk(duowan.name)},
+        {Site::Readnovel, demo::Site::Readnovel, readnovel.url, Gbk(readnovel.name)},
+        {Site::Feiku, demo::Site::Feiku, feiku.url, Gbk(feiku.group + "-" + feiku.name)},
+        {Site::Xs8, demo::Site::Xs8, "main", Label(Site::Xs8)},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(Label(k.site));
+        h.ClearBooks();
+        if (k.site == Site::Xs8) {
+            h.f1().CurrentSite = Label(Site::Xs8);
+            h.f1().ListBox1.Clear();
+        }
+        ASSERT_TRUE(h.RunBookList(k.site, k.url, k.name));
+        ASSERT_EQ(h.f1().LastBookListEnd, BookListEnd::Complete);
+        const std::string folder = SiteFolder(h.paths.appDir, Label(k.site));
+        const auto stored = Snapshot(folder);
+        const StringList shown = h.f1().ListBox2.items;
+        // The site now announces page after page of new books (thousands
+        // of pages: as good as endless here).
+        h.sites.AddBooks(k.demoSite, 0, 100000);
+
+        for (const WalkLimits limits : {WalkLimits{7, 1000000}, WalkLimits{1000000, 130}}) {
+            h.program->bookListLimits = limits;
+            h.sites.ClearRequestLog();
+            h.desktop.messages.clear();
+            ASSERT_TRUE(h.RunBookList(k.site, k.url, k.name));
+            EXPECT_EQ(h.f1().LastBookListEnd, BookListEnd::Capped);
+            EXPECT_EQ(Snapshot(folder), stored);
+            EXPECT_EQ(h.f1().ListBox2.items, shown);
+            // Seven pages: the limit, or 140 books of 20 a page.
+            EXPECT_EQ(h.Requests("/"), 7);
+            EXPECT_EQ(h.desktop.messages,
+                      StringList{G("网站列出的页数或书数超出上限，更新已停止，保留原有列表。")});
+        }
+        h.program->bookListLimits = WalkLimits{};
+    }
 }

@@ -73,22 +73,63 @@ TEST(BookLists, DuowanFetchesEveryPageThenOnlyWhatIsNew) {
     EXPECT_EQ(titles, want.titles);
     EXPECT_EQ(StoredList(h, Site::Duowan, name + ".ml"), want.titles);
 
-    // 25 new books fill page 1 and start page 2.  They go on top, and each
-    // page inserts from the top again: page 2's five new books stand above
-    // page 1's twenty.
+    // 25 new books fill page 1 and start page 2: they go on top in the
+    // site's order, so the stored first book is the site's first.
     h.sites.AddBooks(demo::Site::Duowan, 1, 25);
     ASSERT_TRUE(h.RunBookList(Site::Duowan, cat.url, name));
     Lists site = Books(c, demo::Site::Duowan, 1);
     ASSERT_EQ(site.titles.size(), 85u);
-    auto reorder = [](const StringList& l) {
-        StringList out(l.begin() + 20, l.begin() + 25);
-        out.insert(out.end(), l.begin(), l.begin() + 20);
-        out.insert(out.end(), l.begin() + 25, l.end());
-        return out;
-    };
-    EXPECT_EQ(titles, reorder(site.titles));
-    EXPECT_EQ(keys, reorder(site.keys));
-    EXPECT_EQ(StoredList(h, Site::Duowan, name + ".ml.list"), reorder(site.keys));
+    EXPECT_EQ(titles, site.titles);
+    EXPECT_EQ(keys, site.keys);
+    EXPECT_EQ(StoredList(h, Site::Duowan, name + ".ml.list"), site.keys);
+}
+
+// A category that grows between updates, by several pages at a time, is
+// stored as the site lists it after every update, each book once; an update
+// of an unchanged site changes nothing, and a list that an earlier version
+// stored out of order is put right.
+TEST(BookLists, DuowanStaysInTheSiteOrderAsTheSiteGrows) {
+    WorkerHarness h;
+    auto& c = h.content();
+    const demo::Category cat = c.CategoryAt(demo::Site::Duowan, 2);
+    const std::string name = Gbk(cat.name);
+    const std::string file = SiteFilePath(h.paths.appDir, Label(Site::Duowan), name + ".ml");
+    auto& titles = h.f1().ListBox2.items;
+    auto& keys = h.f1().BookURLList.items;
+    ASSERT_TRUE(h.RunBookList(Site::Duowan, cat.url, name));
+    for (int added : {20, 41, 3, 0, 0, 67}) {
+        SCOPED_TRACE(added);
+        h.sites.AddBooks(demo::Site::Duowan, 2, added);
+        const std::string before = ReadFileBytes(file), beforeKeys = ReadFileBytes(file + ".list");
+        h.sites.ClearRequestLog();
+        ASSERT_TRUE(h.RunBookList(Site::Duowan, cat.url, name));
+        const Lists site = Books(c, demo::Site::Duowan, 2);
+        EXPECT_EQ(titles, site.titles);
+        EXPECT_EQ(keys, site.keys);
+        EXPECT_EQ(StoredList(h, Site::Duowan, name + ".ml"), site.titles);
+        EXPECT_EQ(StoredList(h, Site::Duowan, name + ".ml.list"), site.keys);
+        // Only the pages with new books and the one where the known book
+        // stands are fetched.
+        EXPECT_EQ(h.Requests("/include/finish/"), added / 20 + 1);
+        if (added == 0) {
+            EXPECT_EQ(ReadFileBytes(file), before);
+            EXPECT_EQ(ReadFileBytes(file + ".list"), beforeKeys);
+        }
+    }
+
+    // Stored as the old update left it: a later page's new books above an
+    // earlier page's, and some books twice.
+    const Lists site = Books(c, demo::Site::Duowan, 2);
+    StringList oldTitles(site.titles.begin() + 20, site.titles.begin() + 25),
+        oldKeys(site.keys.begin() + 20, site.keys.begin() + 25);
+    oldTitles.insert(oldTitles.end(), site.titles.begin(), site.titles.end());
+    oldKeys.insert(oldKeys.end(), site.keys.begin(), site.keys.end());
+    h.f1().ListBox2.Assign(oldTitles);
+    h.f1().BookURLList.Assign(oldKeys);
+    ASSERT_TRUE(h.RunBookList(Site::Duowan, cat.url, name));
+    EXPECT_EQ(titles, site.titles);
+    EXPECT_EQ(keys, site.keys);
+    EXPECT_EQ(StoredList(h, Site::Duowan, name + ".ml.list"), site.keys);
 }
 
 TEST(BookLists, ReadnovelUpdatesIncrementallyAndStoresNewIntroductionsOnly) {

@@ -185,3 +185,57 @@ TEST_F(Categories, ChoosingASiteLeavesTheSearchPanel) {
     EXPECT_FALSE(f1().PanelLeft2Visible);
     EXPECT_TRUE(f1().PanelLeft1Visible);
 }
+
+// A site decides its category names, "fenlei" among them: that category's
+// books must not take the place of the category list (nor the other way
+// round when the program closes), and every other name keeps its file.
+TEST_F(Categories, ACategoryNamedFenleiKeepsItsBooksApartFromTheCategoryList) {
+    PageServer site;
+    SiteHosts hosts = sites.hosts();
+    hosts.duowan = site.base();
+    SetHosts(hosts);
+    site.Put("/include/finish/all_1.html",
+             "<div class=\"sort\"><h3>分类目录</h3>\r\n<ul>\r\n"
+             "<li><a href=\"c1_1.html\">fenlei<span>(2)</span></a></li>\r\n"
+             "<li><a href=\"c2_1.html\">fenlei.ml<span>(1)</span></a></li>\r\n</ul></div>");
+    auto listPage = [](const std::vector<std::string>& ids) {
+        std::string b = "<div class=\"booklist\"><ul>\r\n";
+        for (const auto& id : ids)
+            b += "<li><a href=\"@/book/1/" + id + "/index.html\" target=_blank>《书" + id + "》</a></li>\r\n";
+        return b +
+               "</ul></div><table><tr><td align=\"left\"><a href=\"c1_1.html\">下一页</a></td></tr></table>";
+    };
+    site.Put("/include/finish/c1_1.html", listPage({"1", "2"}));
+    site.Put("/include/finish/c2_1.html", listPage({"3"}));
+
+    f1().N2Click(f1().N2);
+    const StringList categories = Gbk({"所有分类", "fenlei", "fenlei.ml"});
+    ASSERT_EQ(f1().ListBox1.items, categories);
+    const StringList urls = f1().fenleiURLList.items;
+    for (int i : {1, 2}) {
+        f1().ListBox1.Select(i);
+        f1().ListBox1Click();
+        EXPECT_TRUE(f1().ListBox2.Empty()) << i;
+        f1().Panel3Click();
+        ASSERT_TRUE(WaitForDownload());
+        EXPECT_EQ(f1().LastBookListEnd, BookListEnd::Complete);
+    }
+    f1().ListBox1.Select(1);
+    f1().ListBox1Click();
+    f1().FormClose();
+    EXPECT_EQ(Stored("多玩", "fenlei.ml"), categories);
+    EXPECT_EQ(Stored("多玩", "fenlei.ml.list"), urls);
+    EXPECT_EQ(Stored("多玩", "fenlei.books"), Gbk({"《书1》", "《书2》"}));
+    EXPECT_EQ(Stored("多玩", "fenlei.books.list"), (StringList{"book/1/1/", "book/1/2/"}));
+    EXPECT_EQ(Stored("多玩", "fenlei.ml.ml"), Gbk({"《书3》"}));
+    EXPECT_EQ(Stored("多玩", "fenlei.ml.ml.list"), StringList{"book/1/3/"});
+
+    // The next start shows both from the store.
+    Start();
+    f1().N2Click(f1().N2);
+    EXPECT_EQ(f1().ListBox1.items, categories);
+    f1().ListBox1.Select(1);
+    f1().ListBox1Click();
+    EXPECT_EQ(f1().ListBox2.items, Gbk({"《书1》", "《书2》"}));
+    EXPECT_EQ(f1().BookURLList.items, (StringList{"book/1/1/", "book/1/2/"}));
+}

@@ -6,6 +6,7 @@
 #include "catalogue/worker_harness.h"
 #include "reader/reader_form.h"
 #include "reader_hooks.h"
+#include "support/small_disk.h"
 
 using namespace talvenor;
 
@@ -265,4 +266,102 @@ TEST_F(ReadingSession, FailuresWhileShowingAChapter) {
     f1().CurrentSite = site;
     f2().goOnClick(f2().BtnNext);
     EXPECT_TRUE(Shows(6));
+}
+
+// The disk fills up while the reader closes.  The last reading and the mark
+// list are replaced as one set, so 上次阅读 then shows the book read before
+// or the one just closed, never one book's text under the other's chapter
+// titles; a set whose lists differ in length is refused as damaged.
+TEST(LastReading, AFullDiskNeverMixesTwoBooks) {
+    demo::DemoOptions options;
+    options.chaptersPerBook = 600;
+    WorkerHarness h(options);
+    ReaderHooks hooks;
+    hooks.Attach(h.f2());
+    SmallDisk disk(h.paths.setDir, 1 << 20);
+    if (!disk.mounted()) GTEST_SKIP() << disk.why();
+    const std::string set = h.paths.setDir, site = Label(Site::Duowan);
+    const demo::Book a = h.content().BookAt(demo::Site::Duowan, 0, 0),
+                     b = h.content().BookAt(demo::Site::Duowan, 0, 1);
+    auto chapter = [&](const demo::Book& book, int n) { return h.content().ChapterOf(book, n); };
+    auto read = [&](const demo::Book& book, int index) {
+        h.f1().CurrentSite = site;
+        h.f1().ListBox2.Assign({G("《") + ::Gbk(book.title) + G("》")});
+        h.f1().BookURLList.Assign({book.key});
+        h.f1().ListBox2.Select(0);
+        h.f1().PanelOpenClick();
+        ASSERT_TRUE(h.WaitForDownload());
+        h.f2().ListBox1.Select(index);
+        h.f2().ListBox1Click();
+    };
+    auto restart = [&] {
+        h.program->StopAllWorkers();
+        h.program.reset();
+        hooks = ReaderHooks();
+        h.Start();
+        hooks.Attach(h.f2());
+    };
+    auto shows = [&](const demo::Chapter& ch) {
+        return hooks.shown.find(::Gbk(ch.paragraphs.at(0))) != std::string::npos &&
+               hooks.shown.find("<h1>" + ::Gbk(ch.title) + "</h1>") != std::string::npos;
+    };
+    // Book A read at its second chapter, its last reading kept short (as a
+    // book of two chapters would leave it): B's lists need more room.
+    read(a, 1);
+    h.f2().FormClose();
+    const StringList aTitles = {::Gbk(chapter(a, 1).title), ::Gbk(chapter(a, 2).title)},
+                     aUrls = {chapter(a, 1).url, chapter(a, 2).url};
+    const std::string aMarks = ReadFileBytes(set + "AutoMark"), aPlace = ReadFileBytes(set + "default.3");
+
+    int failed = 0;
+    for (size_t free = 0;; free += 4096) {
+        SCOPED_TRACE(free);
+        ASSERT_LT(free, size_t{1} << 20) << "the reader's close never got through";
+        disk.Unfill();
+        WriteFileAtomic(set + "AutoMark", aMarks);
+        WriteFileAtomic(set + "default.3", aPlace);
+        SaveList(set + "default.1", aTitles);
+        SaveList(set + "default.2", aUrls);
+        restart();
+        // Book B read at its fourth chapter, then closed on the full disk.
+        read(b, 3);
+        disk.LeaveFree(free);
+        h.desktop.messages.clear();
+        h.f2().FormClose();
+        disk.Unfill();
+        EXPECT_TRUE(h.f1().window.visible);
+        const bool written = h.desktop.messages.empty();
+
+        // The next start resumes from what is on disk.
+        const StringList titles = LoadList(set + "default.1"), urls = LoadList(set + "default.2");
+        ASSERT_EQ(titles.size(), urls.size());
+        restart();
+        h.program->N17Click();
+        ASSERT_TRUE(h.f2().window.visible);
+        if (!written) {
+            EXPECT_EQ(titles, aTitles);
+            EXPECT_EQ(urls, aUrls);
+            EXPECT_EQ(ReadFileBytes(set + "default.3"), aPlace);
+            EXPECT_EQ(ReadFileBytes(set + "AutoMark"), aMarks);
+            EXPECT_TRUE(shows(chapter(a, 2)));
+            ++failed;
+        } else {
+            EXPECT_EQ(titles.size(), 600u);
+            EXPECT_EQ(urls.at(3), chapter(b, 4).url);
+            EXPECT_EQ(LoadList(set + "default.3"), (StringList{"3", site}));
+            EXPECT_TRUE(shows(chapter(b, 4)));
+            break;
+        }
+    }
+    EXPECT_GT(failed, 3);
+
+    // Lists of unequal length, as a set mixed by an older version left them.
+    h.f2().FormClose();
+    SaveList(set + "default.1", {::Gbk(chapter(b, 1).title), ::Gbk(chapter(b, 2).title)});
+    SaveList(set + "default.2", {chapter(a, 1).url});
+    restart();
+    h.desktop.messages.clear();
+    h.program->N17Click();
+    EXPECT_FALSE(h.f2().window.visible);
+    EXPECT_EQ(h.desktop.messages, StringList{G("列表索引越界 (1)")});
 }

@@ -1,10 +1,11 @@
-#include "catalogue/chunk_staging.h"
+#include "catalogue/staged_files.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -23,8 +24,11 @@ const char kStagingPrefix[] = ".staging-";
 // Held (flock) by the program that writes the staging folder, for as long
 // as it lives: a folder whose lock can be taken was left by a dead program.
 const char kLockFile[] = ".lock";
-// Present once a switch has begun: from then on the new set wins.
+// Present once a switch has begun: from then on the new set wins.  Empty
+// when the switch replaces 言情小说吧's whole chunk set (as it always was
+// before other sets were switched this way), kKeepChunks otherwise.
 const char kSwitchMark[] = ".switching";
+const char kKeepChunks[] = "keep chunks";
 const char kCategoryFile[] = "fenlei.ml";
 
 bool AllDigits(const std::string& s) {
@@ -69,24 +73,26 @@ void MoveInto(const fs::path& from, const fs::path& to) {
 }
 
 // The switch proper; repeating it after an interruption finishes it.
-void FinishSwitch(const fs::path& siteFolder, const fs::path& staging) {
+void FinishSwitch(const fs::path& folder, const fs::path& staging) {
     std::vector<fs::path> staged;
     for (const auto& entry : fs::directory_iterator(staging)) {
         const std::string name = entry.path().filename().string();
         if (name == kLockFile || name == kSwitchMark || name == kCategoryFile) continue;
         if (entry.is_regular_file()) staged.push_back(entry.path());
     }
-    for (const auto& file : staged) MoveInto(file, siteFolder / file.filename());
+    const bool prune = ReadFileBytes((staging / kSwitchMark).string()) != kKeepChunks;
+    for (const auto& file : staged) MoveInto(file, folder / file.filename());
     // The category file goes last: until it is in, the old one names old
     // chunks that are all still there.
-    if (fs::exists(staging / kCategoryFile)) MoveInto(staging / kCategoryFile, siteFolder / kCategoryFile);
+    if (fs::exists(staging / kCategoryFile)) MoveInto(staging / kCategoryFile, folder / kCategoryFile);
+    if (!prune) return;
 
     std::set<std::string> named;
-    for (const std::string& chunk : LoadList((siteFolder / kCategoryFile).string())) {
+    for (const std::string& chunk : LoadList((folder / kCategoryFile).string())) {
         named.insert(SafeFileName(chunk + ".ml"));
         named.insert(SafeFileName(chunk + ".ml.list"));
     }
-    for (const auto& entry : fs::directory_iterator(siteFolder)) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
         if (entry.is_regular_file() && IsChunkFile(name) && !named.count(name)) fs::remove(entry.path());
     }
@@ -94,8 +100,9 @@ void FinishSwitch(const fs::path& siteFolder, const fs::path& staging) {
 
 }  // namespace
 
-ChunkStaging::ChunkStaging(std::string siteFolder, unsigned worker) : siteFolder_(std::move(siteFolder)) {
-    dir_ = siteFolder_ + "/" + kStagingPrefix + std::to_string(::getpid()) + "-" + std::to_string(worker);
+StagedFiles::StagedFiles(std::string folder) : folder_(std::move(folder)) {
+    static std::atomic<unsigned> counter{0};
+    dir_ = folder_ + "/" + kStagingPrefix + std::to_string(::getpid()) + "-" + std::to_string(++counter);
     std::error_code ec;
     fs::remove_all(dir_, ec);  // a leftover of an earlier run of this process
     MakeDirs(dir_);
@@ -108,21 +115,21 @@ ChunkStaging::ChunkStaging(std::string siteFolder, unsigned worker) : siteFolder
     }
 }
 
-ChunkStaging::~ChunkStaging() {
+StagedFiles::~StagedFiles() {
     std::error_code ec;
     // A switch that has begun is finished at the next start, never undone.
     if (!committed_ && !fs::exists(dir_ + "/" + kSwitchMark, ec)) fs::remove_all(dir_, ec);
     ::close(lockFd_);
 }
 
-std::string ChunkStaging::PathOf(const std::string& fileName) const {
+std::string StagedFiles::PathOf(const std::string& fileName) const {
     return dir_ + "/" + fileName;
 }
 
-void ChunkStaging::Commit() {
-    WriteFileAtomic(PathOf(kSwitchMark), std::string());
+void StagedFiles::Commit(Chunks chunks) {
+    WriteFileAtomic(PathOf(kSwitchMark), chunks == Chunks::Prune ? "" : kKeepChunks);
     try {
-        FinishSwitch(siteFolder_, dir_);
+        FinishSwitch(folder_, dir_);
     } catch (const fs::filesystem_error& e) {
         throw FileError(e.what());
     }
@@ -131,16 +138,11 @@ void ChunkStaging::Commit() {
     fs::remove_all(dir_, ec);
 }
 
-void ChunkStaging::Discard() {
+void RecoverFolder(const std::string& folder) {
     std::error_code ec;
-    if (!fs::exists(dir_ + "/" + kSwitchMark, ec)) fs::remove_all(dir_, ec);
-}
-
-void RecoverSiteFolder(const std::string& siteFolder) {
-    std::error_code ec;
-    if (!fs::is_directory(siteFolder, ec)) return;
+    if (!fs::is_directory(folder, ec)) return;
     std::vector<fs::path> stagings, temporaries;
-    for (const auto& entry : fs::directory_iterator(siteFolder, ec)) {
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
         const std::string name = entry.path().filename().string();
         if (name.rfind(kStagingPrefix, 0) == 0 && entry.is_directory(ec))
             stagings.push_back(entry.path());
@@ -160,7 +162,7 @@ void RecoverSiteFolder(const std::string& siteFolder) {
             continue;
         }
         try {
-            if (fs::exists(dir / kSwitchMark)) FinishSwitch(siteFolder, dir);
+            if (fs::exists(dir / kSwitchMark)) FinishSwitch(folder, dir);
             fs::remove_all(dir, ec);
         } catch (const std::exception&) {
             // Left for the next start.
