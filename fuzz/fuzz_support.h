@@ -25,9 +25,18 @@ class Input {
     Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     // The next byte, 0 once the input is used up.
     uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+    bool Done() const { return pos_ >= size_; }
     // One of n choices from the next byte, counted from the digit "0" so
     // that seeds can begin with a readable "0", "1", ...
     int Choice(int n) { return static_cast<uint8_t>(Byte() - '0') % n; }
+    // The page targets' first byte: a site digit for a page as given, or a
+    // letter ("a", "b", ...) for a page made from the rest of the input
+    // (made_pages.h).
+    int Site(int n, bool* made) {
+        const uint8_t b = Byte();
+        *made = b >= 'a' && b <= 'z';
+        return static_cast<uint8_t>(b - (*made ? 'a' : '0')) % n;
+    }
     // The next n bytes (fewer at the end).
     std::string Take(size_t n) {
         if (n > size_ - pos_) n = size_ - pos_;

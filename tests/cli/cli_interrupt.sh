@@ -87,6 +87,8 @@ until grep -q cancelled "$home/err"; do
   sleep 0.01
 done
 at_cancel=$(find "$intros" -name '*.txt' | wc -l)
-wait $pid || true
+status=0
+wait $pid || status=$?
+[ $status -eq 130 ] || fail "Ctrl-C during the update of 小说阅读网: exit status $status"
 [ "$(find "$intros" -name '*.txt' | wc -l)" -eq "$at_cancel" ] || fail "introductions stored after the cancel"
 echo "cli interrupt: ok"
