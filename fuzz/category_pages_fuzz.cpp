@@ -53,7 +53,7 @@ Made MakeDuowan(fuzz::Input& in) {
             const fuzz::Word key = fuzz::TakeWord(in), name = fuzz::TakeWord(in);
             out += "<li><a href=\"" + key.utf8 + ".html\">" + name.utf8 + "<span>(12)</span></a></li>";
             if (want) {
-                want->urls.push_back(Demo().duowan + "/include/finish/" + key.utf8 + ".html");
+                want->urls.push_back(Demo().duowan + "/include/finish/" + key.gbk + ".html");  // as decoded
                 want->names.push_back(name.gbk);
             }
         }

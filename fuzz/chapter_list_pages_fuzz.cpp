@@ -61,8 +61,9 @@ Made Make(int mode, fuzz::Input& in) {
             std::string url;
             switch (mode) {
                 case 1:
-                    url = "/book/1/" + id.utf8 + ".html";
-                    out += "<li><a href=\"" + url + "\" title=\"t\">" + title.utf8 + "</a></li>";
+                    url = "/book/1/" + id.gbk + ".html";  // as decoded
+                    out += "<li><a href=\"/book/1/" + id.utf8 + ".html\" title=\"t\">" + title.utf8 +
+                           "</a></li>";
                     break;
                 case 2:
                     url = "/novel/1/" + id.gbk + ".html";
