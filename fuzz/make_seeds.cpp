@@ -345,8 +345,8 @@ int main(int argc, char** argv) {
         const std::string made =
             std::string("\x03\x02\x05\x07\x81\x04\x09\x82\x11\x13\x15\x80\x02\x04\x06", 15);
         for (const char* target : {"category_pages", "chapter_list_pages", "search_pages", "intro_pages"}) {
-            const int sites = std::string(target) == "category_pages" ? 3 : 5;
-            for (int i = 0; i < sites; ++i)
+            const int count = std::string(target) == "category_pages" ? 3 : 5;
+            for (int i = 0; i < count; ++i)
                 s.Write(target, std::string("made-") + char('a' + i), char('a' + i) + made);
         }
 

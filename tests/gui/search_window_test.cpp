@@ -144,20 +144,21 @@ TEST_F(GuiTest, IntroductionAppearsAsTheBooksHint) {
     EXPECT_EQ(HintOf(books), BookPanel::HintHtml(G("没有简介，可以右击选择更新。")));
     EXPECT_TRUE(QToolTip::text().contains(U("没有简介，可以右击选择更新。")));
 
-    // 更新小说简介, slow to come: a click meanwhile is refused.
-    demo::Fault slow;
-    slow.host = "duowan.localhost";
-    slow.match = "index.html";
-    slow.kind = demo::FaultKind::Delay;
-    slow.value = 800;
-    const int slowId = sites.AddFault(slow);
+    // 更新小说简介, held at the server: a click meanwhile is refused.
+    demo::Fault hold;
+    hold.host = "duowan.localhost";
+    hold.match = "index.html";
+    hold.kind = demo::FaultKind::Hold;
+    const int holdId = sites.AddFault(hold);
     cat().Panel5->N23->trigger();
+    ASSERT_TRUE(WaitFor([&] { return sites.Held() == 1; }));
     modal.Ok();
     ClickRow(books, 1);
     EXPECT_EQ(modal.seen.back().text, U("别点那么快，上一个简介还没下载完"));
     EXPECT_EQ(CurrentRow(books), 1);
+    sites.RemoveFault(holdId);
+    sites.ReleaseHeld();
     ASSERT_TRUE(WaitFor([&] { return f1().ListBox2.tag == 0; }));
-    sites.RemoveFault(slowId);
 
     const demo::Book book = content().BookAt(demo::Site::Duowan, 0, 0);
     ASSERT_FALSE(book.intro.empty());

@@ -113,20 +113,27 @@ TEST_F(WithTray, MinimisingAWindowHidesItToTheTray) {
 
 TEST_F(WithTray, ClicksDuringAFetchWaitUntilItIsDone) {
     cat().N14->trigger();
-    demo::Fault slow;
-    slow.host = "xs520.localhost";
-    slow.kind = demo::FaultKind::Delay;
-    slow.value = 1500;
-    sites.AddFault(slow);
+    // The search page is held at the server until the user has clicked.
+    demo::Fault hold;
+    hold.host = "xs520.localhost";
+    hold.kind = demo::FaultKind::Hold;
+    hold.times = 1;
+    sites.AddFault(hold);
     const demo::Book book = content().BookAt(demo::Site::S520, 0, 0);
     cat().PanelLeft2->Edit1->selectAll();
     Type(cat().PanelLeft2->Edit1, U(book.title));
     // While the search waits for its page, the user clicks 筛选.
     bool clicked = false;
-    QTimer::singleShot(200,
-                       [&] { clicked = ClickAt(cat().PBtnLv->mapToGlobal(cat().PBtnLv->rect().center())); });
+    QTimer meanwhile;
+    QObject::connect(&meanwhile, &QTimer::timeout, [&] {
+        if (clicked || sites.Held() == 0) return;
+        clicked = ClickAt(cat().PBtnLv->mapToGlobal(cat().PBtnLv->rect().center()));
+        sites.ReleaseHeld();
+    });
+    meanwhile.start(10);
     modal.Cancel();
     QTest::mouseClick(cat().PanelLeft2->Button1, Qt::LeftButton);
+    meanwhile.stop();
     ASSERT_TRUE(clicked);
     EXPECT_TRUE(modal.seen.empty()) << "a command started while the search waited";
     EXPECT_FALSE(Rows(cat().PanelLeft2->ListBoxLeft).isEmpty());
