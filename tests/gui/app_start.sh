@@ -14,7 +14,9 @@ demosites=$3
 # lock among it): it goes with the test, however the test ends.
 started=
 trap '[ -z "$started" ] || kill $started 2>/dev/null || true; [ -z "$server" ] || kill $server 2>/dev/null || true; rm -rf "$home"' EXIT
-start() { QT_QPA_PLATFORM=offscreen TALVENOR_EXIT_AFTER_PAINT=1 timeout 120 "$app" "$@"; }
+# Offscreen as the window tests draw, without the X server's GLX.
+offscreen() { env -u DISPLAY QT_QPA_PLATFORM=offscreen "$@"; }
+start() { offscreen TALVENOR_EXIT_AFTER_PAINT=1 timeout 120 "$app" "$@"; }
 
 "$app" --help > "$home/out"
 grep -q '^usage: talvenor \[--home DIR\] \[TITLE\]' "$home/out" || fail "usage"
@@ -33,7 +35,8 @@ start --home="$h" || fail "second start"
 # TITLE is searched for at start, first on 小说520.
 start_demosites --log
 "$cli" --home "$h" demo-hosts "$port" > /dev/null
-QT_QPA_PLATFORM=offscreen "$app" --home "$h" 穿越 > /dev/null 2>&1 &
+# (env gives its process to the program: $! is the program's.)
+env -u DISPLAY QT_QPA_PLATFORM=offscreen "$app" --home "$h" 穿越 > /dev/null 2>&1 &
 started=$!
 await_line 'xs520.localhost /Book/Search.aspx' "$log"
 LC_ALL=C grep -qF "SearchKey=$(printf '穿越' | iconv -f UTF-8 -t GBK)" "$log" || fail "TITLE is not what was searched"
