@@ -27,20 +27,21 @@ test-main: build
 # The core, the catalogue, the reader and the command line once more under
 # AddressSanitizer and UndefinedBehaviorSanitizer.
 ASAN_TARGETS = talvenor_core_tests talvenor_forms_tests talvenor_catalogue_tests talvenor_search_tests \
-  talvenor_reader_tests talvenor-cli talvenor-demosites
+  talvenor_reader_tests talvenor-cli talvenor-demosites talvenor-test-closed-port
 test-asan: deps
 	cmake -S . -B $(BUILD_ASAN) $(CMAKE_FLAGS) -DTALVENOR_SANITIZE=ON -DTALVENOR_BENCH=OFF
 	cmake --build $(BUILD_ASAN) -j$(JOBS) --target $(ASAN_TARGETS)
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest -j$(JOBS) --output-on-failure --timeout 900 -L 'core|forms|catalogue|search|reader|cli'
 
-# The window and tray tests under the same sanitizers: only the two programs
-# built here, chosen by their label of their own.
+# The window and tray tests and the program's own start under the same
+# sanitizers: only the programs built here, chosen by their label of their own.
 .PHONY: test-asan-gui install
 test-asan: test-asan-gui
 test-asan-gui: deps
 	cmake -S . -B $(BUILD_ASAN) $(CMAKE_FLAGS) -DTALVENOR_SANITIZE=ON -DTALVENOR_BENCH=OFF
-	cmake --build $(BUILD_ASAN) -j$(JOBS) --target talvenor_window_tests talvenor_tray_tests
+	cmake --build $(BUILD_ASAN) -j$(JOBS) --target talvenor_window_tests talvenor_tray_tests talvenor talvenor-cli \
+	  talvenor-demosites
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest -j$(JOBS) --output-on-failure --timeout 600 -L windows
 

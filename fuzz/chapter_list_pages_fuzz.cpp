@@ -1,24 +1,157 @@
 // Chapter-list pages.  Input: a mode digit ("0" 多玩, "1" 小说阅读网,
 // "2" 言情小说吧, "3" 飞库, "4" 小说520; any other byte wraps around), then
-// the page as served.
+// the page as served; or a mode letter ("a" ... "e") and the bytes a
+// chapter list is made from.
 #include <string>
+#include <vector>
 
 #include "catalogue/chapter_list_pages.h"
 #include "catalogue/list_model.h"
 #include "catalogue/sites.h"
 #include "fuzz_support.h"
+#include "made_pages.h"
 #include "net/site_hosts.h"
 
 using namespace talvenor;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const SiteHosts hosts = SiteHosts::Demo();
-    static const std::string feikuPrefix = hosts.feiku + "/files/2/7/";
-    static const std::string s520Prefix = hosts.s520Chapters + "/html/2/7/";
-    fuzz::Input in(data, size);
-    const int mode = in.Choice(5) + 1;
-    const std::string page = in.Rest();
+namespace {
 
+const SiteHosts& Demo() {
+    static const SiteHosts hosts = SiteHosts::Demo();
+    return hosts;
+}
+const std::string& FeikuPrefix() {
+    static const std::string prefix = Demo().feiku + "/files/2/7/";
+    return prefix;
+}
+const std::string& S520Prefix() {
+    static const std::string prefix = Demo().s520Chapters + "/html/2/7/";
+    return prefix;
+}
+
+ChapterBatch Walk(int mode, const std::string& page) {
+    switch (mode) {
+        case 1:
+            return DuowanChapterPage(page);
+        case 2:
+            return ReadnovelChapterPage(page);
+        case 3:
+            return Xs8ChapterPage(page, Demo().xs8);
+        case 4:
+            return FeikuChapterPage(page, FeikuPrefix());
+        default:
+            return S520ChapterPage(page, S520Prefix());
+    }
+}
+
+// A chapter list in the site's layout, the chapters it holds, and more
+// chapter links of the same layout that follow the list's end marker
+// (none for 小说阅读网, whose list has no end but its last link).
+struct Made {
+    std::string page, after;
+    std::vector<std::string> titles, urls;
+};
+
+Made Make(int mode, fuzz::Input& in) {
+    Made m;
+    auto links = [&](int most, std::vector<std::string>* titles, std::vector<std::string>* urls) {
+        std::string out;
+        for (int n = fuzz::TakeCount(in, most); n > 0; --n) {
+            const fuzz::Word id = fuzz::TakeWord(in), title = fuzz::TakeWord(in);
+            std::string url;
+            switch (mode) {
+                case 1:
+                    url = "/book/1/" + id.gbk + ".html";  // as decoded
+                    out += "<li><a href=\"/book/1/" + id.utf8 + ".html\" title=\"t\">" + title.utf8 +
+                           "</a></li>";
+                    break;
+                case 2:
+                    url = "/novel/1/" + id.gbk + ".html";
+                    out += "<li><a href=\"" + url + "\">" + title.gbk + "</a></li>";
+                    break;
+                case 3:
+                    url = Demo().xs8 + "/love/7/" + id.gbk + ".html";
+                    out += G("<td>·") + "<a href=\"/love/7/" + id.gbk + ".html\">" + title.gbk + "</a></td>";
+                    break;
+                case 4:
+                    url = FeikuPrefix() + id.gbk + ".shtm";
+                    out += "<li><a href=\"" + id.gbk + ".shtm\">" + title.gbk + "</a></li>";
+                    break;
+                default:
+                    url = S520Prefix() + id.gbk + ".shtml";
+                    out += "<li><a href=\"" + id.gbk + ".shtml\">" + title.gbk + "</a></li>";
+                    break;
+            }
+            if (titles) titles->push_back(title.gbk);
+            if (urls) urls->push_back(url);
+        }
+        return out;
+    };
+    const std::string list = links(40, &m.titles, &m.urls);
+    switch (mode) {
+        case 1:
+            m.page =
+                fuzz::PageHead() + "<div id=\"textlist\"><ul>" + list + "</ul></div><!-- end textlist -->";
+            m.after = "<ul>" + links(10, nullptr, nullptr) + "</ul>";
+            break;
+        case 2:
+            m.page =
+                fuzz::PageHead() + "<div id=\"mulu\"><ul>" + list + "</ul></div>" + G(" <!--书目录结束-->");
+            break;
+        case 3:
+            m.page =
+                fuzz::PageHead() + G("<p>[书籍简介]</p><table><tr>") + list + "</tr></table><!-- end -->";
+            m.after = "<table><tr>" + links(10, nullptr, nullptr) + "</tr></table>";
+            break;
+        case 4:
+            m.page = fuzz::PageHead() + "<div id=\"feiku_chaplist\"><ul>" + list +
+                     "</ul><div id=\"feiku_e_n_d\"></div></div>";
+            m.after = "<ul>" + links(10, nullptr, nullptr) + "</ul>";
+            break;
+        default:
+            m.page = fuzz::PageHead() + "<ul>" + list + "</ul><div id=\"End\"></div>";
+            m.after = "<ul>" + links(10, nullptr, nullptr) + "</ul>";
+            break;
+    }
+    m.page += "</body>";
+    return m;
+}
+
+// The progress bar takes the steps as they come and stays on its scale.
+void CheckSteps(const ChapterBatch& batch) {
+    ProgressModel bar;
+    bar.position = 0;
+    if (batch.setMax) bar.SetMax(batch.max);
+    for (int d : batch.steps) {
+        bar.StepBy(d);
+        FUZZ_CHECK(bar.position >= bar.min && bar.position <= bar.max);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::Input in(data, size);
+    bool made = false;
+    const int mode = in.Site(5, &made) + 1;
+
+    if (made) {
+        const Made m = Make(mode, in);
+        // Every chapter the list holds, in order, each title with its own URL.
+        const ChapterBatch batch = Walk(mode, m.page);
+        FUZZ_CHECK(batch.titles == m.titles);
+        FUZZ_CHECK(batch.urls == m.urls);
+        CheckSteps(batch);
+        // Links behind the list's end marker belong to another part of the page.
+        if (!m.after.empty()) {
+            const ChapterBatch longer = Walk(mode, m.page + m.after);
+            FUZZ_CHECK(longer.titles == batch.titles && longer.urls == batch.urls);
+        }
+        return 0;
+    }
+
+    const std::string page = in.Rest();
+    const SiteHosts& hosts = Demo();
     ChapterBatch batch;
     std::string urlStart;
     std::string linkMarker;  // what every chapter link begins with
@@ -37,13 +170,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             linkMarker = G("·");
             break;
         case 4:
-            batch = FeikuChapterPage(page, feikuPrefix);
-            urlStart = feikuPrefix;
+            batch = FeikuChapterPage(page, FeikuPrefix());
+            urlStart = FeikuPrefix();
             linkMarker = "<li><a";
             break;
         default:
-            batch = S520ChapterPage(page, s520Prefix);
-            urlStart = s520Prefix;
+            batch = S520ChapterPage(page, S520Prefix());
+            urlStart = S520Prefix();
             linkMarker = "<li>";
             break;
     }
@@ -61,13 +194,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(batch.selectFirst);
 
-    // The progress bar takes the steps as they come and stays on its scale.
-    ProgressModel bar;
-    bar.position = 0;
-    if (batch.setMax) bar.SetMax(batch.max);
-    for (int d : batch.steps) {
-        bar.StepBy(d);
-        FUZZ_CHECK(bar.position >= bar.min && bar.position <= bar.max);
-    }
+    CheckSteps(batch);
     return 0;
 }

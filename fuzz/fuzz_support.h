@@ -25,9 +25,18 @@ class Input {
     Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     // The next byte, 0 once the input is used up.
     uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+    bool Done() const { return pos_ >= size_; }
     // One of n choices from the next byte, counted from the digit "0" so
     // that seeds can begin with a readable "0", "1", ...
     int Choice(int n) { return static_cast<uint8_t>(Byte() - '0') % n; }
+    // The page targets' first byte: a site digit for a page as given, or a
+    // letter ("a", "b", ...) for a page made from the rest of the input
+    // (made_pages.h).
+    int Site(int n, bool* made) {
+        const uint8_t b = Byte();
+        *made = b >= 'a' && b <= 'z';
+        return static_cast<uint8_t>(b - (*made ? 'a' : '0')) % n;
+    }
     // The next n bytes (fewer at the end).
     std::string Take(size_t n) {
         if (n > size_ - pos_) n = size_ - pos_;
@@ -87,31 +96,61 @@ inline void InPlaceStripTags(std::string& s) {
     }
 }
 
-// Line-break spacing done in place, inserting behind each break found.
-inline void InPlaceSpacing(std::string& text, const std::string& spacing) {
-    auto letter = [&text](size_t s, char c) {
-        long found = -1;
-        for (size_t i = s; i < text.size(); ++i) {
-            if (text[i] == ' ' || text[i] == '/') continue;
-            if (text[i] != c) break;
-            found = static_cast<long>(i);
+// Line-break spacing as a reader sees the rule, one byte at a time: a break
+// is "<", then one or more "b", one or more "r" and one or more ">", with
+// blanks and "/" allowed before each letter; it ends at its last ">", and
+// the spacing goes right behind that.  A byte that cannot go on a break
+// gives back what was held, as plain text, and is looked at again.
+inline std::string SpacedByAutomaton(const std::string& text, const std::string& spacing) {
+    enum State { Text, Open, B, R, Close } state = Text;
+    std::string out, held;  // held: the break so far, not yet written
+    size_t lastClose = 0;   // in held, just past the last ">"
+    auto flush = [&] {
+        if (state == Close) {
+            out.append(held, 0, lastClose);
+            out += spacing;
+            out.append(held, lastClose, std::string::npos);  // blanks and "/" behind the break
+        } else {
+            out += held;
         }
-        return found;
+        held.clear();
+        state = Text;
     };
-    size_t k = 0;
-    while (k + 1 < text.size()) {
-        if (text[k] == '<') {
-            long b = letter(k + 1, 'b');
-            long r = b < 0 ? -1 : letter(static_cast<size_t>(b) + 1, 'r');
-            long g = r < 0 ? -1 : letter(static_cast<size_t>(r) + 1, '>');
-            if (g >= 0) {
-                text.insert(static_cast<size_t>(g) + 1, spacing);
-                k = static_cast<size_t>(g) + 1 + spacing.size();
-                continue;
+    for (size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (state == Text) {
+            if (c == '<') {
+                state = Open;
+                held = c;
+            } else {
+                out += c;
             }
+            ++i;
+            continue;
         }
-        ++k;
+        bool taken = c == ' ' || c == '/';
+        if (state == Open && c == 'b') {
+            taken = true;
+            state = B;
+        } else if (state == B && (c == 'b' || c == 'r')) {
+            taken = true;
+            state = c == 'r' ? R : B;
+        } else if (state == R && (c == 'r' || c == '>')) {
+            taken = true;
+            state = c == '>' ? Close : R;
+        } else if (state == Close && c == '>') {
+            taken = true;
+        }
+        if (!taken) {
+            flush();  // and the byte is looked at again, as text
+            continue;
+        }
+        held += c;
+        if (c == '>') lastClose = held.size();
+        ++i;
     }
+    flush();
+    return out;
 }
 
 }  // namespace fuzz

@@ -1,5 +1,6 @@
 // GBK (code page 936) to UTF-16 and UTF-8 and back.  Input: the first half
-// is taken as GBK bytes, the second as UTF-16 code units (little-endian).
+// is taken as GBK bytes, the second as UTF-16 code units (little-endian
+// pairs, and once more one a byte).
 #include <string>
 
 #include "fuzz_support.h"
@@ -25,13 +26,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(Utf8ToGbk(GbkToUtf8(gbk)) == clean);
 
     // Characters to GBK: one character each, itself or "?" when GBK has none.
-    std::u16string units;
+    // The code units come in pairs of bytes, and once more one a byte, so
+    // that every character of U+0000..U+00FF (where one-byte and two-byte
+    // GBK meet) is as near as any byte.
+    std::u16string pairs, bytes;
     for (size_t i = 0; i + 1 < rest.size(); i += 2)
-        units.push_back(static_cast<char16_t>(static_cast<unsigned char>(rest[i]) |
+        pairs.push_back(static_cast<char16_t>(static_cast<unsigned char>(rest[i]) |
                                               (static_cast<unsigned char>(rest[i + 1]) << 8)));
-    const std::string narrow = Utf16ToGbk(units);
-    const std::u16string back = GbkToUtf16(narrow);
-    FUZZ_CHECK(back.size() == units.size());
-    for (size_t i = 0; i < units.size(); ++i) FUZZ_CHECK(back[i] == units[i] || back[i] == u'?');
+    for (unsigned char b : rest) bytes.push_back(b);
+    for (const std::u16string* units : {&pairs, &bytes}) {
+        const std::u16string back = GbkToUtf16(Utf16ToGbk(*units));
+        FUZZ_CHECK(back.size() == units->size());
+        for (size_t i = 0; i < units->size(); ++i) FUZZ_CHECK(back[i] == (*units)[i] || back[i] == u'?');
+    }
     return 0;
 }

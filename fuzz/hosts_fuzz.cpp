@@ -36,5 +36,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> again;
     FUZZ_CHECK(Same(ParseSiteHosts(FormatSiteHosts(hosts), &again), hosts));
     FUZZ_CHECK(again.empty());
+
+    // A base URL as a person writes it: blanks around it, a comment after it
+    // and "/" at its end (two or more, as many as the input begins with)
+    // change nothing.
+    size_t slashes = 0;
+    while (slashes < text.size() && slashes < 8 && text[slashes] == '/') ++slashes;
+    for (const auto& e : SiteHosts::Entries()) {
+        const std::string& url = hosts.*(e.member);
+        const std::string line =
+            std::string(e.key) + " =  " + url + std::string(slashes + 2, '/') + "  # mine\n";
+        std::vector<std::string> complaints;
+        FUZZ_CHECK(ParseSiteHosts(line, &complaints).*(e.member) == url);
+        FUZZ_CHECK(complaints.empty());
+    }
     return 0;
 }

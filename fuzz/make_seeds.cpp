@@ -340,6 +340,15 @@ int main(int argc, char** argv) {
         s.Page("category_pages", "duowan", "0", c.CategoryPageUrl(demo::Site::Duowan));
         s.Page("category_pages", "readnovel", "1", c.CategoryPageUrl(demo::Site::Readnovel));
         s.Page("category_pages", "feiku", "2", c.CategoryPageUrl(demo::Site::Feiku));
+        // Pages made from the input (made_pages.h): per site a letter, then
+        // the bytes of a few items of a few characters each.
+        const std::string made =
+            std::string("\x03\x02\x05\x07\x81\x04\x09\x82\x11\x13\x15\x80\x02\x04\x06", 15);
+        for (const char* target : {"category_pages", "chapter_list_pages", "search_pages", "intro_pages"}) {
+            const int count = std::string(target) == "category_pages" ? 3 : 5;
+            for (int i = 0; i < count; ++i)
+                s.Write(target, std::string("made-") + char('a' + i), char('a' + i) + made);
+        }
 
         const struct {
             demo::Site site;

@@ -28,6 +28,7 @@
 #include "net/site_hosts.h"
 #include "quiet_desktop.h"
 #include "reader/reader_form.h"
+#include "support/closed_port.h"
 #include "text/files.h"
 
 using namespace talvenor;
@@ -40,8 +41,12 @@ std::string Home() {
     static const std::string home = [] {
         std::string t = (std::filesystem::temp_directory_path() / "talvenor-fuzz-XXXXXX").string();
         FUZZ_CHECK(mkdtemp(t.data()) != nullptr);
+        // A port held bound but not listening for the whole run: refused at
+        // once, and no other process can take it meanwhile.
+        static ClosedPort port;
         SiteHosts closed = SiteHosts::Demo();
-        for (const auto& e : SiteHosts::Entries()) closed.*(e.member) = "http://127.0.0.1:1";
+        for (const auto& e : SiteHosts::Entries())
+            closed.*(e.member) = "http://127.0.0.1:" + std::to_string(port.port());
         SetHosts(closed);
         static std::string made = t;
         std::atexit([] { std::filesystem::remove_all(made); });

@@ -25,6 +25,7 @@ bool Sound::Available() const {
 }
 
 void Sound::Play() {
+    ++requests_;
     if (!Available()) return;
     if (!effect_) {
         effect_ = new QSoundEffect(this);

@@ -18,8 +18,14 @@ class Sound : public QObject {
     bool Available() const;
     // Starts the chime and returns at once; a chime still sounding starts over.
     void Play();
+    // How often the chime was asked for, heard or not (a machine without an
+    // audio output hears nothing, but the reader asked all the same).
+    int Requests() const { return requests_; }
+    // True once the chime was handed to an audio output.
+    bool Started() const { return effect_ != nullptr; }
 
   private:
+    int requests_ = 0;
     QSoundEffect* effect_ = nullptr;  // made on first use, when an output exists
 };
 

@@ -149,14 +149,15 @@ TEST(BookListFailures, Xs8ChunkSetChangesOnlyAsAWhole) {
     const auto stored = Snapshot(xs8);
     h.f1().CurrentSite = Label(Site::Xs8);
     ASSERT_TRUE(h.f1().LoadCategories());
-    h.Fault("xs8.localhost", "page=15", FaultKind::Delay, 5000);
+    h.Fault("xs8.localhost", "page=15", FaultKind::Hold);
     h.desktop.answers = {true};
     h.f1().Panel3Click();
     auto worker = h.program->CurrentWorker;
     // The request is seen as it arrives, while its answer is held back.
-    ASSERT_TRUE(h.desktop.PumpUntil([&] { return h.Requests("page=15") >= 1; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(h.desktop.PumpUntil([&] { return h.sites.Held() == 1; }, std::chrono::seconds(60)));
     h.f4().Button1Click();
-    ASSERT_TRUE(h.desktop.PumpUntil([&] { return worker->Finished(); }, std::chrono::seconds(10)));
+    ASSERT_TRUE(h.desktop.PumpUntil([&] { return worker->Finished(); }, std::chrono::seconds(60)));
+    h.sites.ReleaseHeld();
     EXPECT_EQ(Snapshot(xs8), stored);
     EXPECT_EQ(h.f1().ListBox1.items, (StringList{"5000", "10000"}));
     h.sites.ClearFaults();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "net/site_hosts.h"
+#include "support/closed_port.h"
+#include "support/hosts_guard.h"
 #include "support/program_fixture.h"
 
 using namespace talvenor;
@@ -10,7 +12,7 @@ using namespace talvenor;
 namespace {
 
 class CatalogueForm : public ::testing::Test, public ProgramFixture {
-protected:
+  protected:
     // 多玩 with two categories, the first holding three books.
     void StoreDuowan() {
         Store("多玩", "fenlei.ml", {"所有分类", "玄幻"});
@@ -243,7 +245,9 @@ TEST_F(CatalogueForm, Xs8UpdateNeedsNoCategory) {
     Start();
     f1().CurrentSite = G("言情小说吧");
     desktop.answers = {true};
-    SetHosts(SiteHosts::Demo(9));  // nothing listens there: the fetch fails at once
+    HostsGuard restore;
+    ClosedPort closed;  // nothing listens there: the fetch fails at once
+    SetHosts(SiteHosts::Demo(closed.port()));
     f1().Panel3Click();
     auto worker = program->CurrentWorker;
     ASSERT_TRUE(worker);
@@ -253,7 +257,6 @@ TEST_F(CatalogueForm, Xs8UpdateNeedsNoCategory) {
     EXPECT_EQ(f4().Tag, 1);
     EXPECT_TRUE(WaitForDownload());
     EXPECT_TRUE(f1().window.visible);
-    SetHosts(SiteHosts::Demo());
 }
 
 TEST_F(CatalogueForm, UnknownSiteWorkerWaitsForCancel) {

@@ -4,6 +4,7 @@
 
 #include "catalogue/hint_worker.h"
 #include "catalogue/search_fixture.h"
+#include "support/hold_bound.h"
 
 using namespace talvenor;
 namespace demo = talvenor::demo;
@@ -206,7 +207,8 @@ TEST_F(Introductions, OneDownloadAtATime) {
     const SiteCase& c = kSites[3];
     demo::Book first = Book(c.site, true), second = Book(c.site, true, 1);
     Show(c, {first, second});
-    Fail(c.host, demo::FaultKind::Delay, 800);
+    // The first download is held at the server until both clicks are done.
+    Fail(c.host, demo::FaultKind::Hold);
     f1().N23Click();
     f1().ListBox2.Select(1);
     f1().ListBox2Click();
@@ -215,6 +217,9 @@ TEST_F(Introductions, OneDownloadAtATime) {
               Gbk({"别点那么快，上一个简介还没下载完", "别点那么快，上一个简介还没下载完"}));
     EXPECT_EQ(f1().ListBox2.hint, "");
     EXPECT_EQ(f1().hintWorkers.size(), 1u);
+    ASSERT_TRUE(desktop.PumpUntil([&] { return sites().Held() == 1; }, std::chrono::seconds(60)));
+    sites().ClearFaults();
+    sites().ReleaseHeld();
     ASSERT_TRUE(WaitForHint());
     EXPECT_EQ(f1().ListBox2.hint, Stored(c.site, first.intro));
     EXPECT_FALSE(FileExists(FileOf(c, second)));
@@ -226,11 +231,18 @@ TEST_F(Introductions, ClosingTheProgramStopsADownloadAtOnce) {
     const SiteCase& c = kSites[0];
     demo::Book book = Book(c.site, true);
     Show(c, {book});
-    Fail(c.host, demo::FaultKind::Delay, 4000);
+    // The page is held at the server: only the close can end its download.
+    Fail(c.host, demo::FaultKind::Hold);
     f1().N23Click();
-    auto start = std::chrono::steady_clock::now();
-    program.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ASSERT_TRUE(desktop.PumpUntil([&] { return sites().Held() == 1; }, std::chrono::seconds(60)));
+    {
+        // A close that waited for the page would wait until the bound lets
+        // it go (the bound is below the client's own time-out of 20 s).
+        HoldBound bound(sites(), std::chrono::seconds(15));
+        program.reset();
+        EXPECT_FALSE(bound.Expired()) << "closing the program waited for the download";
+    }
+    sites().ReleaseHeld();
     desktop.PumpPending();  // whatever the worker posted touches nothing now
     EXPECT_FALSE(FileExists(FileOf(c, book)));
 }

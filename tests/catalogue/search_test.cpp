@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/search_fixture.h"
+#include "support/closed_port.h"
 #include "text/encoding.h"
 
 using namespace talvenor;
@@ -14,7 +15,7 @@ const demo::Site kOrder[] = {demo::Site::S520, demo::Site::Duowan, demo::Site::F
 const char* const kMissing = "查无此书";
 
 class Search : public DemoProgramTest {
-protected:
+  protected:
     void SetUp() override {
         DemoProgramTest::SetUp();
         desktop.defaultAnswer = false;
@@ -53,8 +54,7 @@ protected:
 };
 
 TEST_F(Search, EachSiteListsWhatItFindsFromTheAddressItBuilds) {
-    EXPECT_EQ(f1().ComboBox1Items,
-              Gbk({"小说520", "多玩", "飞库", "小说阅读网", "言情小说吧"}));
+    EXPECT_EQ(f1().ComboBox1Items, Gbk({"小说520", "多玩", "飞库", "小说阅读网", "言情小说吧"}));
     for (int site = 0; site < 5; ++site) {
         SCOPED_TRACE(site);
         std::string keyword = SharedFragment(kOrder[site]);
@@ -88,7 +88,8 @@ TEST_F(Search, EachSiteListsWhatItFindsFromTheAddressItBuilds) {
 TEST_F(Search, SearchTextCannotReshapeTheAddress) {
     // Sent as typed, a blank or "&" would end or split the query.
     Run(2, "a b&SearchKey=x#y");
-    EXPECT_EQ(LastRequest(), "so.feiku.localhost /book/search.aspx?SearchClass=1&SearchKey=a%20b%26SearchKey=x%23y");
+    EXPECT_EQ(LastRequest(),
+              "so.feiku.localhost /book/search.aspx?SearchClass=1&SearchKey=a%20b%26SearchKey=x%23y");
     EXPECT_FALSE(f1().Found);
     EXPECT_EQ(desktop.messages, Gbk({"没找到"}));  // the site answered; nothing matched
 }
@@ -172,8 +173,9 @@ TEST_F(Search, FetchFailureKeepsThePreviousResults) {
         desktop.answers.clear();
     }
     // Nothing listening at all.
+    ClosedPort closed;
     SiteHosts dead = sites().hosts();
-    dead.s520 = "http://127.0.0.1:9";
+    dead.s520 = "http://127.0.0.1:" + std::to_string(closed.port());
     SetHosts(dead);
     desktop.messages.clear();
     desktop.answers = {false};
@@ -213,7 +215,7 @@ TEST_F(Search, AResultLackingAMarkerEndsTheWalk) {
                 G("<div id=\"CListTitle\"><b>甲</b></div> >>> <a href=\"/html/1/1001/List.shtml\">读</a>"
                   "<div id=\"CListTitle\"><b>乙</b></div> 没有链接"));
     desktop.answers = {false};
-    WithinSeconds(20, [&] { Run(0, "x"); });
+    WithinSeconds(60, [&] { Run(0, "x"); });
     EXPECT_EQ(f1().ListBoxLeft.items, Gbk({"《甲》"}));
     EXPECT_EQ(f1().ListBoxLeftURL.items, StringList{"[520]html/1/1001"});
     EXPECT_FALSE(f1().Found);
@@ -222,13 +224,14 @@ TEST_F(Search, AResultLackingAMarkerEndsTheWalk) {
     const std::string link = "<li><a href=\"" + hosts.duowan + "/book/1/7/index.html\" target=\"_blank\">";
     crafted.Put("/search.jsp", "关键字是：x " + link + "<font>丙</font></a></li><li>坏的一条</li><li>x</li>");
     desktop.answers = {false};
-    WithinSeconds(20, [&] { Run(1, "x"); });
+    WithinSeconds(60, [&] { Run(1, "x"); });
     EXPECT_EQ(f1().ListBoxLeft.items, Gbk({"丙"}));
     EXPECT_EQ(f1().ListBoxLeftURL.items, StringList{"book/1/7/"});
 
     // A link of 小说520 with a single "/": no path before it.
-    crafted.Put("/Book/Search.aspx", G("<div id=\"CListTitle\"><b>丁</b> >>> <a href=\"/List.shtml\">读</a>"));
-    WithinSeconds(20, [&] { Run(0, "x"); });
+    crafted.Put("/Book/Search.aspx",
+                G("<div id=\"CListTitle\"><b>丁</b> >>> <a href=\"/List.shtml\">读</a>"));
+    WithinSeconds(60, [&] { Run(0, "x"); });
     EXPECT_EQ(f1().ListBoxLeftURL.items, StringList{"[520]"});
     EXPECT_TRUE(f1().Found);
 }

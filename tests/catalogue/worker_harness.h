@@ -8,11 +8,8 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <sys/resource.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -25,6 +22,8 @@
 #include "demo_sites.h"
 #include "net/http_client.h"
 #include "net/site_hosts.h"
+#include "support/hold_bound.h"
+#include "support/memory_limit.h"
 #include "support/page_server.h"
 #include "support/program_fixture.h"
 #include "text/encoding.h"
@@ -34,7 +33,7 @@ class WorkerHarness : public ProgramFixture {
     talvenor::demo::DemoSites sites;
 
     explicit WorkerHarness(talvenor::demo::DemoOptions options = {}) : sites(AnyPort(options)) {
-        LimitMemory();
+        talvenor::test::LimitMemory();
         if (!sites.Start()) throw std::runtime_error("the demo sites did not start");
         talvenor::SetHosts(sites.hosts());
         Start();
@@ -122,28 +121,38 @@ class WorkerHarness : public ProgramFixture {
             if (it->path().filename() != "tmp.htm") ++n;
         return n;
     }
-    // Every download here takes milliseconds.  One that does not end is a
+    // Every download here takes milliseconds.  One that has not ended
+    // within the bound fails its test and is stopped, with every fetch; a
     // walk going round for ever on the worker thread, which no stop can
-    // reach: report it and leave, rather than wait in the worker's join.
+    // reach, keeps adding to its lists until the memory limit ends it.
     bool Wait(talvenor::TDownloadBar& worker) {
-        if (desktop.PumpUntil([&] { return worker.Stopped(); }, std::chrono::seconds(10))) return true;
+        if (desktop.PumpUntil([&] { return worker.Stopped(); }, std::chrono::seconds(60))) return true;
         ADD_FAILURE() << "the download did not end";
-        std::fflush(nullptr);
-        std::_Exit(1);
-    }
-    // Such a walk also keeps adding to its lists; it should fail on memory,
-    // not take the machine with it.  (Sanitizers reserve far more address
-    // space, so they are left alone.)
-    static void LimitMemory() {
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-        rlimit limit{4ull << 30, 4ull << 30};
-        setrlimit(RLIMIT_AS, &limit);
-#endif
+        worker.Stop();
+        talvenor::StopAllFetches();
+        desktop.PumpUntil([&] { return worker.Finished(); }, std::chrono::hours(24));
+        talvenor::ResumeFetches();
+        return false;
     }
     static talvenor::demo::DemoOptions AnyPort(talvenor::demo::DemoOptions options) {
         options.port = 0;
         return options;
     }
+};
+
+// Read time-outs of ten minutes for the clients a program creates while
+// this lives: a page that is held then ends only as the test says.
+class LongReadTimeOuts {
+  public:
+    LongReadTimeOuts() : saved_(talvenor::CurrentFetchLimits()) {
+        talvenor::FetchLimits l = saved_;
+        l.configuredReadTimeoutMs = l.runTimeReadTimeoutMs = 600000;
+        talvenor::SetFetchLimits(l);
+    }
+    ~LongReadTimeOuts() { talvenor::SetFetchLimits(saved_); }
+
+  private:
+    talvenor::FetchLimits saved_;
 };
 
 // UTF-8 text of the demo content as the program holds it.

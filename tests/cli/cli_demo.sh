@@ -29,22 +29,24 @@ key=$(echo "$filtered" | head -1 | cut -f2)
 [ "$(run chapters duowan "$key" | wc -l)" -eq 6 ] || fail "six chapters"
 run read duowan "$key" 2 --spacing 0 2>/dev/null | grep -q '^第3章' || fail "chapter 3 is shown with its heading"
 [ -f "$home/tmp/tmp.htm" ] || fail "tmp.htm written"
-run intro duowan "$key" > "$home/intro.txt" || fail "introduction"
+expect 0 'introduction' run intro duowan "$key"
+cp "$home/out" "$home/intro.txt"
 [ -s "$home/intro.txt" ] || fail "introduction printed"
 title=$(echo "$filtered" | head -1 | cut -f1 | sed 's/[《》]//g')
-run export duowan "$key" "$title" > /dev/null 2>&1 || fail "export"
+expect 0 'export' run export duowan "$key" "$title"
 [ -f "$home/download/多玩/$title/index.htm" ] && [ -f "$home/download/多玩/$title/5.htm" ] || fail "export files"
 
 # Search, and the watch list.
-run search --site feiku 穿越 > "$home/found.txt" || fail "search finds 穿越 on 飞库"
+expect 0 'search finds 穿越 on 飞库' run search --site feiku 穿越
+cp "$home/out" "$home/found.txt"
 grep -q $'\t\\[feiku\\]' "$home/found.txt" || fail "飞库 keys carry their tag"
-run --no search --site 520 没有这本书 > /dev/null 2>&1 && fail "a search that finds nothing exits 1"
+expect 3 'a search that finds nothing' run --no search --site 520 没有这本书
 run watch add feiku 穿越 0 > /dev/null 2>&1
 run watch add feiku 穿越 0 > /dev/null 2>&1
 [ "$(run watch list | wc -l)" -eq 2 ] || fail "duplicates allowed in the watch list"
 [ "$(run watch remove 0 2>/dev/null | wc -l)" -eq 1 ] || fail "remove one entry"
 
 # Bad use is refused with the usage.
-run read duowan "$key" 2>/dev/null && fail "read without N"
-run site nosuchsite 2>/dev/null && fail "unknown site"
+expect 2 'read without N' run read duowan "$key"
+expect 2 'an unknown site' run site nosuchsite
 echo "cli demo: ok"

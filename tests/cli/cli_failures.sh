@@ -88,6 +88,17 @@ touch "$home/plain"
 expect 4 'a home below a plain file' "$cli" --home "$home/plain/sub" sites
 grep -q 'cannot create folder' "$home/err" || fail "unwritable home is said"
 expect 4 'a book name over 255 bytes' run export feiku "$feiku" "$(printf 'x%.0s' $(seq 300))"
+# A plain file where the site's introductions go; a folder where the reader's
+# settings go (the chapter is shown all the same).
+rm -rf "$h/see/多玩" "$h/set/FontAndColor.web"
+touch "$h/see/多玩"
+expect 4 'an introduction that cannot be stored' run intro duowan "$duowan"
+[ -f "$h/see/多玩" ] && [ ! -s "$h/see/多玩" ] || fail "the plain file in the way was changed"
+rm "$h/see/多玩"
+mkdir "$h/set/FontAndColor.web"
+expect 4 'settings that cannot be written' run read duowan "$duowan" 0
+grep -q '^第1章' "$home/out" || fail "the chapter is printed all the same"
+rmdir "$h/set/FontAndColor.web"
 
 # The hosts file: a comment after a value, bad lines named, a huge file refused.
 printf 'feiku = http://127.0.0.1:9   # 飞库 elsewhere\nxs8 = http://x.test/love\n520 = http://a.test:70000\n' \

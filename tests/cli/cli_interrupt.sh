@@ -3,7 +3,9 @@
 # site list of 言情小说吧, at moments chosen from the pages it has fetched so
 # far (after one, two, three or four new chunks): the stored chunk set stays whole, and nothing of the
 # interrupted update is left once the program has started again.  Ctrl-C
-# during 小说阅读网's update stops its introductions at once.
+# during 小说阅读网's update stops its introductions at once.  Every command
+# that downloads, on a page that never comes: a time-out or Ctrl-C, and
+# nothing written.
 set -euo pipefail
 cli=$1
 demosites=$2
@@ -87,6 +89,59 @@ until grep -q cancelled "$home/err"; do
   sleep 0.01
 done
 at_cancel=$(find "$intros" -name '*.txt' | wc -l)
-wait $pid || true
+status=0
+wait $pid || status=$?
+[ $status -eq 130 ] || fail "Ctrl-C during the update of 小说阅读网: exit status $status"
 [ "$(find "$intros" -name '*.txt' | wc -l)" -eq "$at_cancel" ] || fail "introductions stored after the cancel"
+
+# Commands whose page never comes (the demo sites hold every request): with
+# a short wait they fail on the time-out (exit 1), and Ctrl-C ends them at
+# once (exit 130); either way nothing in the store changes.
+stop_demosites
+start_demo --books 12 --chapters 5
+run site duowan > /dev/null
+run update duowan 1 > /dev/null 2>&1
+key=$(run books duowan 1 2> /dev/null | head -1 | cut -f2)
+[ -n "$key" ] || fail "a stored book"
+run read duowan "$key" 1 > /dev/null 2>&1 || fail "reading a chapter"
+mark=$(run marks 2> /dev/null | grep -F "$key" | head -1 | cut -f1)
+[ -n "$mark" ] || fail "the book's mark"
+rm -rf "$home/before"
+cp -r "$home/store" "$home/before"
+# Every file of the store with its checksum, but set/default.0, which keeps
+# the site and category shown last (the end of every command saves them),
+# empty files (a failed first update of a category stores its empty list,
+# as it was shown before) and the reader's scratch page in tmp/.
+files() { (cd "$1" && find . -type f ! -empty ! -path ./set/default.0 ! -path "./tmp/*" -print0 | sort -z | xargs -0 md5sum); }
+for round in time-out ctrl-c; do
+  old=$port
+  stop_demosites
+  start_demosites --log --fault '*:=hold'
+  run demo-hosts "$port" > /dev/null
+  cp "$home/store/set/sites.hosts" "$home/before/set/sites.hosts"
+  # The stored category URLs name the demo sites' port: the new one now.
+  for tree in "$home/before" "$home/store"; do
+    grep -rlZ ":$old/" "$tree" | LC_ALL=C xargs -0r sed -i "s/:$old\//:$port\//g"
+  done
+  for command in "search --site 520 穿越" "site feiku" "update duowan 2" "chapters duowan $key" \
+    "intro duowan $key" "marks open $mark" "fetch http://duowan.localhost:$port/"; do
+    read -ra words <<< "$command"
+    : > "$log"
+    if [ $round = time-out ]; then
+      expect 1 "$command with a stalled page" run --wait-timeout 0.3 "${words[@]}"
+      grep -q localhost "$log" || fail "$command: no request reached the demo sites"
+      grep -q -e 'timed out' -e 'could not be fetched' "$home/err" || { cat "$home/err" >&2; fail "$command: the time-out is not said"; }
+    else
+      "$cli" --home "$home/store" "${words[@]}" > "$home/out" 2> "$home/err" &
+      pid=$!
+      echo "Ctrl-C during: $command" > "$home/doing"
+      await_line 'localhost' "$log"
+      kill -INT $pid
+      status=0
+      wait $pid || status=$?
+      [ $status -eq 130 ] || { cat "$home/err" >&2; fail "Ctrl-C during $command: exit status $status"; }
+    fi
+    [ "$(files "$home/before")" = "$(files "$home/store")" ] || { diff <(files "$home/before") <(files "$home/store") >&2; fail "$command ($round): the store changed"; }
+  done
+done
 echo "cli interrupt: ok"

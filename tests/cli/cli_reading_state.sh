@@ -91,7 +91,11 @@ grep -q 'could not be fetched' "$home/err" || fail "failing chapter named"
 # longer links to another book's mark.
 expect 1 'delete answered No' run --no marks delete 2
 [ "$(state)" = "$before" ] || fail "a refused delete changed the marks"
-expect 0 'delete mark 2' run marks delete 2
+# --ask asks on the terminal: "n" keeps the mark, "y" deletes it.
+expect 1 'delete answered n' run --ask marks delete 2 <<< n
+grep -q '\[y/N\]' "$home/err" || fail "--ask did not ask"
+[ "$(state)" = "$before" ] || fail "a delete answered n changed the marks"
+expect 0 'delete mark 2 answered y' run --ask marks delete 2 <<< y
 [ "$(show "$set/AutoMark")" = "『$title1』『多玩』『$key1』『3』
 -2『上次阅读。。』『多玩』『$key2』『4』" ] || fail "after delete: $(show "$set/AutoMark")"
 expect 0 'resume after delete' run resume

@@ -17,7 +17,7 @@ start_demo() {
 # A failed update: exit 1, a message, and the site's stored files unchanged.
 expect_kept() {
   local what=$1 folder=$2; shift 2
-  if run "$@" > "$home/out" 2> "$home/err"; then fail "$what: exit 0"; fi
+  expect 1 "$what" run "$@"
   grep -q 'update failed' "$home/err" || fail "$what: no message"
   diff -r "$home/before/$folder" "$home/store/$folder" > /dev/null || fail "$what: stored list changed"
 }

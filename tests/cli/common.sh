@@ -9,7 +9,7 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 # await_line PATTERN FILE: returns as soon as a line of FILE holds PATTERN
 # (tail follows the file as it grows); fails after 30 s without one.
 await_line() {
-  (timeout 30 tail -n +1 -f "$2" 2> /dev/null || true) | grep -q -m1 -- "$1" || fail "no line with $1 in $2"
+  (timeout 30 tail -n +1 -f "$2" 2> /dev/null || true) | grep -q -m1 -- "$1" || fail "no line with $1 in $2 ($(cat "$home/doing" 2> /dev/null))"
 }
 
 # start_demosites OPTIONS...: the demo sites on a free port; sets server and

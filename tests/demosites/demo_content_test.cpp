@@ -2,7 +2,6 @@
 // and changed at run time only at the top of a list.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <set>
 
 #include "demo_sites.h"
@@ -131,20 +130,19 @@ TEST(DemoContentTest, ChaptersReadAsTextWithWatermarksAndPictures) {
     EXPECT_GT(feikuPictureChapters, 0);
 }
 
-TEST(DemoContentTest, LargeSitesCostNothingUntilAsked) {
+// (What such a site costs is measured by the benchmarks.)
+TEST(DemoContentTest, LargeSitesCountTheirPagesAndReachTheirLastBook) {
     DemoOptions o;
     o.categories = 1;
     o.booksPerCategory = 100000;
     o.chaptersPerBook = 10000;
     o.xs8Books = 6000;
-    auto start = std::chrono::steady_clock::now();
     DemoContent content(o);
     EXPECT_EQ(content.ListPageCount(Site::Duowan, 0), 5000);
     EXPECT_EQ(content.ListPageCount(Site::Xs8, 0), 300);
     Book last = content.BookAt(Site::Duowan, 0, 99999);
     EXPECT_EQ(last.id, 0);
     EXPECT_EQ(content.ChapterOf(last, 10000).title, last.latestChapter);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
 TEST(DemoFaultSpecTest, ReadsHostSubstringKindArgumentAndTimes) {

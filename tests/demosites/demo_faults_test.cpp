@@ -188,12 +188,24 @@ TEST_F(DemoFaultsTest, FixedTestPathsAnswerOnEveryHost) {
 }
 
 TEST_F(DemoFaultsTest, StopDoesNotWaitForASlowAnswer) {
-    sites_->AddFault(On("2.html", FaultKind::Delay, 20000));
-    auto pending = std::async(std::launch::async, [this] { return Fetch(url_); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    auto start = std::chrono::steady_clock::now();
-    sites_->Stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    // An answer due in two minutes, fetched by a client that would wait ten.
+    sites_->AddFault(On("2.html", FaultKind::Delay, 120000));
+    FetchOptions patient;
+    patient.timeoutMs = 600000;
+    sites_->ClearRequestLog();
+    auto pending = std::async(std::launch::async, [&] { return Fetch(url_, patient); });
+    auto arrived = [&] {
+        for (const auto& line : sites_->RequestLog())
+            if (line.find("2.html") != std::string::npos) return true;
+        return false;
+    };
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!arrived() && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(arrived());
+    // A stop that waited for the answer would take the two minutes.
+    auto stopped = std::async(std::launch::async, [this] { sites_->Stop(); });
+    EXPECT_EQ(stopped.wait_for(std::chrono::seconds(60)), std::future_status::ready);
     EXPECT_NE(pending.get().status, 200);
     EXPECT_FALSE(sites_->running());
 }

@@ -16,6 +16,7 @@
 #include "gui_fixture.h"
 #include "platform/page_browser.h"
 #include "platform/pic_show.h"
+#include "platform/sound.h"
 
 using namespace talvenor;
 namespace demo = talvenor::demo;
@@ -132,10 +133,12 @@ TEST_F(ReaderWindowTest, ReadABookWithTheButtonsAndTheKeys) {
     EXPECT_EQ(Row(), 0);
     EXPECT_TRUE(Shows(0));
     EXPECT_EQ(Js("document.querySelector('center table td').getAttribute('width')"), "800");
-    EXPECT_TRUE(browser().hasFocus() || browser().isAncestorOf(QApplication::focusWidget()) ||
-                !QApplication::focusWidget())
-        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "") << " "
-        << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "");
+    // The page has the window's focus (what gets the keys once the window
+    // is active, whether or not the test's display activates it).
+    QWidget* focused = rw().focusWidget();
+    EXPECT_TRUE(focused && (focused == &browser() || browser().isAncestorOf(focused)))
+        << (focused ? focused->metaObject()->className() : "nothing") << " "
+        << (focused ? focused->objectName().toStdString() : "");
 
     Click(rw().BtnNext);
     EXPECT_EQ(Row(), 1);
@@ -183,6 +186,22 @@ TEST_F(ReaderWindowTest, ReadABookWithTheButtonsAndTheKeys) {
     // Refused page turns leave none pending: the next one is taken.
     Click(rw().BtnNext);
     EXPECT_EQ(Row(), 6);
+
+    // Each chapter shown asks for the chime, unless 静音 is ticked.
+    const Sound* chime = rw().findChild<Sound*>();
+    ASSERT_TRUE(chime);
+    int asked = chime->Requests();
+    Click(rw().BtnBack);
+    EXPECT_EQ(chime->Requests(), asked + 1);
+    Command("N20");
+    ASSERT_TRUE(f2().prefs.N20.checked);
+    asked = chime->Requests();
+    Click(rw().BtnNext);
+    EXPECT_EQ(Row(), 6);
+    EXPECT_EQ(chime->Requests(), asked);
+    Command("N20");
+    Click(rw().BtnReNew);
+    EXPECT_EQ(chime->Requests(), asked + 1);
 
     // 隐藏目录 hides the chapter list; the splitter keeps at least 100 pixels.
     QTest::mouseClick(rw().btnHide, Qt::LeftButton);

@@ -2,6 +2,7 @@
 // outside links, driven through the windows.
 #include <QDesktopServices>
 #include <QHelpEvent>
+#include <QTemporaryDir>
 #include <QToolTip>
 #include <QUrl>
 
@@ -143,20 +144,21 @@ TEST_F(GuiTest, IntroductionAppearsAsTheBooksHint) {
     EXPECT_EQ(HintOf(books), BookPanel::HintHtml(G("没有简介，可以右击选择更新。")));
     EXPECT_TRUE(QToolTip::text().contains(U("没有简介，可以右击选择更新。")));
 
-    // 更新小说简介, slow to come: a click meanwhile is refused.
-    demo::Fault slow;
-    slow.host = "duowan.localhost";
-    slow.match = "index.html";
-    slow.kind = demo::FaultKind::Delay;
-    slow.value = 800;
-    const int slowId = sites.AddFault(slow);
+    // 更新小说简介, held at the server: a click meanwhile is refused.
+    demo::Fault hold;
+    hold.host = "duowan.localhost";
+    hold.match = "index.html";
+    hold.kind = demo::FaultKind::Hold;
+    const int holdId = sites.AddFault(hold);
     cat().Panel5->N23->trigger();
+    ASSERT_TRUE(WaitFor([&] { return sites.Held() == 1; }));
     modal.Ok();
     ClickRow(books, 1);
     EXPECT_EQ(modal.seen.back().text, U("别点那么快，上一个简介还没下载完"));
     EXPECT_EQ(CurrentRow(books), 1);
+    sites.RemoveFault(holdId);
+    sites.ReleaseHeld();
     ASSERT_TRUE(WaitFor([&] { return f1().ListBox2.tag == 0; }));
-    sites.RemoveFault(slowId);
 
     const demo::Book book = content().BookAt(demo::Site::Duowan, 0, 0);
     ASSERT_FALSE(book.intro.empty());
@@ -230,9 +232,16 @@ TEST_F(GuiTest, ForumAndBookShopsOpenInTheBrowser) {
         const std::string page = FetchPage(client, browser.opened[2].toEncoded().toStdString());
         EXPECT_NE(page.find(G("“重生”")), std::string::npos);
     }
-    // Without any browser the failure is shown, and the program goes on.
+    // Without any browser the failure is shown, and the program goes on:
+    // no browser named by the environment, and none on an empty PATH.
+    const QByteArray path = qgetenv("PATH");
+    const QTemporaryDir empty;
+    qunsetenv("DEFAULT_BROWSER");
+    qunsetenv("BROWSER");
+    qputenv("PATH", empty.path().toLocal8Bit());
     modal.Ok();
     cat().N11->trigger();
+    qputenv("PATH", path);
     ASSERT_FALSE(modal.seen.empty());
     EXPECT_TRUE(modal.seen.back().text.startsWith(U("无法启动网页浏览器")));
     EXPECT_TRUE(cat().isVisible());
@@ -241,25 +250,34 @@ TEST_F(GuiTest, ForumAndBookShopsOpenInTheBrowser) {
 TEST_F(GuiTest, WaitingForAFetchKeepsTheWindowsAlive) {
     Start();
     cat().N14->trigger();
-    demo::Fault slow;
-    slow.host = "xs520.localhost";
-    slow.kind = demo::FaultKind::Delay;
-    slow.value = 600;
-    sites.AddFault(slow);
-    // Timers and work handed over by other threads go on during the wait.
-    int ticks = 0;
+    // The search page is held at the server until a timer, and then work
+    // handed over by another thread, have run during the wait: the search
+    // only ends if both do.  (Otherwise it fails on the client's time-out,
+    // with nothing found.)
+    demo::Fault hold;
+    hold.host = "xs520.localhost";
+    hold.kind = demo::FaultKind::Hold;
+    hold.times = 1;
+    sites.AddFault(hold);
+    bool tickedDuringWait = false, postedDuringWait = false;
     QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (tickedDuringWait || sites.Held() == 0) return;
+        tickedDuringWait = true;
+        std::thread([&] {
+            windows->desktop().Post([&] {
+                postedDuringWait = sites.Held() > 0;
+                sites.ReleaseHeld();
+            });
+        }).join();
+    });
     timer.start(20);
-    bool posted = false;
-    QTimer::singleShot(100,
-                       [&] { std::thread([&] { windows->desktop().Post([&] { posted = true; }); }).join(); });
     const demo::Book book = content().BookAt(demo::Site::S520, 0, 0);
     cat().PanelLeft2->Edit1->selectAll();
     Type(cat().PanelLeft2->Edit1, U(book.title));
     QTest::mouseClick(cat().PanelLeft2->Button1, Qt::LeftButton);
-    EXPECT_GT(ticks, 5);
-    EXPECT_TRUE(posted);
+    EXPECT_TRUE(tickedDuringWait);
+    EXPECT_TRUE(postedDuringWait);
     EXPECT_FALSE(Rows(cat().PanelLeft2->ListBoxLeft).isEmpty());
 }
 

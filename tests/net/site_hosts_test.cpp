@@ -5,6 +5,7 @@
 #include <set>
 
 #include "catalogue/app_paths.h"
+#include "support/hosts_guard.h"
 #include "test_home.h"
 #include "text/files.h"
 
@@ -86,6 +87,7 @@ TEST(SiteHosts, CommentsAfterValuesAndBaseUrlsThatAreNotOne) {
 }
 
 TEST(SiteHosts, OversizedOrBrokenFilesLeaveTheDefaults) {
+    HostsGuard restore;
     TestHome home;
     const std::string file = home.dir() + kSiteHostsFile;
     // Many bad lines: five are named, the rest counted.
@@ -110,10 +112,10 @@ TEST(SiteHosts, OversizedOrBrokenFilesLeaveTheDefaults) {
     MakeDirs(file);
     EXPECT_NE(LoadSiteHostsFile(file).find("not a plain file"), std::string::npos);
     EXPECT_EQ(LoadSiteHostsFile(home.dir() + "missing"), "");
-    SetHosts(SiteHosts::Demo());
 }
 
 TEST(SiteHosts, PrepareAppDirsReadsTheHostsFileFromSetDir) {
+    HostsGuard restore;
     TestHome home;
     AppPaths paths = AppPaths::ForAppDir(home.dir() + "app");
     EXPECT_EQ(paths.appDir, home.dir() + "app/");
@@ -125,7 +127,6 @@ TEST(SiteHosts, PrepareAppDirsReadsTheHostsFileFromSetDir) {
     std::string report = PrepareAppDirs(paths);
     EXPECT_NE(report.find("line 2"), std::string::npos) << report;
     EXPECT_EQ(Hosts().s520, "http://five.test");
-    SetHosts(SiteHosts::Demo());
 }
 
 TEST(AppDir, HomeOptionWinsThenWritableExecutableFolderThenXdg) {

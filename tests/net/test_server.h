@@ -11,7 +11,7 @@
 #include <thread>
 
 class TestServer {
-public:
+  public:
     TestServer() {
         using httplib::Request;
         using httplib::Response;
@@ -64,6 +64,22 @@ public:
                 return true;
             });
         });
+        // "start;" at once, then nothing until Release() (or the server stops):
+        // a server that stalls in the middle of a page.
+        server_.Get("/stall", [this](const Request&, Response& res) {
+            res.set_chunked_content_provider("text/html", [this](size_t offset, httplib::DataSink& sink) {
+                if (offset == 0) {
+                    const unsigned gen = releases_;
+                    sink.write("start;", 6);
+                    ++stalled_;
+                    while (!stopping_ && releases_ == gen)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                    --stalled_;
+                    return false;  // drops the connection: the page never ends
+                }
+                return false;
+            });
+        });
         // Never answers (until the server stops): a server that hangs.
         server_.Get("/hang", [this](const Request&, Response& res) {
             ++hanging_;
@@ -82,12 +98,13 @@ public:
         });
         server_.Get("/big", [](const Request& req, Response& res) {
             size_t total = std::stoul(req.get_param_value("mb")) << 20;
-            res.set_content_provider(total, "text/html", [](size_t offset, size_t length, httplib::DataSink& sink) {
-                static const std::string block(64 * 1024, 'x');
-                size_t n = std::min(length, block.size());
-                (void)offset;
-                return sink.write(block.data(), n);
-            });
+            res.set_content_provider(total, "text/html",
+                                     [](size_t offset, size_t length, httplib::DataSink& sink) {
+                                         static const std::string block(64 * 1024, 'x');
+                                         size_t n = std::min(length, block.size());
+                                         (void)offset;
+                                         return sink.write(block.data(), n);
+                                     });
         });
         server_.Get("/longheader", [](const Request& req, Response& res) {
             res.set_header("X-Long", std::string(std::stoul(req.get_param_value("bytes")), 'h'));
@@ -105,14 +122,20 @@ public:
     int port() const { return port_; }
     // Requests to /hang waiting right now.
     int hanging() const { return hanging_; }
+    // Requests to /stall that have sent their first bytes and wait now.
+    int stalled() const { return stalled_; }
+    // Lets every stalled request go (each drops its connection).
+    void Release() { ++releases_; }
     std::string Url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(port_) + path;
     }
 
-private:
+  private:
     httplib::Server server_;
     std::thread thread_;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> hanging_{0};
+    std::atomic<int> stalled_{0};
+    std::atomic<unsigned> releases_{0};
 };

@@ -60,6 +60,7 @@ struct DemoSites::Impl {
     std::function<void(const std::string&)> observer;
     std::atomic<int> held{0};
     std::atomic<unsigned> releases{0};
+    std::atomic<long> trickled{0};
 
     // Sleeps that end early when the server stops, so that Stop never
     // waits for a slow answer.
@@ -216,7 +217,9 @@ void DemoSites::Impl::ApplyFault(const Fault& fault, Page page, const httplib::R
                     if (offset >= limit) return false;
                     if (gap && !Pause(gap)) return false;
                     size_t n = std::min({length, limit - offset, gap ? size_t(64) : limit});
-                    return sink.write(body->data() + offset, n);
+                    if (!sink.write(body->data() + offset, n)) return false;
+                    trickled += static_cast<long>(n);
+                    return true;
                 });
             return;
         }
@@ -285,6 +288,10 @@ void DemoSites::Stop() {
 
 int DemoSites::Held() const {
     return impl_->held.load();
+}
+
+long DemoSites::TrickledBytes() const {
+    return impl_->trickled.load();
 }
 
 void DemoSites::ReleaseHeld() {

@@ -90,6 +90,9 @@ class DemoSites {
     // is then answered as if there were no fault.
     int Held() const;
     void ReleaseHeld();
+    // Body bytes sent so far under "trickle" and "cutoff" faults: a test can
+    // wait for part of a slow page to have arrived.
+    long TrickledBytes() const;
 
     // Called with "host target" of every request as it arrives (before any
     // fault applies); set before Start.
