@@ -92,6 +92,13 @@ TEST_F(GuiTest, SearchTheSitesInTurnAndKeepAWatchList) {
 
     // The watch list: added twice, removed once; its files follow.
     QListView* watch = cat().Panel5->ListBox2;
+    // 添加>>> with no result chosen: the failed lookup is told; nothing is added.
+    ASSERT_EQ(CurrentRow(panel->ListBoxLeft), -1);
+    modal.Ok();
+    QTest::mouseClick(panel->Button2, Qt::LeftButton);
+    EXPECT_EQ(modal.seen.back().text, U("列表索引越界 (-1)"));
+    EXPECT_TRUE(Rows(watch).isEmpty());
+    EXPECT_FALSE(FileExists(paths.setDir + "lianzai.sname"));
     ClickRow(panel->ListBoxLeft, 0);
     const QString chosen = Rows(panel->ListBoxLeft)[0];
     modal.Ok();
