@@ -21,6 +21,12 @@
 #include "platform/app_icon_qt.h"
 #include "platform/text_qt.h"
 
+// The skins' pictures live in this static library; the linker keeps them
+// only when they are initialised by name, from outside any namespace.
+static void InitSkinResources() {
+    Q_INIT_RESOURCE(skin_images);
+}
+
 namespace talvenor {
 
 QString ApplicationTitle() {
@@ -28,6 +34,8 @@ QString ApplicationTitle() {
 }
 
 QtDesktop::QtDesktop(QObject* parent) : QObject(parent), tray_(new QSystemTrayIcon(AppIcon(), this)) {
+    static const bool skinPictures = (InitSkinResources(), true);
+    (void)skinPictures;
     tray_->setToolTip(QString::fromUtf8("Talvenor全本小说阅读器@_@"));
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         // Only the left button brings a window back; other clicks are ignored.

@@ -5,6 +5,7 @@
 #include <QToolTip>
 #include <QUrl>
 
+#include "app/application_qt.h"
 #include "app/book_panel_widget.h"
 #include "app/search_panel_widget.h"
 #include "catalogue/skins.h"
@@ -271,3 +272,24 @@ TEST_F(GuiTest, WaitingForAFetchKeepsTheWindowsAlive) {
 }
 
 #include "search_window_test.moc"
+
+TEST_F(GuiTest, TheNightSkinsSiteChooserShowsItsArrow) {
+    // The skins the program brings, as the first start copies them.
+    SeedSkinFolder(paths, {ExecutableDir() + "../src/app/skn/"});
+    ASSERT_TRUE(FileExists(SkinFolder(paths) + "night.skn"));
+    Start();
+    RunHandler(windows->desktop(), [&] { f1().ActivateSkin(SkinFolder(paths) + "night.skn"); });
+    ASSERT_FALSE(qApp->styleSheet().isEmpty());
+    cat().N14->trigger();
+    QComboBox* chooser = cat().PanelLeft2->ComboBox1;
+    ASSERT_TRUE(chooser->isVisible());
+    // A dark box; the arrow at its right end stands out light.
+    const QImage box = chooser->grab().toImage();
+    const QImage end = box.copy(box.width() - 24, 0, 24, box.height());
+    int light = 0;
+    for (int y = 0; y < end.height(); ++y)
+        for (int x = 0; x < end.width(); ++x)
+            if (qGray(end.pixel(x, y)) > 180) ++light;
+    EXPECT_LT(qGray(box.pixel(box.width() / 2, box.height() - 3)), 80) << "the box is not dark";
+    EXPECT_GE(light, 12) << "no arrow to be seen";
+}
