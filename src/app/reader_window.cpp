@@ -209,10 +209,12 @@ bool ReaderWindow::event(QEvent* event) {
         (windowState() & Qt::WindowMaximized))
         keepMaximised_ = true;
     const bool handled = QMainWindow::event(event);
-    if (event->type() == QEvent::WindowStateChange && keepMaximised_ &&
-        !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized))) {
+    if (event->type() == QEvent::WindowStateChange && keepMaximised_) {
+        // Only the report that follows the new window: the user's own
+        // changes later on stand.
         keepMaximised_ = false;
-        if (isVisible()) setWindowState(windowState() | Qt::WindowMaximized);
+        if (isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)))
+            setWindowState(windowState() | Qt::WindowMaximized);
     }
     return handled;
 }
