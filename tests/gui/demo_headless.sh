@@ -8,13 +8,17 @@ set -euo pipefail
 demo=$1
 build=$2
 home=$(mktemp -d)
+mkdir -p "$home/user"
 trap 'rm -rf "$home"' EXIT
 fail() {
   printf '%s\n' "$out"
   echo "demo_headless: $*" >&2
   exit 1
 }
-out=$(env -u DISPLAY -u WAYLAND_DISPLAY TALVENOR_DEMO_PORT=0 TALVENOR_DEMO_HOME="$home/demo" \
+# A newcomer's first run: no display, and a user home of its own, so the
+# browser engine and the fonts start with nothing cached.
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_CONFIG_HOME -u XDG_CACHE_HOME -u XDG_DATA_HOME \
+  -u XDG_RUNTIME_DIR HOME="$home/user" TALVENOR_DEMO_PORT=0 TALVENOR_DEMO_HOME="$home/demo" \
   "$demo" "$build" 2>&1) || fail "the demo ended with $?"
 # The tour went through: a chapter read, a search, the pictures' folder told.
 grep -q '^\$ talvenor-cli read 多玩 ' <<< "$out" || fail "no chapter read"
