@@ -203,11 +203,15 @@ void ReaderWindow::PageTurn(const ControlState& button) {
 
 bool ReaderWindow::event(QEvent* event) {
     // The browser's first page makes Qt create the window anew (its drawing
-    // surface changes), and the window manager takes the new window for a
-    // normal one: the state it reports next is put right.
-    if (event->type() == QEvent::WinIdChange && internalWinId() && isVisible() &&
-        (windowState() & Qt::WindowMaximized))
-        keepMaximised_ = true;
+    // surface changes).  The window manager takes the new window for a
+    // normal one, so the state it reports next is put right; and the keys go
+    // nowhere until the new window is made the active one.
+    if (event->type() == QEvent::WinIdChange && internalWinId() && isVisible()) {
+        keepMaximised_ = (windowState() & Qt::WindowMaximized) != 0;
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible()) activateWindow();
+        });
+    }
     const bool handled = QMainWindow::event(event);
     if (event->type() == QEvent::WindowStateChange && keepMaximised_) {
         // Only the report that follows the new window: the user's own
