@@ -97,14 +97,16 @@ void BookExport::Finish() {
     f2.ListBox1.onChange = chapterView_;
     f2.ListBox1.Select(shownChapter_);
     progress_.SetCancel(nullptr);
-    // The progress window goes, from the screen or from the tray.
-    program_.form4->window.visible = false;
-    if (program_.trayIconShown) {
-        desktop_.RemoveTrayIcon();
-        program_.trayIconShown = false;
-        program_.trayIconOwner = kTrayNone;
+    if (begun_) {
+        // The progress window goes, from the screen or from the tray.
+        program_.form4->window.visible = false;
+        if (program_.trayIconShown) {
+            desktop_.RemoveTrayIcon();
+            program_.trayIconShown = false;
+            program_.trayIconOwner = kTrayNone;
+        }
+        program_.TrayWindow = kTrayReader;
     }
-    program_.TrayWindow = kTrayReader;
     running_ = false;
     reader_().SetExporting(false);
     desktop_.Changed();

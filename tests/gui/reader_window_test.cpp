@@ -419,6 +419,13 @@ TEST_F(ReaderWindowTest, AnExportHidesTheReaderShowsItsProgressAndStopsOnCancel)
     Start();
     OpenBook();
     const std::string folder = paths.downloadDir + "多玩/" + SafeFileName(f2().TheMark.BookTitle) + "/";
+    // Answered No: the reader stays as it is and nothing is written.
+    modal.No();
+    QTest::keyClick(rw().ListBox1, Qt::Key_F11);
+    ASSERT_TRUE(WaitFor([&] { return !windows->bookExport().Running(); }));
+    EXPECT_TRUE(rw().isVisible());
+    EXPECT_FALSE(progress().isVisible());
+    EXPECT_FALSE(DirExists(folder));
     // The fourth chapter's page does not come until the test lets it.
     HoldChapter(3);
     const size_t asked = modal.seen.size();
