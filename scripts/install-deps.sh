@@ -15,6 +15,9 @@ if [ "${TALVENOR_WITH_GUI:-0}" = 1 ]; then
   packages+=(qt6-base-dev qt6-webengine-dev qt6-multimedia-dev libjpeg62-turbo-dev xvfb xauth fonts-wqy-microhei)
   # The hot key grabs F7 through xcb; the tray tests need a tray host and keys.
   packages+=(libxcb1-dev trayer xdotool)
+  # Qt's own Chinese texts (standard buttons and dialogs); a window manager and
+  # the X tools that tell what is mapped, for the window-manager tests.
+  packages+=(qt6-translations-l10n openbox x11-utils)
 fi
 
 missing=()

@@ -1,10 +1,14 @@
 #include "app/application_qt.h"
 
+#include <QEvent>
 #include <QFontDatabase>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStringDecoder>
+#include <QTranslator>
 #include <QWidget>
+#include <QWindowStateChangeEvent>
 
 #include "catalogue/desktop.h"
 #include "platform/app_icon_qt.h"
@@ -25,8 +29,23 @@ bool TalvenorApplication::notify(QObject* receiver, QEvent* event) {
     }
 }
 
+bool LoadQtChinese(QApplication& app) {
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    app.installTranslator(translator);
+    return true;
+}
+
 void SetUpApplication(QApplication& app) {
     app.setStyle(new HintStyle);
+    // The program speaks Chinese whatever the locale: its questions tell the
+    // user to click "否", so Qt's own buttons and dialogs must read so too.
+    // Without the translations the buttons stay English and the program runs.
+    LoadQtChinese(app);
     // A font drawn for Chinese text, where the desktop has it.
     const QString cjk = QStringLiteral("WenQuanYi Micro Hei");
     if (QFontDatabase::families().contains(cjk)) {
@@ -51,10 +70,20 @@ void ShowAsModel(QWidget* window, bool visible, bool centre) {
             window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
         }
     }
+    // Back from the tray in the state it had before it was minimised.
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+bool IsMinimisedNow(QWidget* window, QEvent* event) {
+    if (event->type() != QEvent::WindowStateChange || !window->isMinimized()) return false;
+    return !(static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized);
+}
+
+bool StillMinimised(QWidget* window) {
+    return window->isVisible() && window->isMinimized();
 }
 
 QString FailureText(const std::exception_ptr& failure) {

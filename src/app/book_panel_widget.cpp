@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCursor>
 #include <QHelpEvent>
+#include <QStyle>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <functional>
@@ -63,16 +64,38 @@ QString BookPanel::HintHtml(const std::string& hint) {
     return QStringLiteral("<p style='white-space:pre-wrap'>") + text + QStringLiteral("</p>");
 }
 
+QString BookPanel::CutEntryAt(QListView* list, const QPoint& at) {
+    const QModelIndex index = list->indexAt(at);
+    if (!index.isValid()) return QString();
+    const QString entry = index.data().toString();
+    // The text with the item's margins against the room left of the edge.
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    const int needed = list->fontMetrics().horizontalAdvance(entry) + 2 * margin;
+    const int room = list->viewport()->width() - list->visualRect(index).left();
+    return needed > room ? entry : QString();
+}
+
+QString BookPanel::TipHtml(const QString& entry, const std::string& hint) {
+    if (entry.isEmpty()) return hint.empty() ? QString() : HintHtml(hint);
+    // The whole entry first (a 飞库 title stands after state and date and runs
+    // past the list's edge), then the introduction, if any.
+    QString html =
+        QStringLiteral("<p style='white-space:pre'>") + entry.toHtmlEscaped() + QStringLiteral("</p>");
+    if (!hint.empty()) html += QStringLiteral("<hr>") + HintHtml(hint);
+    return html;
+}
+
 bool BookPanel::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip &&
         (watched == ListBox2->viewport() || watched == ListBox3->viewport())) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        QListView* list = watched == ListBox2->viewport() ? ListBox2 : ListBox3;
         const std::string& hint = ShownHint();
-        if (hint.empty()) {
+        const QString tip = TipHtml(CutEntryAt(list, help->pos()), hint);
+        if (tip.isEmpty()) {
             QToolTip::hideText();
         } else {
-            auto* help = static_cast<QHelpEvent*>(event);
-            QToolTip::showText(help->globalPos(), HintHtml(hint), static_cast<QWidget*>(watched), QRect(),
-                               kHintShowMs);
+            QToolTip::showText(help->globalPos(), tip, static_cast<QWidget*>(watched), QRect(), kHintShowMs);
             tipShown_ = hint;
         }
         return true;
@@ -86,9 +109,11 @@ void BookPanel::Sync() {
     // An introduction that arrives while its hint is up replaces it at once.
     QListView* shown = form_.ListBox2.visible ? ListBox2 : ListBox3;
     const std::string& hint = ShownHint();
+    const QPoint local = shown->viewport()->mapFromGlobal(QCursor::pos());
     if (QToolTip::isVisible() && hint != tipShown_ && !hint.empty() &&
-        shown->viewport()->rect().contains(shown->viewport()->mapFromGlobal(QCursor::pos()))) {
-        QToolTip::showText(QCursor::pos(), HintHtml(hint), shown->viewport(), QRect(), kHintShowMs);
+        shown->viewport()->rect().contains(local)) {
+        QToolTip::showText(QCursor::pos(), TipHtml(CutEntryAt(shown, local), hint), shown->viewport(),
+                           QRect(), kHintShowMs);
         tipShown_ = hint;
     }
 }

@@ -23,6 +23,12 @@ class BookPanel : public QWidget {
     void Sync();
     // The hint (GBK, lines ended by CR LF) as a tooltip shows it.
     static QString HintHtml(const std::string& hint);
+    // The entry of the row at a point of the list's viewport when the row
+    // cannot show it whole; empty otherwise.
+    static QString CutEntryAt(QListView* list, const QPoint& at);
+    // The tooltip over a book: the whole entry when it is cut off, and the
+    // introduction (the lists' hint); empty for none.
+    static QString TipHtml(const QString& cutEntry, const std::string& hint);
 
     QListView* ListBox2;
     QListView* ListBox3;

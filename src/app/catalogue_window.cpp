@@ -171,12 +171,11 @@ void CatalogueWindow::closeEvent(QCloseEvent* event) {
 
 void CatalogueWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange || !isMinimized()) return;
     // Minimising hides the window to the tray instead.
-    QTimer::singleShot(0, this, [this] {
-        Run([this] { program_.SystemCommand(kTrayCatalogue, true); });
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-    });
+    if (IsMinimisedNow(this, event))
+        QTimer::singleShot(0, this, [this] {
+            if (StillMinimised(this)) Run([this] { program_.SystemCommand(kTrayCatalogue, true); });
+        });
 }
 
 }  // namespace talvenor

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "app/application_qt.h"
+#include "app/book_export_qt.h"
 #include "app/catalogue_window.h"
 #include "app/program.h"
 #include "app/progress_window.h"
@@ -30,8 +31,15 @@ ProgramWindows::ProgramWindows(const AppPaths& paths, std::vector<std::string> a
     connect(desktop_.get(), &QtDesktop::changed, this, &ProgramWindows::Sync);
     connect(desktop_.get(), &QtDesktop::trayClicked, this,
             [this] { RunHandler(*desktop_, [this] { program_->TrayIconClicked(); }); });
-    connect(hotKey_.get(), &GlobalHotKey::pressed, this,
-            [this] { RunHandler(*desktop_, [this] { program_->HotKeyPressed(); }); });
+    export_ = std::make_unique<BookExport>(*program_, *desktop_, *progress_,
+                                           [this]() -> ReaderWindow& { return reader(); });
+    connect(hotKey_.get(), &GlobalHotKey::pressed, this, [this] {
+        // During an export only the progress window comes and goes.
+        if (export_->Running())
+            RunHandler(*desktop_, [this] { export_->HotKey(); });
+        else
+            RunHandler(*desktop_, [this] { program_->HotKeyPressed(); });
+    });
     connect(catalogue_.get(), &CatalogueWindow::closing, this, &ProgramWindows::FormClose);
 }
 
@@ -40,6 +48,7 @@ ProgramWindows::~ProgramWindows() {
     // The workers end before the windows and lists they fill go.
     program_->StopAllWorkers();
     program_->form1->StopHintWorkers();
+    export_.reset();
     desktop_->RemoveTrayIcon();
     reader_.reset();
     progress_.reset();
@@ -48,7 +57,10 @@ ProgramWindows::~ProgramWindows() {
 }
 
 ReaderWindow& ProgramWindows::reader() {
-    if (!reader_) reader_ = std::make_unique<ReaderWindow>(*program_, *program_->form2, *desktop_);
+    if (!reader_) {
+        reader_ = std::make_unique<ReaderWindow>(*program_, *program_->form2, *desktop_);
+        reader_->exportBook = [this](const std::string& key) { export_->Start(key); };
+    }
     return *reader_;
 }
 

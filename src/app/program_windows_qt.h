@@ -12,6 +12,7 @@
 
 namespace talvenor {
 
+class BookExport;
 class CatalogueWindow;
 class GlobalHotKey;
 class Program;
@@ -42,6 +43,8 @@ class ProgramWindows : public QObject {
     ReaderWindow& reader();
     bool readerMade() const { return reader_ != nullptr; }
     GlobalHotKey& hotKey() { return *hotKey_; }
+    // The reader's F10 / F11 export.
+    BookExport& bookExport() { return *export_; }
 
   signals:
     // The catalogue window closed: the state is saved and the program ends.
@@ -56,6 +59,7 @@ class ProgramWindows : public QObject {
     std::unique_ptr<CatalogueWindow> catalogue_;
     std::unique_ptr<ProgressWindow> progress_;
     std::unique_ptr<ReaderWindow> reader_;
+    std::unique_ptr<BookExport> export_;
 };
 
 }  // namespace talvenor

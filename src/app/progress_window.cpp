@@ -16,7 +16,10 @@ constexpr int kTickMs = 50;
 }
 
 ProgressWindow::ProgressWindow(ProgramState& program, TForm4& form, QtDesktop& desktop)
-    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint),
+    // A fixed size: the title bar offers no maximise button.
+    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint),
       program_(program),
       form_(form),
       desktop_(desktop) {
@@ -36,13 +39,19 @@ ProgressWindow::ProgressWindow(ProgramState& program, TForm4& form, QtDesktop& d
     ProgressBar1 = new QProgressBar(panel);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setFixedSize(443, 25);
+    // A bar without a percentage, as the window has always had.
+    ProgressBar1->setTextVisible(false);
     row->addWidget(Button1);
     row->addStretch(1);
     row->addWidget(ProgressBar1);
     setFixedSize(529, 54);
 
-    connect(Button1, &QPushButton::clicked, this,
-            [this] { RunHandler(desktop_, [this] { form_.Button1Click(); }); });
+    connect(Button1, &QPushButton::clicked, this, [this] {
+        if (cancel_)
+            cancel_();
+        else
+            RunHandler(desktop_, [this] { form_.Button1Click(); });
+    });
     tick_.setInterval(kTickMs);
     connect(&tick_, &QTimer::timeout, this, &ProgressWindow::ShowProgress);
 }
@@ -76,11 +85,11 @@ void ProgressWindow::closeEvent(QCloseEvent* event) {
 
 void ProgressWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange || !isMinimized()) return;
-    QTimer::singleShot(0, this, [this] {
-        RunHandler(desktop_, [this] { program_.SystemCommand(kTrayProgress, true); });
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-    });
+    if (IsMinimisedNow(this, event))
+        QTimer::singleShot(0, this, [this] {
+            if (StillMinimised(this))
+                RunHandler(desktop_, [this] { program_.SystemCommand(kTrayProgress, true); });
+        });
 }
 
 }  // namespace talvenor

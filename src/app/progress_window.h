@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 
 namespace talvenor {
 
@@ -20,6 +21,9 @@ class ProgressWindow : public QWidget {
 
     // Shows what the model holds.
     void Sync();
+    // While set, 取消 runs this instead of the download's cancel (a book
+    // export, which is no download worker, uses the window too).
+    void SetCancel(std::function<void()> cancel) { cancel_ = std::move(cancel); }
 
     QPushButton* Button1;  // 取消
     QProgressBar* ProgressBar1;
@@ -36,6 +40,7 @@ class ProgressWindow : public QWidget {
     QtDesktop& desktop_;
     // The worker moves the bar in the model; the window follows it lightly.
     QTimer tick_;
+    std::function<void()> cancel_;
 };
 
 }  // namespace talvenor

@@ -41,14 +41,17 @@ void Program::N17Click() {
     if (!FileExists(d1) || !FileExists(d2) || !FileExists(d3)) return;
     if (!LoadPositionFiles(d1, d2, d3)) return;
     TForm2& f2 = *form2;
-    form1->window.visible = false;
     f2.TheMark.BookTitle = LastReadingTitle();
     f2.TheMark.OpenMode = -1;
+    // The catalogue stays on screen while the chapter is fetched (a silent
+    // site keeps it waiting up to half a minute); the reader takes its place
+    // when the page is there.
     try {
         f2.ListBox1Click();
     } catch (...) {
-        // The reader is shown all the same; the catalogue stays hidden.
+        // The reader is shown all the same; the catalogue is hidden.
     }
+    form1->window.visible = false;
     f2.window.visible = true;
     desktop.Changed();
 }
@@ -58,13 +61,15 @@ void Program::N12Click() {
     if (!desktop.OpenFileDialog(G("小说定位文件（*.Mark）|*.Mark"), paths.setDir, "*.Mark", f)) return;
     if (!LoadPositionFiles(f, f + ".list", f + ".set")) return;
     TForm2& f2 = *form2;
-    form1->window.visible = false;
     f2.TheMark.BookTitle = PositionFileTitle();
+    // As for 上次阅读: the catalogue stays on screen while the chapter comes.
+    bool shown = true;
     try {
         f2.ListBox1Click();
     } catch (...) {
-        form1->window.visible = true;
+        shown = false;
     }
+    form1->window.visible = !shown;
     f2.window.visible = true;
     desktop.Changed();
 }

@@ -5,6 +5,9 @@
 #include <QEventLoop>
 #include <QStackedLayout>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <stdexcept>
 
 #include "app/reader_window.h"
@@ -42,6 +45,13 @@ PageBrowser& ReaderWindow::Browser() {
         browser_ = new PageBrowser(Panel7);
         browser_->setObjectName(QStringLiteral("WebBrowser1"));
         Panel7->layout()->addWidget(browser_);
+        // Every page is the same file: the engine would bring the last
+        // page's scroll offset back to the new chapter.
+        QWebEngineScript top;
+        top.setSourceCode(QStringLiteral("history.scrollRestoration='manual';"));
+        top.setInjectionPoint(QWebEngineScript::DocumentCreation);
+        top.setWorldId(QWebEngineScript::ApplicationWorld);
+        browser_->page()->scripts().insert(top);
     }
     return *browser_;
 }

@@ -9,9 +9,11 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStackedLayout>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/application_qt.h"
 #include "catalogue/program_state.h"
@@ -22,6 +24,7 @@
 #include "platform/sound.h"
 #include "platform/text_qt.h"
 #include "reader/reader_form.h"
+#include "reader/reader_keys.h"
 
 namespace talvenor {
 
@@ -198,6 +201,28 @@ void ReaderWindow::PageTurn(const ControlState& button) {
     busy = after;
 }
 
+bool ReaderWindow::event(QEvent* event) {
+    // The browser's first page makes Qt create the window anew (its drawing
+    // surface changes).  The window manager takes the new window for a
+    // normal one, so the state it reports next is put right; and the keys go
+    // nowhere until the new window is made the active one.
+    if (event->type() == QEvent::WinIdChange && internalWinId() && isVisible()) {
+        keepMaximised_ = (windowState() & Qt::WindowMaximized) != 0;
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible()) activateWindow();
+        });
+    }
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::WindowStateChange && keepMaximised_) {
+        // Only the report that follows the new window: the user's own
+        // changes later on stand.
+        keepMaximised_ = false;
+        if (isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)))
+            setWindowState(windowState() | Qt::WindowMaximized);
+    }
+    return handled;
+}
+
 bool ReaderWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() && isVisible() &&
         static_cast<QWidget*>(watched)->window() == this)
@@ -208,6 +233,12 @@ bool ReaderWindow::eventFilter(QObject* watched, QEvent* event) {
 bool ReaderWindow::KeyPreview(QKeyEvent* event) {
     const int code = ReaderKeyCode(event->key());
     if (code == 0) return false;
+    const ReaderAction action = ReaderKeyAction(code);
+    if (exportBook &&
+        (action == ReaderAction::ExportWithPictures || action == ReaderAction::ExportKeepPictures)) {
+        exportBook(action == ReaderAction::ExportWithPictures ? "F10" : "F11");
+        return true;
+    }
     if (code == 13) {
         PageTurn(form_.BtnNext);
         return true;
@@ -268,7 +299,19 @@ void ReaderWindow::ShowProgress() {
     ProgressBar1->setValue(bar.position);
 }
 
+void ReaderWindow::SetExporting(bool on) {
+    exporting_ = on;
+    if (on) {
+        Timer1.stop();
+        progressTick_.stop();
+        if (popup_) popup_->close();
+    } else {
+        TimerChanged();
+    }
+}
+
 void ReaderWindow::Sync() {
+    if (exporting_) return;
     setWindowTitle(Q(form_.Caption));
     const std::pair<QPushButton*, const ControlState*> buttons[] = {
         {btnHide, &form_.btnHide}, {BtnSave, &form_.BtnSave}, {BtnReNew, &form_.BtnReNew},
@@ -305,7 +348,10 @@ void ReaderWindow::Sync() {
     ShowProgress();
 
     if (form_.window.visible && !isVisible()) {
-        // Opens maximised.
+        // Opens maximised; without a window manager to do it, the window
+        // takes the screen's free area itself.
+        if (!shownOnce_)
+            if (QScreen* screen = this->screen()) setGeometry(screen->availableGeometry());
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
         show();
         raise();
@@ -313,6 +359,7 @@ void ReaderWindow::Sync() {
         shownOnce_ = true;
     } else if (!form_.window.visible && isVisible()) {
         if (popup_) popup_->close();
+        keepMaximised_ = false;
         hide();
     }
     if (isVisible())
@@ -336,12 +383,11 @@ void ReaderWindow::closeEvent(QCloseEvent* event) {
 
 void ReaderWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange || !isMinimized()) return;
     // Minimising hides the reader to the tray instead.
-    QTimer::singleShot(0, this, [this] {
-        Run([this] { program_.SystemCommand(kTrayReader, true); });
-        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
-    });
+    if (IsMinimisedNow(this, event))
+        QTimer::singleShot(0, this, [this] {
+            if (StillMinimised(this)) Run([this] { program_.SystemCommand(kTrayReader, true); });
+        });
 }
 
 }  // namespace talvenor

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <functional>
+#include <string>
 #include <vector>
 
 class QListView;
@@ -44,6 +45,14 @@ class ReaderWindow : public QMainWindow {
 
     // Shows what the model holds.
     void Sync();
+    // F10 / F11 hand the export of the book (key "F10" or "F11") to this;
+    // without it the model exports in place.
+    std::function<void(const std::string& key)> exportBook;
+    // While a book export runs the window stays hidden and reads nothing of
+    // the model, which the export changes on a thread of its own; the scroll
+    // timer waits.
+    void SetExporting(bool on);
+    bool Exporting() const { return exporting_; }
 
     // The button bar and its buttons (each carries its Tag as the property "Tag").
     QWidget* Panel2;
@@ -81,6 +90,7 @@ class ReaderWindow : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
   private:
     QWidget* BuildBar();
@@ -108,6 +118,8 @@ class ReaderWindow : public QMainWindow {
     QTimer progressTick_;
     bool shownOnce_ = false;
     bool ticking_ = false;
+    bool exporting_ = false;
+    bool keepMaximised_ = false;
 };
 
 }  // namespace talvenor

@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <functional>
+#include <stdexcept>
+#include <string>
 
 #include "app/application_qt.h"
 #include "catalogue/catalogue_form.h"
@@ -61,7 +63,17 @@ SearchPanel::SearchPanel(TForm1& form, Desktop& desktop, QWidget* parent)
         Commit();
         RunHandler(desktop_, [this] { form_.Edit1KeyPress(13); });
     });
-    connect(Button2, &QPushButton::clicked, this, [this] { Run(&TForm1::Button2Click); });
+    connect(Button2, &QPushButton::clicked, this, [this] {
+        // With no result chosen the lookup of the chosen result fails, and
+        // the user is told so as every failure is told, not left wondering.
+        const int i = form_.ListBoxLeft.itemIndex;
+        if (i < 0 || i >= form_.ListBoxLeft.Count()) {
+            RunHandler(desktop_,
+                       [i] { throw std::out_of_range("列表索引越界 (" + std::to_string(i) + ")"); });
+            return;
+        }
+        Run(&TForm1::Button2Click);
+    });
     connect(Button3, &QPushButton::clicked, this, [this] { Run(&TForm1::Button3Click); });
     Sync();
 }

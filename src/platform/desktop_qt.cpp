@@ -11,11 +11,21 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QThread>
+#include <chrono>
+#include <condition_variable>
 #include <exception>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "platform/app_icon_qt.h"
 #include "platform/text_qt.h"
+
+// The skins' pictures live in this static library; the linker keeps them
+// only when they are initialised by name, from outside any namespace.
+static void InitSkinResources() {
+    Q_INIT_RESOURCE(skin_images);
+}
 
 namespace talvenor {
 
@@ -24,6 +34,8 @@ QString ApplicationTitle() {
 }
 
 QtDesktop::QtDesktop(QObject* parent) : QObject(parent), tray_(new QSystemTrayIcon(AppIcon(), this)) {
+    static const bool skinPictures = (InitSkinResources(), true);
+    (void)skinPictures;
     tray_->setToolTip(QString::fromUtf8("Talvenor全本小说阅读器@_@"));
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         // Only the left button brings a window back; other clicks are ignored.
@@ -42,7 +54,50 @@ QWidget* QtDesktop::DialogParent() const {
     return main_ && main_->isVisible() ? main_.data() : nullptr;
 }
 
+void QtDesktop::Changed() {
+    if (OnMainThread())
+        emit changed();
+    else
+        Post([this] { emit changed(); });
+}
+
+void QtDesktop::Abandon() {
+    abandoned_ = true;
+}
+
+bool QtDesktop::RunOnMain(const std::function<void()>& fn) {
+    struct Call {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+    };
+    auto call = std::make_shared<Call>();
+    Post([call, fn] {
+        fn();
+        std::lock_guard<std::mutex> lock(call->mutex);
+        call->finished = true;
+        call->done.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(call->mutex);
+    // Looks now and then whether the program is ending: the main thread may
+    // never take the call then.
+    while (!call->done.wait_for(lock, std::chrono::milliseconds(100), [&] { return call->finished; }))
+        if (abandoned_) return false;
+    return true;
+}
+
 bool QtDesktop::Ask(const std::string& caption, const std::string& text) {
+    if (!OnMainThread()) {
+        // Shared with the call: a thread that stopped waiting (abandoned)
+        // leaves it to the main thread.
+        auto yes = std::make_shared<bool>(false);
+        if (!RunOnMain([this, yes, caption, text] {
+                *yes = Ask(caption, text);
+                emit answeredForThread(*yes);
+            }))
+            return false;
+        return *yes;
+    }
     emit changed();  // the windows show what the model holds before the question
     QMessageBox box(QMessageBox::Question, Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No,
                     DialogParent());
@@ -51,12 +106,26 @@ bool QtDesktop::Ask(const std::string& caption, const std::string& text) {
 }
 
 void QtDesktop::Message(const std::string& text) {
+    if (!OnMainThread()) {
+        RunOnMain([this, text] { Message(text); });
+        return;
+    }
     emit changed();
     QMessageBox box(QMessageBox::Information, ApplicationTitle(), Q(text), QMessageBox::Ok, DialogParent());
     box.exec();
 }
 
 bool QtDesktop::Prompt(const std::string& caption, const std::string& prompt, std::string& value) {
+    if (!OnMainThread()) {
+        auto answer = std::make_shared<std::pair<bool, std::string>>(false, value);
+        if (!RunOnMain([this, answer, caption, prompt] {
+                answer->first = Prompt(caption, prompt, answer->second);
+                emit answeredForThread(answer->first && !answer->second.empty());
+            }))
+            return false;
+        if (answer->first) value = answer->second;
+        return answer->first;
+    }
     emit changed();
     QInputDialog dialog(DialogParent());
     dialog.setWindowTitle(Q(caption));

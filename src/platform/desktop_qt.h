@@ -7,6 +7,7 @@
 #include <QString>
 #include <QUrl>
 #include <QWidget>
+#include <atomic>
 
 #include "catalogue/desktop.h"
 
@@ -43,9 +44,16 @@ class QtDesktop : public QObject, public Desktop {
     void RunBlocking(const std::function<void()>& work) override;
     void Post(std::function<void()> fn) override;
     bool OnMainThread() const override;
-    void Changed() override { emit changed(); }
+    // From another thread the windows redraw at the main thread's next turn.
+    void Changed() override;
     // The reader window plays the chime.
     void PlaySound() override { emit playSound(); }
+
+    // Questions, prompts and messages asked from another thread (a book
+    // export runs on one) are shown on the main thread while that thread
+    // waits.  After Abandon they are answered No (or cancelled) at once, so
+    // that a thread still asking can end while the program does.
+    void Abandon();
 
     // True while a handler waits in RunBlocking.
     bool Blocking() const { return blocking_ > 0; }
@@ -68,13 +76,20 @@ class QtDesktop : public QObject, public Desktop {
     void playSound();
     // The last RunBlocking wait has ended.
     void blockingEnded();
+    // A question or prompt asked from another thread was answered; accepted:
+    // Yes, or a prompt confirmed with some text.
+    void answeredForThread(bool accepted);
 
   private:
     QWidget* DialogParent() const;
+    // Runs fn on the main thread and waits for it; false (fn not run) once
+    // abandoned.
+    bool RunOnMain(const std::function<void()>& fn);
 
     QPointer<QWidget> main_;
     QSystemTrayIcon* tray_;
     int blocking_ = 0;
+    std::atomic<bool> abandoned_{false};
 };
 
 }  // namespace talvenor

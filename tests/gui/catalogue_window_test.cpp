@@ -4,7 +4,9 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QSignalSpy>
+#include <QToolTip>
 
+#include "app/reader_window.h"
 #include "gui_fixture.h"
 #include "reader/marks.h"
 
@@ -157,9 +159,18 @@ TEST_F(GuiTest, UpdateShowsProgressAndCancelGoesBackToTheSite) {
     slow.value = 3000;
     const int slowId = sites.AddFault(slow);
     ClickRow(cat().ListBox1, 2);
-    modal.Yes();
+    // The question's buttons speak Chinese like its text, whatever the locale.
+    QStringList buttons;
+    modal.Do([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (!box) return;
+        for (QAbstractButton* b : box->buttons()) buttons << b->text();
+        box->button(QMessageBox::Yes)->click();
+    });
     QTest::mouseClick(cat().pBtn3, Qt::LeftButton);
     EXPECT_EQ(modal.seen.back().text, U("更新数据可能需要很长时间。下载期间程序会隐藏。确定？"));
+    buttons.sort();
+    EXPECT_EQ(buttons, QStringList({U("否(&N)"), U("是(&Y)")}));
     ASSERT_TRUE(progress().isVisible());
     EXPECT_FALSE(cat().isVisible());
     EXPECT_EQ(progress().windowTitle(), U("数据下载中。。。。请勿打扰@_@"));
@@ -167,6 +178,9 @@ TEST_F(GuiTest, UpdateShowsProgressAndCancelGoesBackToTheSite) {
     EXPECT_EQ(progress().size(), QSize(529, 54));
     EXPECT_EQ(progress().Button1->size(), QSize(75, 25));
     EXPECT_EQ(progress().ProgressBar1->size(), QSize(443, 25));
+    // A bar without a percentage; a fixed size, so nothing to maximise.
+    EXPECT_FALSE(progress().ProgressBar1->isTextVisible());
+    EXPECT_FALSE(progress().windowFlags() & Qt::WindowMaximizeButtonHint);
     // The bar follows the worker while the window shows.
     ASSERT_TRUE(WaitFor([&] { return progress().ProgressBar1->value() > 0; }));
 
@@ -289,7 +303,27 @@ TEST_F(GuiTest, F5AndOpenResumeReadingInTheReader) {
     const demo::Book duowan = content().BookAt(demo::Site::Duowan, 0, 0);
     SaveChapters(content(), duowan, 7, paths.setDir + "default.1", paths.setDir + "default.2");
     SaveList(paths.setDir + "default.3", {"5", G("多玩")});
-    QTest::keyClick(&cat(), Qt::Key_F5);
+    // A site that does not answer: the catalogue stays on screen while the
+    // chapter is awaited, and the reader takes its place when it comes.
+    demo::Fault silent;
+    silent.host = "duowan.localhost";
+    silent.match = QUrl(U(LoadList(paths.setDir + "default.2").at(5))).path().toStdString();
+    silent.kind = demo::FaultKind::Hold;
+    silent.times = 1;
+    sites.AddFault(silent);
+    bool held = false, catalogueShown = false;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (held || sites.Held() == 0) return;
+        held = true;
+        catalogueShown = cat().isVisible() && !(windows->readerMade() && windows->reader().isVisible());
+        sites.ReleaseHeld();
+    });
+    look.start(5);
+    QTest::keyClick(&cat(), Qt::Key_F5);  // returns when the chapter has come
+    look.stop();
+    EXPECT_TRUE(held);
+    EXPECT_TRUE(catalogueShown) << "no window on screen while the chapter was awaited";
     ASSERT_TRUE(WaitFor([&] { return !cat().isVisible(); }));
     EXPECT_TRUE(f2().window.visible);
     EXPECT_EQ(f2().ListBox1.Count(), 7);
@@ -318,4 +352,31 @@ TEST_F(GuiTest, F5AndOpenResumeReadingInTheReader) {
     EXPECT_EQ(f2().TheMark.BookTitle, PositionFileTitle());
     // Only the file dialog was shown: no failure on the way.
     EXPECT_EQ(modal.seen.size(), 1u);
+}
+
+TEST_F(GuiTest, AFeikuEntryCutOffByTheListShowsWholeAsItsTooltip) {
+    Start();
+    cat().N29->trigger();
+    UpdateCategory(1);
+    QListView* books = cat().Panel5->ListBox2;
+    ASSERT_FALSE(Rows(books).isEmpty());
+    const QString entry = Rows(books)[0];
+    // State and date come first: in a narrow window the title runs past the
+    // list's edge.
+    auto tipOverFirstRow = [&] {
+        QApplication::processEvents();
+        const QPoint at = books->visualRect(books->model()->index(0, 0)).center();
+        QHelpEvent help(QEvent::ToolTip, at, books->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(books->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    cat().resize(480, cat().height());
+    ASSERT_LT(books->viewport()->width(), books->fontMetrics().horizontalAdvance(entry));
+    EXPECT_TRUE(tipOverFirstRow().contains(entry.toHtmlEscaped())) << tipOverFirstRow().toStdString();
+    // Shown whole, the entry needs no tooltip (no introduction is known).
+    QToolTip::hideText();
+    ASSERT_TRUE(WaitFor([] { return !QToolTip::isVisible(); }));
+    cat().resize(1600, cat().height());
+    ASSERT_GT(books->viewport()->width(), books->fontMetrics().horizontalAdvance(entry) + 20);
+    EXPECT_EQ(tipOverFirstRow(), QString());
 }

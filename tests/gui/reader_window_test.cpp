@@ -13,6 +13,7 @@
 #include <QSplitter>
 #include <QUrl>
 
+#include "app/book_export_qt.h"
 #include "gui_fixture.h"
 #include "platform/page_browser.h"
 #include "platform/pic_show.h"
@@ -399,4 +400,79 @@ TEST_F(ReaderWindowTest, AutoScrollMovesThePageByItsStepUntilTheEnd) {
     QTest::keyClick(rw().ListBox1, Qt::Key_F2);
     EXPECT_EQ(Q(f2().prefs.N16.caption), U("滚屏"));
     EXPECT_FALSE(rw().Timer1.isActive());
+}
+
+TEST_F(ReaderWindowTest, EveryChapterShownStartsAtItsTop) {
+    Start();
+    OpenBook();
+    // A page longer than the window: three-fold spacing, the largest text.
+    Command("Nb3");
+    Command("N41");
+    Click(rw().BtnReNew);
+    int h = 0, t = 0, H = 0;
+    ASSERT_TRUE(browser().ReadMetrics(h, t, H));
+    ASSERT_GT(H - h, 100) << "the page is too short to scroll";
+    auto scrollDown = [&] {
+        browser().ScrollBy(0, H);
+        return WaitFor([&] { return browser().ReadMetrics(h, t, H) && t > 0; });
+    };
+    // Read once the new page has been drawn: a position kept from the last
+    // page would be in place by then.
+    auto atTop = [&] { return browser().WaitPainted() && browser().ReadMetrics(h, t, H) && t == 0; };
+
+    ASSERT_TRUE(scrollDown());
+    ClickRow(rw().ListBox1, Row());
+    ASSERT_TRUE(WaitPage());
+    EXPECT_TRUE(atTop()) << "the chapter opened again kept the offset " << t;
+    ASSERT_TRUE(scrollDown());
+    Click(rw().BtnNext);
+    EXPECT_TRUE(Shows(1));
+    EXPECT_TRUE(atTop()) << "the next chapter opened at " << t;
+    ASSERT_TRUE(scrollDown());
+    Click(rw().BtnBack);
+    EXPECT_TRUE(Shows(0));
+    EXPECT_TRUE(atTop()) << "the chapter before opened at " << t;
+}
+
+TEST_F(ReaderWindowTest, AnExportHidesTheReaderShowsItsProgressAndStopsOnCancel) {
+    Start();
+    OpenBook();
+    const std::string folder = paths.downloadDir + "多玩/" + SafeFileName(f2().TheMark.BookTitle) + "/";
+    // Answered No: the reader stays as it is and nothing is written.
+    modal.No();
+    QTest::keyClick(rw().ListBox1, Qt::Key_F11);
+    ASSERT_TRUE(WaitFor([&] { return !windows->bookExport().Running(); }));
+    EXPECT_TRUE(rw().isVisible());
+    EXPECT_FALSE(progress().isVisible());
+    EXPECT_FALSE(DirExists(folder));
+    // The fourth chapter's page does not come until the test lets it.
+    HoldChapter(3);
+    const size_t asked = modal.seen.size();
+    modal.Yes();
+    QTest::keyClick(rw().ListBox1, Qt::Key_F11);
+    ASSERT_TRUE(modal.WaitSeen(asked + 1));
+    EXPECT_EQ(modal.seen.back().text, U("下载小说可能需要很长时间。下载期间程序会隐藏。确定？"));
+    // While the export waits for that page the windows go on: the reader is
+    // hidden, the progress window counts the chapters written.
+    ASSERT_TRUE(WaitFor([&] { return sites.Held() > 0 && progress().ProgressBar1->value() == 3; }));
+    EXPECT_FALSE(rw().isVisible());
+    EXPECT_FALSE(cat().isVisible());
+    EXPECT_TRUE(progress().isVisible());
+    EXPECT_EQ(progress().ProgressBar1->maximum(), Rows(rw().ListBox1).size());
+    EXPECT_TRUE(FileExists(folder + "2.htm"));
+
+    // 取消 ends it at once; the chapter under way is not written.
+    QTest::mouseClick(progress().Button1, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return rw().isVisible() && !progress().isVisible(); }));
+    sites.ReleaseHeld();
+    EXPECT_FALSE(FileExists(folder + "3.htm"));
+    EXPECT_TRUE(f2().window.visible);
+    EXPECT_FALSE(windows->bookExport().Running());
+    // The list shows the chapter on the page, which the reader still reads.
+    EXPECT_EQ(Row(), 0);
+    EXPECT_TRUE(Shows(0));
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Row(), 1);
+    EXPECT_TRUE(Shows(1));
+    EXPECT_EQ(modal.seen.size(), asked + 1);
 }

@@ -6,6 +6,7 @@
 #include <QToolTip>
 #include <QUrl>
 
+#include "app/application_qt.h"
 #include "app/book_panel_widget.h"
 #include "app/search_panel_widget.h"
 #include "catalogue/skins.h"
@@ -93,6 +94,13 @@ TEST_F(GuiTest, SearchTheSitesInTurnAndKeepAWatchList) {
 
     // The watch list: added twice, removed once; its files follow.
     QListView* watch = cat().Panel5->ListBox2;
+    // 添加>>> with no result chosen: the failed lookup is told; nothing is added.
+    ASSERT_EQ(CurrentRow(panel->ListBoxLeft), -1);
+    modal.Ok();
+    QTest::mouseClick(panel->Button2, Qt::LeftButton);
+    EXPECT_EQ(modal.seen.back().text, U("列表索引越界 (-1)"));
+    EXPECT_TRUE(Rows(watch).isEmpty());
+    EXPECT_FALSE(FileExists(paths.setDir + "lianzai.sname"));
     ClickRow(panel->ListBoxLeft, 0);
     const QString chosen = Rows(panel->ListBoxLeft)[0];
     modal.Ok();
@@ -282,3 +290,24 @@ TEST_F(GuiTest, WaitingForAFetchKeepsTheWindowsAlive) {
 }
 
 #include "search_window_test.moc"
+
+TEST_F(GuiTest, TheNightSkinsSiteChooserShowsItsArrow) {
+    // The skins the program brings, as the first start copies them.
+    SeedSkinFolder(paths, {ExecutableDir() + "../src/app/skn/"});
+    ASSERT_TRUE(FileExists(SkinFolder(paths) + "night.skn"));
+    Start();
+    RunHandler(windows->desktop(), [&] { f1().ActivateSkin(SkinFolder(paths) + "night.skn"); });
+    ASSERT_FALSE(qApp->styleSheet().isEmpty());
+    cat().N14->trigger();
+    QComboBox* chooser = cat().PanelLeft2->ComboBox1;
+    ASSERT_TRUE(chooser->isVisible());
+    // A dark box; the arrow at its right end stands out light.
+    const QImage box = chooser->grab().toImage();
+    const QImage end = box.copy(box.width() - 24, 0, 24, box.height());
+    int light = 0;
+    for (int y = 0; y < end.height(); ++y)
+        for (int x = 0; x < end.width(); ++x)
+            if (qGray(end.pixel(x, y)) > 180) ++light;
+    EXPECT_LT(qGray(box.pixel(box.width() / 2, box.height() - 3)), 80) << "the box is not dark";
+    EXPECT_GE(light, 12) << "no arrow to be seen";
+}

@@ -2,75 +2,21 @@
 // with keys and clicks sent by xdotool as a user's would come.  Run by
 // run_xvfb.sh: with a tray host (trayer) for the WithTray tests, without
 // one for the NoTray tests.
-#include <QProcess>
 #include <QSystemTrayIcon>
-#include <QWindow>
 
 #include "gui_fixture.h"
 #include "platform/hotkey_qt.h"
+#include "x11_tools.h"
 
 using namespace talvenor;
 namespace demo = talvenor::demo;
 
 namespace {
 
-bool Xdotool(const QStringList& args) {
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), args);
-    return xdotool.waitForFinished(10000) && xdotool.exitStatus() == QProcess::NormalExit &&
-           xdotool.exitCode() == 0;
-}
-
-bool ClickAt(const QPoint& global) {
-    return Xdotool({"mousemove", QString::number(global.x()), QString::number(global.y()), "click", "1"});
-}
-
-// The tray host has taken the icon in: it sits in the tray (at the top
-// right, no longer at the corner where an icon window starts) and shows it.
-bool Docked(const QSystemTrayIcon& icon) {
-    const QRect r = icon.geometry();
-    if (!icon.isVisible() || r.isEmpty() || r.topLeft() == QPoint(0, 0)) return false;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (qstrcmp(w->metaObject()->className(), "QSystemTrayIconSys") == 0)
-            return w->windowHandle() && w->windowHandle()->isExposed();
-    return true;  // drawn by the desktop itself: its geometry is all there is
-}
-
-// A left click on the docked icon, as a user gives it: at the icon's place
-// once the tray host has stopped moving it.  A tray host busy laying out its
-// icons may swallow a click (the icon moved under the pointer): such a click
-// never reaches the icon, and a user who sees nothing happen clicks again.
-// A click that reached the icon (Qt reported it) must bring the window back
-// by itself: the program may not lose it.
-bool ClickRestores(const QSystemTrayIcon& icon, const std::function<bool()>& restored) {
-    int reached = 0;
-    QMetaObject::Connection seen =
-        QObject::connect(&icon, &QSystemTrayIcon::activated, [&](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) ++reached;
-        });
-    bool ok = false;
-    for (int click = 0; click < 3 && !ok; ++click) {
-        QRect settled;
-        if (!WaitFor(
-                [&] {
-                    const QRect now = icon.geometry();
-                    const bool still = Docked(icon) && now == settled;
-                    settled = now;
-                    return still;
-                },
-                30000, 100))
-            break;
-        if (!ClickAt(settled.center())) break;
-        if (WaitFor([&] { return restored() || reached > 0; }, 5000)) {
-            // The click arrived: the window comes back on it, or never.
-            ok = WaitFor(restored, 30000);
-            if (!ok) ADD_FAILURE() << "the icon was clicked, but the window did not come back";
-            break;
-        }
-    }
-    QObject::disconnect(seen);
-    return ok;
-}
+using x11::ClickAt;
+using x11::ClickRestores;
+using x11::Docked;
+using x11::Xdotool;
 
 class WithTray : public GuiTest {
   protected:

@@ -1,8 +1,10 @@
 // Screenshots of the windows on the bundled demo sites, rendered offscreen:
-// the catalogue window with a site chosen (in the default look and in each
-// bundled skin), the search panel with results and a watch list, and the
-// progress window during an update, and the reader window with a chapter
-// (rendered by the real browser engine).
+// the question before an update (Qt's Chinese buttons), the progress window
+// during the update, the catalogue window with a site chosen (in the default
+// look and in each bundled skin), the search panel with results and a watch
+// list, and the reader window with a chapter (rendered by the real browser
+// engine).  Each picture waits for what it shows; the program ends with 1,
+// naming the picture, when one could not be made.
 //
 //   talvenor-screenshots --home DIR --out DIR
 //
@@ -43,11 +45,23 @@ using namespace talvenor;
 
 namespace {
 
-void Save(QWidget& window, const QString& file) {
+bool Save(QWidget& window, const QString& file) {
     QApplication::processEvents();
-    if (!window.grab().save(file)) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+    if (!window.grab().save(file)) {
+        std::fprintf(stderr, "talvenor-screenshots: cannot write %s\n", qPrintable(file));
+        return false;
+    }
     std::printf("%s\n", qPrintable(file));
+    return true;
 }
+
+int Fail(const char* what) {
+    std::fprintf(stderr, "talvenor-screenshots: %s\n", what);
+    return 1;
+}
+
+// Generous: the browser engine's first start on a busy machine is slow.
+constexpr int kWaitMs = 120000;
 
 }  // namespace
 
@@ -75,14 +89,18 @@ int main(int argc, char** argv) {
     SetHosts(sites.hosts());
     SeedSkinFolder(paths, {ExecutableDir() + "../../src/app/skn/", ExecutableDir() + "skn/"});
 
-    // Every question is answered Yes, every message closed.
+    // Every question is answered Yes, every message closed; the first
+    // question is kept as a picture first.
     QTimer answerer;
-    QObject::connect(&answerer, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            if (box->button(QMessageBox::Yes))
-                box->button(QMessageBox::Yes)->click();
-            else
-                box->accept();
+    bool questionSaved = false;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        if (box->button(QMessageBox::Yes)) {
+            if (!questionSaved) questionSaved = Save(*box, out + "/question.png");
+            box->button(QMessageBox::Yes)->click();
+        } else {
+            box->accept();
         }
     });
     answerer.start(20);
@@ -94,21 +112,27 @@ int main(int argc, char** argv) {
     catalogue.N2->trigger();
     f1.ListBox1.Select(2);
     RunHandler(windows.desktop(), [&] { f1.ListBox1Click(); });
-    // The second list page comes slowly, so that the progress window is seen.
-    demo::Fault slow;
-    slow.host = "duowan.localhost";
-    slow.match = "_2.html";
-    slow.kind = demo::FaultKind::Delay;
-    slow.value = 1500;
-    const int slowId = sites.AddFault(slow);
+    // The second list page is held back until the progress window, with the
+    // first page counted, has been taken.
+    demo::Fault hold;
+    hold.host = "duowan.localhost";
+    hold.match = "_2.html";
+    hold.kind = demo::FaultKind::Hold;
+    const int holdId = sites.AddFault(hold);
     catalogue.pBtn3->click();
+    if (!questionSaved) return Fail("no question before the update");
     ProgressWindow& progress = windows.progress();
-    if (WaitFor([&] { return progress.isVisible() && progress.ProgressBar1->value() > 0; }, 5000))
-        Save(progress, out + "/progress.png");
-    WaitFor([&] { return !windows.program().form4->window.visible; });
-    sites.RemoveFault(slowId);
+    const bool progressShown = WaitFor(
+        [&] { return sites.Held() > 0 && progress.isVisible() && progress.ProgressBar1->value() > 0; },
+        kWaitMs);
+    const bool progressSaved = progressShown && Save(progress, out + "/progress.png");
+    sites.RemoveFault(holdId);
+    sites.ReleaseHeld();
+    if (!progressSaved) return Fail("the progress window did not show the update");
+    if (!WaitFor([&] { return !windows.program().form4->window.visible; }, kWaitMs))
+        return Fail("the update did not end");
     f1.ListBox2.Select(3);
-    Save(catalogue, out + "/catalogue.png");
+    if (!Save(catalogue, out + "/catalogue.png")) return 1;
 
     catalogue.N14->trigger();
     const demo::Book book = sites.content().BookAt(demo::Site::S520, 0, 1);
@@ -117,7 +141,7 @@ int main(int argc, char** argv) {
     f1.ListBoxLeft.Select(0);
     catalogue.PanelLeft2->Button2->click();
     f1.ListBoxLeft.Select(1);
-    Save(catalogue, out + "/search.png");
+    if (!Save(catalogue, out + "/search.png")) return 1;
 
     // The same catalogue in each skin.
     catalogue.N2->trigger();
@@ -126,7 +150,7 @@ int main(int argc, char** argv) {
     f1.ListBox2.Select(3);
     for (const char* skin : {"paper", "night", "sky"}) {
         RunHandler(windows.desktop(), [&] { f1.ActivateSkin(SkinFolder(paths) + skin + ".skn"); });
-        Save(catalogue, out + "/catalogue-" + skin + ".png");
+        if (!Save(catalogue, out + "/catalogue-" + skin + ".png")) return 1;
     }
 
     // The reader with a chapter of a 多玩 book, in the default look, with
@@ -146,12 +170,12 @@ int main(int argc, char** argv) {
         PageBrowser* b = reader.WebBrowser1();
         return reader.isVisible() && b && b->ReadyState() == 4 && !f2.PageTurnBusy;
     };
-    if (!WaitFor(pageShown)) return 1;
+    if (!WaitFor(pageShown, kWaitMs)) return Fail("the reader did not show the book");
     reader.setWindowState(Qt::WindowNoState);
     reader.resize(1180, 760);
     f2.ListBox1.Select(3);
     RunHandler(windows.desktop(), [&] { f2.ListBox1Click(); });
-    if (!WaitFor(pageShown) || !reader.WebBrowser1()->WaitPainted()) return 1;
-    Save(reader, out + "/reader.png");
-    return 0;
+    if (!WaitFor(pageShown, kWaitMs) || !reader.WebBrowser1()->WaitPainted(kWaitMs))
+        return Fail("the reader's page was not painted");
+    return Save(reader, out + "/reader.png") ? 0 : 1;
 }
