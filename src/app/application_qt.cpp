@@ -102,6 +102,7 @@ QString FailureText(const std::exception_ptr& failure) {
 void ShowFailure(const std::exception_ptr& failure) {
     QMessageBox box(QMessageBox::Critical, ApplicationTitle(), FailureText(failure), QMessageBox::Ok,
                     QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

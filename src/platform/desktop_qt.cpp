@@ -101,6 +101,7 @@ bool QtDesktop::Ask(const std::string& caption, const std::string& text) {
     emit changed();  // the windows show what the model holds before the question
     QMessageBox box(QMessageBox::Question, Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No,
                     DialogParent());
+    box.setTextFormat(Qt::PlainText);  // texts carry names and addresses from sites
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
@@ -112,6 +113,7 @@ void QtDesktop::Message(const std::string& text) {
     }
     emit changed();
     QMessageBox box(QMessageBox::Information, ApplicationTitle(), Q(text), QMessageBox::Ok, DialogParent());
+    box.setTextFormat(Qt::PlainText);  // texts carry names and addresses from sites
     box.exec();
 }
 

@@ -380,3 +380,22 @@ TEST_F(GuiTest, AFeikuEntryCutOffByTheListShowsWholeAsItsTooltip) {
     ASSERT_GT(books->viewport()->width(), books->fontMetrics().horizontalAdvance(entry) + 20);
     EXPECT_EQ(tipOverFirstRow(), QString());
 }
+
+// Messages carry names and addresses that come from sites: markup in them is
+// shown as it stands, never drawn (a picture from a local file, say).
+TEST_F(GuiTest, MessagesShowMarkupAsText) {
+    Start();
+    const QString markup = QStringLiteral("<img src=\"file:///etc/passwd\"><b>x</b>");
+    Qt::TextFormat format = Qt::AutoText;
+    QString shown;
+    modal.Do([&](QWidget* w) {
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            format = box->textFormat();
+            shown = box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    windows->desktop().Message(markup.toStdString());
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(shown, markup);
+}
