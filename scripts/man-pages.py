@@ -16,11 +16,13 @@ import sys
 PAGES = {
     "talvenor": {
         "name": "find and read serialised Chinese web novels",
+        "lead": True,
         "sections": ["The windows", "The store", "The site hosts"],
         "see_also": ["talvenor-cli", "talvenor-demosites"],
     },
     "talvenor-cli": {
         "name": "find and read serialised Chinese web novels from a terminal",
+        "lead": True,
         "sections": ["The command line", "The store", "The site hosts"],
         "see_also": ["talvenor", "talvenor-demosites"],
     },
@@ -38,15 +40,28 @@ SECTION_NAMES = {"The windows": "DESCRIPTION", "The command line": "DESCRIPTION"
 
 
 def readme_sections(text):
-    """{heading: [lines]} for every "## " heading; "### " stays inside."""
-    sections, current = {}, None
+    """{heading: [lines]} for every "## " heading ("### " stays inside); the
+    lines before the first one under ""."""
+    sections, current = {"": []}, ""
     for line in text.splitlines():
         if line.startswith("## "):
             current = line[3:].strip()
             sections[current] = []
-        elif current is not None:
+        else:
             sections[current].append(line)
     return sections
+
+
+def lead_paragraph(sections):
+    """The README's own words on what the program is: the paragraph of its
+    opening that starts with "Talvenor "."""
+    lines, out = sections[""], []
+    for line in lines:
+        if out and not line.strip():
+            break
+        if out or line.startswith("Talvenor "):
+            out.append(line)
+    return out
 
 
 def find_section(sections, title):
@@ -113,7 +128,9 @@ def convert(lines, program, synopsis_out):
                 # A synopsis continued with "\" over several lines is one.
                 joined = " ".join(b.strip().rstrip("\\").strip() for b in block)
                 synopsis_out.append(program + " " + joined.split(" ", 1)[1])
-                continue
+                # Where the text leads up to it, it stays in the text too.
+                if not out:
+                    continue
             out += [".PP", ".RS 4", ".nf"]
             out += ["\\&" + escape(b).replace("-", "\\-") for b in block]
             out += [".fi", ".RE"]
@@ -144,9 +161,13 @@ def convert(lines, program, synopsis_out):
 def page(program, spec, sections, version, date):
     synopsis = []
     body = []
+    if spec.get("lead"):
+        body += [".SH DESCRIPTION", ".PP"] + [text_line(line) for line in lead_paragraph(sections)]
     for k, title in enumerate(spec["sections"]):
         lines = find_section(sections, title)
-        body.append(".SH " + SECTION_NAMES.get(title, title.upper()))
+        name = SECTION_NAMES.get(title, title.upper())
+        if body[:1] != [".SH " + name]:
+            body.append(".SH " + name)
         body += convert(lines, program, synopsis if k == 0 else None)
     if not synopsis:
         raise SystemExit("man-pages.py: no synopsis of %s in README" % program)
@@ -157,7 +178,8 @@ def page(program, spec, sections, version, date):
         "%s \\- %s" % (program.replace("-", "\\-"), spec["name"]),
         ".SH SYNOPSIS",
     ]
-    head += [synopsis_line(s) for s in synopsis]
+    # Options are not hyphenated, nor blanks stretched, in a synopsis.
+    head += [".nh", ".ad l"] + [synopsis_line(s) for s in synopsis] + [".ad", ".hy"]
     tail = [".SH SEE ALSO", ",\n".join("\\fB%s\\fR(1)" % p.replace("-", "\\-") for p in spec["see_also"])]
     return "\n".join(head + body + tail) + "\n"
 
