@@ -45,4 +45,11 @@ if command -v appstreamcli > /dev/null; then
   # Its launchable is the desktop entry that is installed with it.
   grep -q "<launchable type=\"desktop-id\">$(basename "$desktop")</launchable>" "$metainfo" || fail "launchable"
 fi
+# The screenshots it names are the README's, published under the homepage.
+shots=$(dirname "$desktop")/../docs/screenshots
+names=$(sed -n 's|.*<image>.*/screenshots/\([^<]*\)</image>.*|\1|p' "$metainfo")
+[ -n "$names" ] || fail "the metadata names no screenshot"
+for name in $names; do
+  [ -f "$shots/$name" ] || fail "the metadata names $name, which docs/screenshots lacks"
+done
 echo "docs: ok"
