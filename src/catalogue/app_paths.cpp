@@ -10,6 +10,12 @@
 #include "net/site_hosts.h"
 #include "text/files.h"
 
+// Where the data lies from the binary; the build sets it from the install
+// layout (src/catalogue/CMakeLists.txt).
+#ifndef TALVENOR_DATA_FROM_BIN
+#define TALVENOR_DATA_FROM_BIN "../share/talvenor"
+#endif
+
 namespace talvenor {
 
 static std::string WithSlash(std::string dir) {
