@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 JOBS       ?= 2
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test test-main test-asan test-tsan test-fuzz fuzz-build fuzz fuzz-seeds demo bench format clean
+.PHONY: all deps build deb test test-main test-asan test-tsan test-fuzz fuzz-build fuzz fuzz-seeds demo bench format clean
 
 all: build
 
@@ -54,10 +54,17 @@ test-tsan: deps
 	cd $(BUILD_TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	  ctest -j$(JOBS) --output-on-failure --timeout 900 -L 'forms|catalogue|search|reader'
 
-# The program, its skins, icon and desktop entry under PREFIX.
+# The programs, their data, manual pages, completion, desktop entry and
+# metadata under PREFIX.
 PREFIX ?= /usr/local
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package of this build (CPack), copied here as
+# talvenor_VERSION_ARCH.deb: `apt install ./talvenor_*.deb` installs it.
+deb: build
+	cd $(BUILD) && rm -f talvenor_*.deb && cpack -G DEB
+	rm -f talvenor_*.deb && cp $(BUILD)/talvenor_*.deb .
 
 # The page walks and text helpers under libFuzzer (clang, ASan + UBSan): a
 # short run of every target in `make test`; `make fuzz` runs each one for

@@ -1,6 +1,6 @@
 // talvenor: the program with its windows.
 //
-//   talvenor [--home DIR] [TITLE]
+//   talvenor [--home DIR] [TITLE] | --version | --help
 //
 // TITLE, when given, is searched for at start.
 #include <QEvent>
@@ -22,13 +22,6 @@ using namespace talvenor;
 
 namespace {
 
-// Where the program finds the skins it brings: beside it in the build tree,
-// or in the shared data folder it was installed with.
-std::vector<std::string> BundledSkinFolders() {
-    const std::string exeDir = ExecutableDir();
-    return {exeDir + "skn/", exeDir + "../share/talvenor/skn/", std::string(TALVENOR_DATA_DIR) + "/skn/"};
-}
-
 class PaintWatcher : public QObject {
   public:
     using QObject::QObject;
@@ -44,9 +37,32 @@ class PaintWatcher : public QObject {
     bool done_ = false;
 };
 
+// --help and --version answer before the application starts, so that
+// they work without a display.  Returns -1 when neither was asked.
+int AnswerWithoutWindows(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--home") {
+            ++i;
+        } else if (a == "-h" || a == "--help") {
+            std::cout << "usage: talvenor [--home DIR] [TITLE]\n\n"
+                         "  --home DIR   the folder of the store (default: ~/.local/share/talvenor, or\n"
+                         "               beside the program when a file \"portable\" is there)\n"
+                         "  TITLE        a book title to search for at start\n"
+                         "  --version    print the version\n";
+            return 0;
+        } else if (a == "--version") {
+            std::cout << "talvenor " TALVENOR_VERSION "\n";
+            return 0;
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (int rc = AnswerWithoutWindows(argc, argv); rc >= 0) return rc;
     TalvenorApplication app(argc, argv);
     SetUpApplication(app);
     std::string home;
@@ -58,12 +74,6 @@ int main(int argc, char** argv) {
             home = arguments[++i].toStdString();
         } else if (a.startsWith(QLatin1String("--home="))) {
             home = a.mid(7).toStdString();
-        } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-            std::cout << "usage: talvenor [--home DIR] [TITLE]\n\n"
-                         "  --home DIR   the folder of the store (default: beside the program, or\n"
-                         "               ~/.local/share/talvenor)\n"
-                         "  TITLE        a book title to search for at start\n";
-            return 0;
         } else {
             args.push_back(Utf8ToGbk(a.toStdString()));
         }
@@ -72,7 +82,7 @@ int main(int argc, char** argv) {
     std::string problems;
     try {
         problems = PrepareAppDirs(paths);
-        SeedSkinFolder(paths, BundledSkinFolders());
+        SeedSkinFolder(paths, BundledDataPaths("skn/"));
     } catch (const std::exception& e) {
         std::cerr << "talvenor: " << e.what() << "\n";
         QMessageBox::critical(nullptr, ApplicationTitle(), QString::fromUtf8(e.what()));

@@ -1,5 +1,6 @@
 #include "catalogue/app_paths.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <climits>
@@ -8,6 +9,12 @@
 
 #include "net/site_hosts.h"
 #include "text/files.h"
+
+// Where the data lies from the binary; the build sets it from the install
+// layout (src/catalogue/CMakeLists.txt).
+#ifndef TALVENOR_DATA_FROM_BIN
+#define TALVENOR_DATA_FROM_BIN "../share/talvenor"
+#endif
 
 namespace talvenor {
 
@@ -35,23 +42,45 @@ std::string ExecutableDir() {
     return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
+static std::string FolderOf(const std::string& path) {
+    if (!path.empty() && path.back() == '/') return path;
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+std::string UserDataDir() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && *xdg == '/') return WithSlash(xdg) + "talvenor/";
+    const char* h = std::getenv("HOME");
+    std::string base = h && *h ? h : "";
+    if (base.empty()) {
+        // A service started without HOME: the account's own folder.
+        const struct passwd* pw = ::getpwuid(::getuid());
+        base = pw && pw->pw_dir && *pw->pw_dir ? pw->pw_dir : "/tmp";
+    }
+    return WithSlash(base) + ".local/share/talvenor/";
+}
+
 std::string ResolveAppDir(const std::string& home, const std::string& exePath) {
     if (!home.empty()) return WithSlash(home);
-    std::string exeDir = exePath.empty() ? ExecutableDir() : exePath;
-    if (!exeDir.empty() && exeDir.back() != '/') {
-        auto slash = exeDir.rfind('/');
-        exeDir = slash == std::string::npos ? "./" : exeDir.substr(0, slash + 1);
-    }
-    if (::access(exeDir.c_str(), W_OK) == 0) return exeDir;
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    std::string base;
-    if (xdg && *xdg == '/') {
-        base = xdg;
-    } else {
-        const char* h = std::getenv("HOME");
-        base = std::string(h && *h ? h : "/tmp") + "/.local/share";
-    }
-    return WithSlash(base) + "talvenor/";
+    const std::string exeDir = FolderOf(exePath.empty() ? ExecutableDir() : exePath);
+    // The portable layout only where it was asked for: a writable folder
+    // alone says nothing (root may write into /usr/bin).
+    if (FileExists(exeDir + "portable") || DirExists(exeDir + "set")) return exeDir;
+    return UserDataDir();
+}
+
+std::vector<std::string> BundledDataDirs(const std::string& exeDir) {
+    const std::string dir = exeDir.empty() ? ExecutableDir() : WithSlash(exeDir);
+    // The share folder relative to the binary, so that a package or an
+    // install under any prefix finds its data without a path fixed at build time.
+    return {dir, WithSlash(dir + TALVENOR_DATA_FROM_BIN)};
+}
+
+std::vector<std::string> BundledDataPaths(const std::string& sub, const std::string& exeDir) {
+    std::vector<std::string> paths = BundledDataDirs(exeDir);
+    for (auto& p : paths) p += sub;
+    return paths;
 }
 
 std::string PrepareAppDirs(const AppPaths& paths) {

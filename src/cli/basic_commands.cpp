@@ -9,8 +9,9 @@
 namespace talvenor::cli {
 
 int SitesCommand(Context&, const std::vector<std::string>& args) {
-    if (!args.empty()) {
-        return Usage("sites");
+    const bool names = args.size() == 1 && args[0] == "--names";
+    if (!args.empty() && !names) {
+        return Usage("sites [--names]");
     }
     const SiteHosts& h = Hosts();
     struct Row {
@@ -26,6 +27,14 @@ int SitesCommand(Context&, const std::vector<std::string>& args) {
     };
     for (const auto& r : rows) {
         const SiteInfo& i = InfoOf(r.site);
+        if (names) {
+            // What a user may type for SITE: the label, then the aliases.
+            std::cout << i.label;
+            for (const auto& a : SiteAliases())
+                if (a.site == r.site) std::cout << "\t" << a.alias;
+            std::cout << "\n";
+            continue;
+        }
         std::cout << i.label << "\t" << (*i.menuCaption ? i.menuCaption : "-") << "\t" << i.number << "\t"
                   << (*i.tag ? i.tag : "-") << "\t" << i.chapterListMode << "\t" << (i.utf8Pages ? "UTF-8" : "GBK");
         for (const auto* host : r.hosts) std::cout << "\t" << *host;

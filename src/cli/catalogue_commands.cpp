@@ -5,6 +5,7 @@
 #include "catalogue/download_worker.h"
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
+#include "catalogue/store.h"
 #include "cli/commands.h"
 #include "net/http_client.h"
 #include "net/site_hosts.h"
@@ -44,13 +45,40 @@ int DemoHostsCommand(Context& ctx, const std::vector<std::string>& args) {
     return 0;
 }
 
+// site --stored SITE: the categories in the store, nothing fetched (for
+// TAB completion, which must never reach a site).
+static int StoredCategories(const Context& ctx, const std::string& label, const std::string& arg) {
+    const std::string names = SiteFilePath(ctx.paths.appDir, label, "fenlei.ml");
+    std::pair<StringList, StringList> lists;
+    try {
+        if (FileExists(names)) {
+            if (SiteOfLabel(label) == Site::Xs8)
+                lists.first = LoadList(names);
+            else
+                lists = LoadListPair(names, names + ".list");
+        }
+    } catch (...) {
+        lists = {};  // a damaged pair is not used
+    }
+    if (lists.first.empty()) {
+        std::cerr << "talvenor-cli: no stored categories for " << Out(label) << " (run: talvenor-cli site "
+                  << arg << ")\n";
+        return kExitNotFound;
+    }
+    PrintPairs(lists.first, lists.second);
+    return kExitOk;
+}
+
 int SiteCommand(Context& ctx, const std::vector<std::string>& args) {
-    if (args.size() != 1) return Usage("site SITE");
-    std::string label = SiteArg(args[0]);
+    const bool stored = !args.empty() && args[0] == "--stored";
+    if (args.size() != (stored ? 2u : 1u)) return Usage("site [--stored] SITE");
+    const std::string& arg = args.back();
+    std::string label = SiteArg(arg);
     if (label.empty())
         return Usage("site SITE   (多玩|小说阅读网|言情小说吧|飞库, or duowan|readnovel|xs8|feiku)");
     if (SiteOfLabel(label) == Site::S520)
         return Usage("site SITE   (小说520 has no catalogue: it is reached by search only)");
+    if (stored) return StoredCategories(ctx, label, arg);
     Program& p = ctx.Start();
     const unsigned long failuresBefore = FetchFailures().count;
     if (!ChooseSite(ctx, label)) return kExitFailed;

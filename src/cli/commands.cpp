@@ -14,14 +14,17 @@ namespace talvenor::cli {
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
-        {"sites", "sites",
-         "the site table: label, menu item, site number, tag, chapter-list mode, encoding, hosts",
+        {"sites", "sites [--names]",
+         "the site table: label, menu item, site number, tag, chapter-list mode, encoding, hosts; --names: "
+         "each site's label and aliases, one site a line",
          SitesCommand},
         {"fetch", "fetch URL", "fetch URL with the configured client and print the page as UTF-8",
          FetchCommand},
         {"demo-hosts", "demo-hosts PORT", "write set/sites.hosts for the bundled demo sites on PORT",
          DemoHostsCommand},
-        {"site", "site SITE", "choose a site (fetching its categories when none are stored) and print them",
+        {"site", "site [--stored] SITE",
+         "choose a site (fetching its categories when none are stored) and print them; --stored: only the "
+         "stored ones, nothing fetched (exit 3 when none)",
          SiteCommand},
         {"update", "update SITE [CATEGORY]",
          "download the book list of a category (言情小说吧: the whole site list); Ctrl-C cancels",
@@ -86,16 +89,17 @@ int Usage(const char* synopsis) {
     return kExitUsage;
 }
 
+const std::vector<SiteAlias>& SiteAliases() {
+    static const std::vector<SiteAlias> aliases = {{"duowan", Site::Duowan},
+                                                   {"readnovel", Site::Readnovel},
+                                                   {"xs8", Site::Xs8},
+                                                   {"feiku", Site::Feiku},
+                                                   {"520", Site::S520}};
+    return aliases;
+}
+
 std::string SiteArg(const std::string& arg) {
-    const struct {
-        const char* alias;
-        Site site;
-    } aliases[] = {{"duowan", Site::Duowan},
-                   {"readnovel", Site::Readnovel},
-                   {"xs8", Site::Xs8},
-                   {"feiku", Site::Feiku},
-                   {"520", Site::S520}};
-    for (const auto& a : aliases)
+    for (const auto& a : SiteAliases())
         if (arg == a.alias) return Label(a.site);
     Site s = SiteOfLabel(In(arg));
     return s == Site::None ? std::string() : Label(s);

@@ -9,6 +9,7 @@
 
 #include "app/program.h"
 #include "catalogue/app_paths.h"
+#include "catalogue/sites.h"
 #include "cli/cli_desktop.h"
 
 namespace talvenor::cli {
@@ -50,6 +51,12 @@ std::string In(const std::string& utf8);
 std::string Field(const std::string& gbk);
 // "usage: talvenor-cli SYNOPSIS" on standard error; kExitUsage.
 int Usage(const char* synopsis);
+// The sites' names a user may type besides their labels.
+struct SiteAlias {
+    const char* alias;
+    Site site;
+};
+const std::vector<SiteAlias>& SiteAliases();
 // A site label (GBK) from what the user typed: the Chinese label or an
 // alias (duowan, readnovel, xs8, feiku, 520).  Empty when unknown.
 std::string SiteArg(const std::string& arg);

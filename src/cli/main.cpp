@@ -23,14 +23,15 @@ using namespace talvenor;
 static void Usage(std::ostream& out) {
     out << "usage: talvenor-cli [--home DIR] [--yes|--no|--ask] [--wait-timeout S] [--page-timeout S] "
            "COMMAND [ARGS]\n\n"
-           "  --home DIR        the folder of the store (default: beside the program, or "
-           "~/.local/share/talvenor)\n"
+           "  --home DIR        the folder of the store (default: ~/.local/share/talvenor, or beside the\n"
+           "                    program when a file \"portable\" is there)\n"
            "  --yes/--no        how the program's questions are answered (default --yes); --ask asks on the "
            "terminal\n"
            "  --wait-timeout S  give up on a server that sends nothing for S seconds (default 20, 30 for "
            "the\n"
            "                    clients the reader creates)\n"
            "  --page-timeout S  give up on a page that takes longer than S seconds in all (default 180)\n"
+           "  --version         print the version\n"
            "\ncommands:\n";
     for (const auto& c : cli::Commands()) out << "  " << c.synopsis << "\n      " << c.help << "\n";
     out << "\nexit codes: 0 done, 1 a download failed (or the command was refused), 2 bad usage, 3 nothing\n"
@@ -85,6 +86,9 @@ int main(int argc, char** argv) {
             answer = cli::CliDesktop::Answer::No;
         } else if (a == "--ask") {
             answer = cli::CliDesktop::Answer::Ask;
+        } else if (a == "--version") {
+            std::cout << "talvenor-cli " TALVENOR_VERSION "\n";
+            return 0;
         } else if ((a == "-h" || a == "--help")) {
             Usage(std::cout);
             return 0;

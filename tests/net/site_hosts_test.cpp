@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 
 #include "catalogue/app_paths.h"
+#include "catalogue/skins.h"
 #include "support/hosts_guard.h"
 #include "test_home.h"
 #include "text/files.h"
@@ -129,11 +131,67 @@ TEST(SiteHosts, PrepareAppDirsReadsTheHostsFileFromSetDir) {
     EXPECT_EQ(Hosts().s520, "http://five.test");
 }
 
-TEST(AppDir, HomeOptionWinsThenWritableExecutableFolderThenXdg) {
+// Sets an environment variable for one test and puts the old value back.
+class EnvGuard {
+  public:
+    EnvGuard(const char* name, const char* value) : name_(name) {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        if (had_) old_ = old;
+        Set(value);
+    }
+    ~EnvGuard() { had_ ? (void)setenv(name_, old_.c_str(), 1) : (void)unsetenv(name_); }
+    void Set(const char* value) { value ? (void)setenv(name_, value, 1) : (void)unsetenv(name_); }
+
+  private:
+    const char* name_;
+    bool had_ = false;
+    std::string old_;
+};
+
+TEST(AppDir, TheUserDataFolderUnlessHomeOrThePortableLayoutIsAskedFor) {
     TestHome home;
-    EXPECT_EQ(ResolveAppDir(home.dir() + "h", "/usr/bin/talvenor"), home.dir() + "h/");
-    EXPECT_EQ(ResolveAppDir("", home.dir() + "talvenor"), home.dir());
-    setenv("XDG_DATA_HOME", (home.dir() + "xdg").c_str(), 1);
-    EXPECT_EQ(ResolveAppDir("", "/nonexistent-folder/talvenor"), home.dir() + "xdg/talvenor/");
-    unsetenv("XDG_DATA_HOME");
+    EnvGuard xdg("XDG_DATA_HOME", (home.dir() + "xdg").c_str());
+    EnvGuard user("HOME", (home.dir() + "user").c_str());
+    const std::string bin = home.dir() + "bin/";
+    MakeDirs(bin);
+    EXPECT_EQ(ResolveAppDir(home.dir() + "h", bin + "talvenor"), home.dir() + "h/");
+    // A folder the program may write to is no reason to write there: root
+    // may write into /usr/bin.
+    EXPECT_EQ(ResolveAppDir("", bin + "talvenor"), home.dir() + "xdg/talvenor/");
+    EXPECT_EQ(ResolveAppDir("", "/usr/bin/talvenor-cli"), home.dir() + "xdg/talvenor/");
+    // The portable layout where it is asked for: a marker file, or a store
+    // already beside the program.
+    WriteFileAtomic(bin + "portable", "");
+    EXPECT_EQ(ResolveAppDir("", bin + "talvenor"), bin);
+    EXPECT_EQ(ResolveAppDir(home.dir() + "h", bin + "talvenor"), home.dir() + "h/");
+    RemoveFile(bin + "portable");
+    MakeDirs(bin + "set");
+    EXPECT_EQ(ResolveAppDir("", bin), bin);
+    // Without XDG_DATA_HOME, or with one that is not absolute (ignored, as
+    // the XDG rules say): HOME's .local/share.
+    xdg.Set(nullptr);
+    EXPECT_EQ(ResolveAppDir("", "/usr/bin/talvenor"), home.dir() + "user/.local/share/talvenor/");
+    xdg.Set("relative/data");
+    EXPECT_EQ(UserDataDir(), home.dir() + "user/.local/share/talvenor/");
+}
+
+// The skins a program brings: beside it (the build tree, a portable copy)
+// before the share folder of the prefix it is installed under.
+TEST(AppDir, BundledDataBesideTheProgramThenInItsPrefixShareFolder) {
+    TestHome home;
+    const std::string prefix = home.dir() + "prefix/";
+    MakeDirs(prefix + "bin");
+    MakeDirs(prefix + "share/talvenor/skn");
+    WriteFileAtomic(prefix + "share/talvenor/skn/shared.skn", "QWidget { color: red; }");
+    const AppPaths installed = AppPaths::ForAppDir(home.dir() + "installed");
+    EXPECT_EQ(SeedSkinFolder(installed, BundledDataPaths("skn/", prefix + "bin/")), 1);
+    EXPECT_TRUE(FileExists(installed.appDir + "skn/shared.skn"));
+
+    MakeDirs(prefix + "bin/skn");
+    WriteFileAtomic(prefix + "bin/skn/beside.skn", "QWidget { color: blue; }");
+    const AppPaths portable = AppPaths::ForAppDir(home.dir() + "portable");
+    EXPECT_EQ(SeedSkinFolder(portable, BundledDataPaths("skn/", prefix + "bin")), 1);
+    EXPECT_TRUE(FileExists(portable.appDir + "skn/beside.skn"));
+    EXPECT_FALSE(FileExists(portable.appDir + "skn/shared.skn"));
 }
