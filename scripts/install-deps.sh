@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config libgumbo-dev
   libcurl4-openssl-dev libcpp-httplib-dev libssl-dev
+  # Rule files of the sites are TOML.
+  libtomlplusplus-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang-format
   clang libclang-rt-14-dev

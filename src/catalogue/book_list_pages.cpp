@@ -3,19 +3,11 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "catalogue/sites.h"
-#include "text/markers.h"
-#include "text/numbers.h"
+#include "catalogue/site_rules.h"
 
 namespace talvenor {
 
 namespace {
-
-// s without its first `head` and its last `tail` bytes (empty when too short).
-std::string DropEnds(const std::string& s, size_t head, size_t tail) {
-    if (s.size() <= head + tail) return std::string();
-    return s.substr(head, s.size() - head - tail);
-}
 
 std::vector<std::string> KeysOf(const std::vector<ListedBook>& books) {
     std::vector<std::string> keys;
@@ -64,197 +56,68 @@ bool RepeatedPageStop::Repeats(const std::vector<ListedBook>& books) {
     return same;
 }
 
+namespace {
+
+// The books of a list page, and how the walk goes on.
+template <typename Page>
+Page Books(const char* site, const std::string& page, const rules::Inputs& in, rules::Output* raw = nullptr) {
+    rules::Output out = rules::Run(rules::Builtin(site), rules::WalkKind::BookList, page, in);
+    Page result;
+    auto& titles = out.lists[0];
+    auto& keys = out.lists[1];
+    auto& intros = out.lists[2];
+    result.books.reserve(titles.size());
+    for (size_t i = 0; i < titles.size() && i < keys.size(); ++i)
+        result.books.push_back(
+            {std::move(titles[i]), std::move(keys[i]), i < intros.size() ? std::move(intros[i]) : std::string()});
+    const auto& step = out.outs[0];
+    result.step = !step ? PageStep::Broken
+                  : *step == rules::kNext ? PageStep::Next
+                  : *step == rules::kEnd  ? PageStep::End
+                                          : PageStep::Broken;
+    if (raw) *raw = std::move(out);
+    return result;
+}
+
+}  // namespace
+
 DuowanListPage CutDuowanListPage(const std::string& page, const std::string& known, int next,
                                  size_t keyHead) {
-    DuowanListPage out;
-    int pos = FindMarker("<li>", page, FindMarker("booklist", page, 0) + 1);
-    while (pos > 0) {
-        // A cut whose start marker is missing takes its piece from the top
-        // of the page: without a link and a title ahead the list ends.
-        if (FindMarker("<a href=\"", page, pos) < 0) break;
-        const int start = pos;
-        const std::string href = CutBetween(page, "<a href=\"", "\"", pos);
-        if (pos <= start) break;  // no further link: the walk would start over
-        const int afterHref = pos;
-        if (FindMarker("_blank>", page, pos) < 0) break;
-        std::string title = CutBetween(page, "_blank>", "</a>", pos);
-        if (pos <= afterHref) break;
-        if (!known.empty() && title == known) {
-            out.metKnown = true;
-            out.step = PageStep::End;
-            return out;
-        }
-        // The key is the link without the site's address and "/" in front
-        // and without "index.html" behind.
-        out.books.push_back({std::move(title), DropEnds(href, keyHead, 10), std::string()});
-        pos = FindMarker("<li>", page, pos);
-    }
-
-    // The pager: the next-page link names the page it leads to ("..._3.html").
-    static const std::string kNextPage = "\">" + G("下一页");
-    int pagerPos = -1;
-    const std::string piece = CutBetween(page, "<td align=\"left\">", kNextPage, pagerPos);
-    const size_t underscore = piece.find('_');
-    const size_t dot = piece.find('.');
-    const size_t from = underscore == std::string::npos ? 0 : underscore + 1;
-    const std::string number =
-        dot == std::string::npos || dot < from ? std::string() : piece.substr(from, dot - from);
-    out.step = ParseDecimal(number) >= next ? PageStep::Next : PageStep::End;
-    return out;
+    rules::Inputs in;
+    in.known = known;
+    in.next = next;
+    in.keyHead = static_cast<long long>(keyHead);
+    rules::Output out;
+    DuowanListPage result = Books<DuowanListPage>("duowan", page, in, &out);
+    result.metKnown = out.outs[3].value_or(0) != 0;
+    return result;
 }
 
 ReadnovelListPage CutReadnovelListPage(const std::string& page, const std::string& known, int n, int total) {
-    static const std::string kOpen = G("《"), kClose = G("》"), kNextLink = G("下1页</a>");
-    ReadnovelListPage out;
-    out.total = total;
-    int pos = FindMarker("<ul>", page, 100);
-    const int bound = FindMarker("</ul>", page, 0) + 1;
-    while (pos < bound) {
-        // Without a book link ahead the cut would take its key from the top
-        // of the page.
-        if (FindMarker("novel/", page, pos) < 0) break;
-        const int start = pos;
-        ListedBook book;
-        book.key = CutBetween(page, "novel/", ".html\" target", pos);
-        if (pos > bound || pos <= start) break;
-        const int afterKey = pos;
-        book.title = kOpen + CutBetween(page, "<b>", "</b>", pos) + kClose;
-        if (pos <= afterKey) break;
-        if (!known.empty() && book.title == known) {
-            out.metKnown = true;
-            out.step = PageStep::End;
-            return out;
-        }
-        const int afterTitle = pos;
-        book.intro = CutBetween(page, "</h2>", "<div class=\"bothall\">", pos);
-        out.books.push_back(std::move(book));
-        if (pos <= afterTitle) break;  // the rest of the page cannot be walked
-    }
-
-    if (out.total == 0) {  // the first page tells how many there are
-        const int dots = FindMarker("...", page, bound);
-        if (dots > 0) {
-            int p = dots;
-            try {
-                out.total = ParseDecimal(CutBetween(page, "\">", "</a>", p));
-            } catch (const ConversionError&) {
-                out.total = 0;
-                out.step = PageStep::Broken;  // this page's books stay; the walk ends
-                return out;
-            }
-        } else {
-            const int first = FindMarker("</ul>", page, 0);
-            const int nextLink = FindMarker(kNextLink, page, 0);
-            const int from = first < 0 ? 0 : first;
-            const std::string piece = nextLink > from ? page.substr(from, nextLink - from) : std::string();
-            static const std::string kLink = "<a href=";
-            for (int p = FindMarker(kLink, piece, 8); p >= 0;
-                 p = FindMarker(kLink, piece, p + int(kLink.size())))
-                ++out.total;
-        }
-    }
-    out.step = n >= out.total ? PageStep::End : PageStep::Next;
-    return out;
+    rules::Inputs in;
+    in.known = known;
+    in.n = n;
+    in.total = total;
+    rules::Output out;
+    ReadnovelListPage result = Books<ReadnovelListPage>("readnovel", page, in, &out);
+    result.metKnown = out.outs[3].value_or(0) != 0;
+    result.total = static_cast<int>(out.outs[1].value_or(total));
+    return result;
 }
 
 Xs8ListPage CutXs8ListPage(const std::string& page, int n) {
-    static const std::string kPager = G("[首页]"), kHead = G("点击数"), kGenreOpen = G("【"),
-                             kGenreClose = G("】"), kAuthorOpen = G("『"), kAuthorClose = G("』"),
-                             kClicks = G("♂"), kFavourites = G("♀");
-    static const std::string tab3 = "\t\t\t";
-    Xs8ListPage out;
-    const int pagerAt = FindMarker(kPager, page, 0);
-    const int pager = pagerAt + 1;
-    int pos = FindMarker(kHead, page, 100);
-    for (;;) {
-        pos = FindMarker("<tr bgcolor", page, pos);
-        if (pos < 0) break;
-        if (FindMarker("</tr>", page, pos) > pager) break;  // past the pager: no more books
-        const int rowStart = pos;
-        // A row without a book link ahead (a row of another kind, a page cut
-        // off) would be cut from the top of the page.
-        if (FindMarker("<a href=\"/love/", page, pos) < 0) break;
-        ListedBook book;
-        book.key = CutBetween(page, "<a href=\"/love/", "/index", pos);
-        if (pos <= rowStart) break;  // the link is cut off
-        const std::string title = CutBetween(page, "\">", "</a>", pos);
-        const std::string second = CutBetween(page, "\">", "</a>", pos);
-        std::string cells[4];
-        for (std::string& cell : cells) cell = CutBetween(page, "<td>", "</td>", pos);
-        book.title = title + tab3 + kGenreOpen + second + kGenreClose + tab3 + kAuthorOpen + cells[0] +
-                     kAuthorClose + tab3 + cells[1] + "\t" + tab3 + kClicks + cells[2] + tab3 + kFavourites +
-                     cells[3];
-        out.books.push_back(std::move(book));
-        // A row that did not move the walk on would be found again and again.
-        if (pos <= rowStart) break;
-    }
-    if (!out.books.empty())
-        out.step = PageStep::Next;
-    else
-        // The list's end is a page past the last one: it has the pager and
-        // no row.  A first page without rows, or a page without its pager,
-        // is no list page at all (an error page, an empty answer).
-        out.step = pagerAt >= 0 && n > 1 ? PageStep::End : PageStep::Broken;
-    return out;
+    rules::Inputs in;
+    in.n = n;
+    return Books<Xs8ListPage>("xs8", page, in);
 }
 
 FeikuListPage CutFeikuListPage(const std::string& page, int n) {
-    static const std::string kCount = G("条 , 当前"), kState = G("状态:【"), kUpdated = G("】更新时间：【"),
-                             kClose = G("】"), kTitle = G("书名：『"), kAuthor = G("』作者：【"),
-                             kLatest = G("】最新：【");
-    FeikuListPage out;
-    int pos = FindMarker("<div id=\"CrListText\">", page, 100);
-    if (pos < 0) return out;
-    const int end = FindMarker("</div>", page, pos);
-    if (end < 0) return out;
-
-    pos = FindMarker("<ul>", page, pos);
-    while (pos < end && pos > 0) {  // one book per "<ul>"
-        const int start = pos;
-        pos = FindMarker("li2", page, pos);
-        bool advanced = pos > start;
-        auto cut = [&](const char* from, const char* to) {
-            // A missing marker would cut from the top of the page.
-            if (FindMarker(from, page, pos) < 0) {
-                advanced = false;
-                return std::string();
-            }
-            const int before = pos;
-            std::string piece = CutBetween(page, from, to, pos);
-            if (pos <= before) advanced = false;
-            return piece;
-        };
-        const std::string key = cut("<a target=_blank href=\"/", "/List.shtm");
-        std::string title = cut("</a>", "</a>");
-        RemoveBlanks(title);
-        StripTags(title);
-        std::string latest = cut("li3\">", "</li>");
-        StripTags(latest);
-        const std::string updated = cut("li4\">", "</li>");
-        std::string author = cut("li5\">", "</li>");
-        StripTags(author);
-        std::string state = cut("li6\">", "</li>");
-        RemoveNbsp(state);
-        // A book cut short would send the walk back to the start of the page.
-        if (!advanced) break;
-        out.books.push_back({kState + state + kUpdated + updated + kClose + kTitle + title + kAuthor +
-                                 author + kLatest + latest + kClose,
-                             key, std::string()});
-        pos = FindMarker("<ul>", page, pos);
-    }
-
-    // The page count shown on the page.  Past it there is nothing more to
-    // fetch, even if the site keeps answering.
-    int p = FindMarker(kCount, page, 100);
-    p = FindMarker("</font>", page, p);
-    try {
-        out.count = ParseDecimal(CutBetween(page, "<b>", "</b>", p));
-        out.step = out.count > n ? PageStep::Next : PageStep::End;
-    } catch (const ConversionError&) {
-        out.count = -1;
-        out.step = PageStep::Broken;
-    }
-    return out;
+    rules::Inputs in;
+    in.n = n;
+    rules::Output out;
+    FeikuListPage result = Books<FeikuListPage>("feiku", page, in, &out);
+    result.count = static_cast<int>(out.outs[2].value_or(-1));
+    return result;
 }
 
 }  // namespace talvenor

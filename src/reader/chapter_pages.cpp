@@ -2,9 +2,7 @@
 
 #include <atomic>
 
-#include "catalogue/sites.h"
-#include "net/site_hosts.h"
-#include "text/encoding.h"
+#include "catalogue/site_rules.h"
 #include "text/markers.h"
 
 namespace talvenor {
@@ -12,10 +10,6 @@ namespace talvenor {
 namespace {
 
 std::atomic<unsigned long> gWithoutText{0};
-
-void Filter(std::string& content, const ReaderPrefs& prefs) {
-    if (prefs.N25.checked) RemoveAll(content, prefs.FilterWord);
-}
 
 void Count(bool found) {
     if (!found) ++gWithoutText;
@@ -32,107 +26,52 @@ unsigned long ChaptersWithoutText() {
     return gWithoutText.load();
 }
 
-ReadnovelChapter ReadnovelChapterPage(const std::string& page, bool first, const ReaderPrefs& prefs) {
-    ReadnovelChapter out;
-    static const std::string kTimeout = G("超时");
-    if (FindMarker(kTimeout, page, 0) >= 0) {
-        out.content = page;  // the failure text, or a page that happens to hold the word
-        out.cut = false;
-        return out;
-    }
-    static const std::string kNoticeStart = G("<!--站内公告开始-->"), kNoticeEnd = G("<!--站内公告结束-->");
-    int pos = 100;
-    if (first) {
-        Count(HasPiece(page, kNoticeStart, kNoticeEnd, pos));
-        out.content = CutBetween(page, kNoticeStart, kNoticeEnd, pos);
-    } else {
-        Count(HasPiece(page, "</iframe>", "</div>", pos));
-        out.content = CutBetween(page, "</iframe>", "</div>", pos);
-        Filter(out.content, prefs);
-    }
+namespace {
+
+// The chapter's text as the site's rule file cuts it; the page is counted
+// as one without text where the walk says so.
+rules::Output Text(const char* site, const std::string& page, bool first, const std::string& base,
+                   const std::string& base2, const ReaderPrefs& prefs) {
+    rules::Inputs in;
+    in.first = first;
+    in.base = base;
+    in.base2 = base2;
+    if (prefs.N25.checked) in.filter = prefs.FilterWord;
+    rules::Output out = rules::Run(rules::Builtin(site), rules::WalkKind::Text, page, in);
+    if (out.outs[0]) Count(*out.outs[0] != 0);
     return out;
 }
 
+std::string Content(rules::Output&& out) {
+    return out.lists[0].empty() ? std::string() : std::move(out.lists[0].front());
+}
+
+}  // namespace
+
+ReadnovelChapter ReadnovelChapterPage(const std::string& page, bool first, const ReaderPrefs& prefs) {
+    rules::Output out = Text("readnovel", page, first, std::string(), std::string(), prefs);
+    ReadnovelChapter result;
+    result.cut = out.outs[1].value_or(1) != 0;
+    result.content = Content(std::move(out));
+    return result;
+}
+
 std::string DuowanChapterPage(const std::string& utf8Page, const ReaderPrefs& prefs) {
-    const std::string page = DecodeUtf8Page(utf8Page);
-    int p = FindMarker("<div id=\"text\" class=\"typetxt\">", page, 100);
-    std::string content;
-    Count(p >= 0 && HasPiece(page, "</h1>", "</div>", p));
-    if (p < 0) {
-        content = G("连接失败，请尝试刷新或重新运行程序");
-    } else {
-        content = CutBetween(page, "</h1>", "</div>", p);
-    }
-    Filter(content, prefs);
-    return content;
+    return Content(Text("duowan", utf8Page, false, std::string(), std::string(), prefs));
 }
 
 std::string Xs8ChapterPage(const std::string& page, bool first, const std::string& forumBase,
                            const ReaderPrefs& prefs) {
-    std::string content;
-    int pos = 100;
-    if (first) {
-        Count(HasPiece(page, G("[书籍简介]"), "</table>", pos));
-        content = CutBetween(page, G("[书籍简介]"), "</table>", pos);
-        StripTags(content);
-    } else {
-        const std::string end = "<a href=\"" + forumBase;
-        Count(HasPiece(page, "<td height=70 align=center>", end, pos));
-        content = CutBetween(page, "<td height=70 align=center>", end, pos);
-        Filter(content, prefs);
-    }
-    return content;
+    return Content(Text("xs8", page, first, std::string(), forumBase, prefs));
 }
 
 std::string FeikuChapterPage(const std::string& page, const std::string& feikuBase,
                              const ReaderPrefs& prefs) {
-    static const std::string kFront = "<div id=\"frontdiv\"";
-    static const std::string kDecodeFailed = G("解码失败，请与软件作者联系");
-    std::string content;
-    int ref = 100;
-    if (FindMarker(kFront, page, 0) < 0) {
-        // A text chapter.
-        int pos = 100;
-        Count(HasPiece(page, "<div id=\"BookText\">", "</div>", pos));
-        content = CutBetween(page, "<div id=\"BookText\">", "</div>", pos);
-    } else {
-        // A picture chapter: the picture blocks after each marker, in page order.
-        int pos = FindMarker(kFront, page, 100);
-        if (pos <= ref) {
-            content = kDecodeFailed;
-        } else {
-            const std::string host = SiteHosts::HostName(feikuBase);
-            while (pos > 0) {
-                std::string block = CutBetween(page, "<div align=\"center\">", "</div>", pos);
-                if (block.find(host) == std::string::npos) {
-                    // A site-relative picture address becomes absolute.  A block
-                    // without any picture address is left as it is.
-                    size_t src = block.find("src=\"");
-                    if (src != std::string::npos) block.insert(src + 5, feikuBase);
-                }
-                content += block;
-                // Not past the block before: the cut found no picture frame
-                // and fell back to an earlier one, again and again.
-                if (pos <= ref) {
-                    content = kDecodeFailed;
-                    break;
-                }
-                ref = pos;
-                pos = FindMarker(kFront, page, pos);
-            }
-        }
-        Count(content != kDecodeFailed);
-    }
-    Filter(content, prefs);
-    return content;
+    return Content(Text("feiku", page, false, feikuBase, std::string(), prefs));
 }
 
 std::string S520ChapterPage(const std::string& page, const ReaderPrefs& prefs) {
-    int pos = 100;
-    Count(HasPiece(page, "<div id=\"BookText\">", "<SPAN", pos));
-    std::string content = CutBetween(page, "<div id=\"BookText\">", "<SPAN", pos);
-    Filter(content, prefs);
-    return content;
+    return Content(Text("520", page, false, std::string(), std::string(), prefs));
 }
 
 }  // namespace talvenor

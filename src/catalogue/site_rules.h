@@ -1,0 +1,176 @@
+// Sites as data: every page walk of the program (categories, book lists,
+// search results, introductions, chapter lists, chapter text) is a short
+// program of marker steps read from the site's rule file, run here.
+//
+// The steps keep the byte semantics of text/markers.h exactly: positions
+// count bytes of the GBK page (a UTF-8 site's page is decoded first), a
+// missing marker gives -1, a cut whose start is missing cuts from near the
+// top of the page.  Nothing here fetches or writes; a walk takes a page and
+// its inputs and returns what it cut.
+//
+// A rule file is untrusted input: no scripting, no file access; every loop
+// ends when a pass leaves the position where it was, and a page yields at
+// most kMaxItems entries.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace talvenor::rules {
+
+// The walks a site file may define.
+enum class WalkKind { Categories, BookList, Search, Intro, Chapters, Text, Count_ };
+constexpr int kWalkKinds = static_cast<int>(WalkKind::Count_);
+const char* WalkName(WalkKind kind);  // "categories", "booklist", ...
+
+constexpr size_t kMaxItems = 1000000;
+
+// A problem in a rule file, with where it is (UTF-8 message).
+struct RuleError {
+    std::string file;
+    int line = 0, column = 0;
+    std::string message;
+    std::string Text() const;  // "file:line:column: message"
+};
+
+class RuleFileError : public std::runtime_error {
+  public:
+    explicit RuleFileError(RuleError e) : std::runtime_error(e.Text()), error(std::move(e)) {}
+    RuleError error;
+};
+
+// ---- compiled form ---------------------------------------------------------
+
+enum class Op : uint8_t {
+    Const, Int, Add, Sub, Lt, Le, Gt, Ge, Eq, Ne, And, Or, Not, Neg, StrEmpty, StrEq, StrHas, StrLen
+};
+struct Token {
+    Op op;
+    int a = 0, b = 0;
+    long long v = 0;
+};
+struct Expr {
+    std::vector<Token> code;  // postfix
+    bool Empty() const { return code.empty(); }
+};
+
+struct TemplatePart {
+    enum Kind : uint8_t { Literal, IntVar, StrVar } kind = Literal;
+    int slot = -1;
+    std::string text;
+};
+struct Template {
+    std::vector<TemplatePart> parts;
+    bool constant = true;  // a literal alone: text holds it
+    std::string text;
+};
+
+struct Cleaner {
+    enum Kind : uint8_t {
+        StripTags, RemoveNbsp, RemoveBlanks, CleanLinkText, Trim, RemoveAll, Between, BeforeLast, DropEnds,
+        DropPrefix, HostStem, InsertAfter
+    } kind;
+    Template a, b, c;  // the markers and values each kind takes
+    Expr x, y;         // drop_ends' counts
+    int skip = 0;
+    bool keepWhenMissing = false;
+    bool hasUnless = false;
+};
+
+struct Step {
+    enum Kind : uint8_t {
+        Find, AfterLast, Cut, Set, Text, Clean, Parse, Count, Slice, Loop, If, Emit, Out, Progress, Break, Stop
+    } kind;
+    int line = 0, column = 0;
+    std::string verb;     // the key that names the step, for traces
+    Expr when;            // the step runs only when this holds (empty: always)
+    Template m1, m2;      // markers (find, after_last, count: m1; cut: m1, m2)
+    Expr from, value;     // find/after_last/count/slice from; set/out/progress value; slice to; loop while
+    bool hasFrom = false;
+    bool after = false;   // find: the position just past the marker
+    int dst = -1;         // the register written (loop: the position that must advance)
+    int dst2 = -1;        // cut's start_to; parse's ok
+    int at = -1;          // cut's position register; clean/parse/count source
+    Template text;        // text's value
+    std::vector<Cleaner> cleaners;
+    int block = -1, elseBlock = -1;
+    int times = -1;
+    std::vector<std::pair<int, Template>> emits;  // field slot, value
+};
+
+struct Walk {
+    bool defined = false;
+    enum class Decode : uint8_t { Site, Lines, None } decode = Decode::Site;
+    std::vector<std::vector<Step>> blocks;  // block 0 is `steps`
+    std::vector<std::string> blockNames;
+    int intRegs = 0, strRegs = 0;
+    std::vector<std::string> intNames, strNames;
+};
+
+struct SiteRules {
+    std::string file;      // where it was read from (or "built-in:NAME")
+    std::string name;      // UTF-8 label, also the site's folder
+    std::string key;       // the command line's name
+    bool utf8Pages = false;
+    Walk walks[kWalkKinds];
+    const Walk& Of(WalkKind k) const { return walks[static_cast<int>(k)]; }
+};
+
+// ---- running ---------------------------------------------------------------
+
+// What a walk's caller hands in: the names each kind knows (see kInputs in
+// site_rules.cpp).  Unset inputs are "" and 0.
+struct Inputs {
+    std::string base, base2, known, prefix, filter;
+    long long n = 0, next = 0, total = 0, keyHead = 0, first = 0;
+};
+
+struct Output {
+    std::vector<std::vector<std::string>> lists;  // by field (kFields of the kind)
+    std::vector<std::optional<long long>> outs;   // by out name (kOuts of the kind)
+    std::vector<int> progress;
+};
+
+// One traced step, for `talvenor-cli trace` and the site check.
+struct TraceLine {
+    int line, column;
+    std::string verb, marker;  // marker GBK
+    long long before, after;
+    std::string piece;         // GBK, shortened
+    std::string note;          // UTF-8: "loop ends: the position did not advance", ...
+};
+using Trace = std::vector<TraceLine>;
+
+// Runs a walk on a page as served (decoded per the site); trace, when given,
+// receives every step.  Throws ConversionError where a parse step without an
+// `ok` register meets a bad number.
+Output Run(const SiteRules& site, WalkKind kind, const std::string& page, const Inputs& in,
+           Trace* trace = nullptr);
+
+// Field and out slots of each kind (index into Output::lists / outs).
+int FieldSlot(WalkKind kind, const char* name);
+int OutSlot(WalkKind kind, const char* name);
+
+// Named constants usable in expressions: NEXT END BROKEN (a book list's
+// step), FOUND NOTFOUND SILENT (a search's end).
+enum : int { kNext = 0, kEnd = 1, kBroken = 2 };
+enum : int { kFound = 0, kNotFound = 1, kSilent = 2 };
+
+// ---- loading ---------------------------------------------------------------
+
+// Parses one rule file (UTF-8 TOML); throws RuleFileError naming
+// file:line:column.
+std::shared_ptr<const SiteRules> LoadRules(const std::string& tomlText, const std::string& fileName);
+
+// The five sites' rule files compiled into the program: name -> text.
+const std::vector<std::pair<std::string, std::string>>& BuiltinRuleFiles();
+// The compiled-in rules of a built-in site by key ("duowan", ...): loaded
+// once, never fails (a test checks every built-in file loads).
+const SiteRules& Builtin(const std::string& key);
+
+}  // namespace talvenor::rules
