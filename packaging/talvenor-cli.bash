@@ -89,6 +89,15 @@ _talvenor_cli() {
     local sites=false
     case $command:$n in
         site:0 | update:0 | books:0 | chapters:0 | intro:0 | read:0 | export:0) sites=true ;;
+        check-site:0 | trace:0) sites=true ;;
+        trace:1)
+            _talvenor_cli_reply < <(printf '%s\n' categories booklist search intro chapters text)
+            ;;
+        trace:2) _talvenor_cli_reply < <(printf '%s\n' --page) ;;
+        check-rules:0 | trace:3)
+            mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+            compopt -o filenames 2> /dev/null
+            ;;
         watch:0) _talvenor_cli_reply < <(printf '%s\n' list add remove) ;;
         watch:1) [[ ${words[1]} == add ]] && sites=true ;;
         marks:0) _talvenor_cli_reply < <(printf '%s\n' open delete) ;;

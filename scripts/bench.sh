@@ -6,6 +6,8 @@ build=${1:-build}
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 "$build/bench/talvenor_bench_markers" --benchmark_min_time=0.5 | tee "$out/markers.txt"
+"$build/bench/talvenor_bench_walks" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  | tee "$out/walks.txt"
 "$build/bench/talvenor_bench_downloads" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   | tee "$out/downloads.txt"
 "$build/bench/talvenor_bench_booklists" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
@@ -37,7 +39,7 @@ if [ -x "$build/bench/talvenor_bench_pic_show" ]; then
   QT_QPA_PLATFORM=offscreen "$build/bench/talvenor_bench_pic_show" 2> >(grep -v 'does not support' >&2) \
     | tee "$out/pic_show.txt"
 fi
-python3 - "$out/markers.txt" "$out/downloads.txt" "$out/booklists.txt" "$out/windows.txt" "$out/reader.txt" <<'PY'
+python3 - "$out/markers.txt" "$out/walks.txt" "$out/downloads.txt" "$out/booklists.txt" "$out/windows.txt" "$out/reader.txt" <<'PY'
 import re, sys
 t = {}
 for path in sys.argv[1:]:
@@ -58,13 +60,18 @@ for a, b, target in [('BM_FindMarkerWalk', 'BM_MemmemWalk', 1.5), ('BM_FindMarke
                      ('BM_BookListUpdate_2msLatency', 'BM_BookListPlainDownload_2msLatency', 1.25),
                      ('BM_ChapterList10000_2msLatency', 'BM_ChapterListPlainDownload_2msLatency', 1.25),
                      ('BM_ExportBook1000_2msLatency', 'BM_ExportPlainDownload_2msLatency', 1.25),
-                     ('BM_BookListIncremental50kOn50k', 'BM_BookListFresh100k', 1.2)]:
+                     ('BM_BookListIncremental50kOn50k', 'BM_BookListFresh100k', 1.2),
+                     ('BM_WalkBookListEngine', 'BM_WalkBookListHand', 1.1),
+                     ('BM_WalkChapterListEngine', 'BM_WalkChapterListHand', 1.1),
+                     ('BM_WalkDuowanChapterListEngine', 'BM_WalkDuowanChapterListHand', 1.1),
+                     ('BM_WalkChapterTextEngine', 'BM_WalkChapterTextHand', 1.1)]:
     if a in t and b in t:
         goal = f'  (target {target}x)' if target else ''
         print(f'{a} / {b} = {t[a] / t[b]:.2f}x{goal}')
 for name, limit in [('BM_ShowCategory100k', 100), ('BM_Filter100k', 20), ('BM_StartToPaintedWindow', 300),
                     ('BM_ProgramStartToPaint', 300), ('BM_ChapterClickToPaint/200', 100),
-                    ('BM_ChapterClickToPaint/10000', 100), ('BM_ChapterList10000Shown', 100)]:
+                    ('BM_ChapterClickToPaint/10000', 100), ('BM_ChapterList10000Shown', 100),
+                    ('BM_LoadRuleFiles', 5)]:
     if name in t:
         print(f'{name} = {t[name] / 1e6:.1f} ms = {t[name] / 1e6 / limit:.2f}x of its {limit} ms budget')
 PY

@@ -68,6 +68,7 @@ void CatalogueWindow::BuildMenus() {
     N21 = AddItem(sites, "N21", "言情小说吧", [this] { form_.N21Click(form_.N21); });
     sites->addSeparator();
     N14 = AddItem(sites, "N14", "搜书。。。", [this] { form_.N14Click(); });
+    N30 = AddItem(sites, "N30", "检查网站", [this] { form_.N30Click(); });
 
     QMenu* quick = menuBar()->addMenu(QString::fromUtf8("敏捷访问"));
     // Both open the reader at a saved place, through the program.

@@ -1,5 +1,9 @@
 #include "catalogue/app_paths.h"
 
+#include <algorithm>
+
+#include "catalogue/site_rules.h"
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -87,7 +91,14 @@ std::string PrepareAppDirs(const AppPaths& paths) {
     MakeDirs(paths.appDir);
     MakeDirs(paths.seeDir);
     MakeDirs(paths.setDir);
-    return LoadSiteHostsFile(paths.setDir + kSiteHostsFile);
+    std::string problems = LoadSiteHostsFile(paths.setDir + kSiteHostsFile);
+    // The sites' rule files: the installed ones, then the user's, each
+    // replacing a site of the same key read before it.
+    std::vector<std::string> siteFolders = BundledDataPaths("sites/");
+    std::reverse(siteFolders.begin(), siteFolders.end());
+    siteFolders.push_back(paths.appDir + "sites/");
+    problems += rules::LoadSiteTable(siteFolders);
+    return problems;
 }
 
 }  // namespace talvenor

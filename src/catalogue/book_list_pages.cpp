@@ -61,7 +61,8 @@ namespace {
 // The books of a list page, and how the walk goes on.
 template <typename Page>
 Page Books(const char* site, const std::string& page, const rules::Inputs& in, rules::Output* raw = nullptr) {
-    rules::Output out = rules::Run(rules::Builtin(site), rules::WalkKind::BookList, page, in);
+    // 多玩's list pages come decoded already.
+    rules::Output out = rules::Run(*rules::Builtin(site), rules::WalkKind::BookList, page, in, nullptr, true);
     Page result;
     auto& titles = out.lists[0];
     auto& keys = out.lists[1];

@@ -2,6 +2,7 @@
 
 #include "catalogue/download_worker.h"
 #include "catalogue/progress_form.h"
+#include "catalogue/site_check.h"
 #include "catalogue/sites.h"
 #include "catalogue/staged_files.h"
 #include "catalogue/store.h"
@@ -37,6 +38,27 @@ std::string TForm1::FetchBlocking(const std::string& url) {
     ClientPtr client = program_.IdHTTP1.Get();
     program_.desktop.RunBlocking([&] { page = FetchPage(*client, url); });
     return page;
+}
+
+void TForm1::N30Click() {
+    std::shared_ptr<const rules::SiteRules> site;
+    for (const auto& s : rules::ActiveSites())
+        if (!CurrentSite.empty() && G(s->name.c_str()) == CurrentSite) site = s;
+    if (!site) {
+        program_.desktop.Message(G("请选择网站"));
+        return;
+    }
+    SiteCheck check;
+    ClientPtr client = program_.IdHTTP1.Get();
+    try {
+        program_.desktop.RunBlocking(
+            [&] { check = CheckSite(*site, [&](const std::string& url) { return FetchPage(*client, url); }); });
+    } catch (const FetchError&) {
+        return;  // cancelled
+    }
+    program_.desktop.Message(Utf8ToGbk((check.allOk ? "检查网站 " + site->name + "：全部正常\n\n"
+                                                      : "检查网站 " + site->name + "：有问题\n\n") +
+                                       check.report));
 }
 
 void TForm1::SetStatus() {

@@ -70,6 +70,9 @@ class TForm1 {
     // choosing the site again fetches again.
     bool CategoriesFetchFailed() const { return categoriesFetchFailed_; }
     void PrepareSite(const std::string& label);
+    // 检查网站: runs the check of the current site's rule file against the
+    // site (behind the progress window) and shows its report.
+    void N30Click();
     // The menu action of a site label (used by the progress window's cancel).
     void ReloadSite(const std::string& label);
 

@@ -9,7 +9,7 @@ namespace {
 CategoryPage Categories(const char* site, const std::string& page, const std::string& base) {
     rules::Inputs in;
     in.base = base;
-    rules::Output out = rules::Run(rules::Builtin(site), rules::WalkKind::Categories, page, in);
+    rules::Output out = rules::Run(*rules::Builtin(site), rules::WalkKind::Categories, page, in);
     CategoryPage result;
     result.names = std::move(out.lists[0]);
     result.urls = std::move(out.lists[1]);

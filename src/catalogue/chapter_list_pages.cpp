@@ -17,7 +17,7 @@ void ChapterBatch::Reserve(size_t pageBytes) {
 namespace {
 
 ChapterBatch Chapters(const char* site, const std::string& page, const rules::Inputs& in) {
-    rules::Output out = rules::Run(rules::Builtin(site), rules::WalkKind::Chapters, page, in);
+    rules::Output out = rules::Run(*rules::Builtin(site), rules::WalkKind::Chapters, page, in);
     ChapterBatch batch;
     batch.titles = std::move(out.lists[0]);
     batch.urls = std::move(out.lists[1]);

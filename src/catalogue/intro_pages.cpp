@@ -7,7 +7,7 @@ namespace talvenor {
 namespace {
 
 std::optional<std::string> Intro(const char* site, const std::string& page) {
-    rules::Output out = rules::Run(rules::Builtin(site), rules::WalkKind::Intro, page, rules::Inputs());
+    rules::Output out = rules::Run(*rules::Builtin(site), rules::WalkKind::Intro, page, rules::Inputs());
     if (out.lists[0].empty()) return std::nullopt;
     return std::move(out.lists[0].front());
 }

@@ -18,7 +18,7 @@ namespace {
 SearchPage Search(const char* site, const std::string& page, const std::string& base) {
     rules::Inputs in;
     in.base = base;
-    rules::Output out = rules::Run(rules::Builtin(site), rules::WalkKind::Search, page, in);
+    rules::Output out = rules::Run(*rules::Builtin(site), rules::WalkKind::Search, page, in);
     SearchPage result;
     result.titles = std::move(out.lists[0]);
     result.keys = std::move(out.lists[1]);

@@ -382,10 +382,12 @@ int OutSlot(WalkKind kind, const char* name) {
     return SlotIn(Outs()[static_cast<size_t>(kind)], name);
 }
 
-Output Run(const SiteRules& site, WalkKind kind, const std::string& page, const Inputs& in, Trace* trace) {
+Output Run(const SiteRules& site, WalkKind kind, const std::string& page, const Inputs& in, Trace* trace,
+           bool pageDecoded) {
     const Walk& walk = site.Of(kind);
     Walk::Decode decode = walk.decode;
-    if (decode == Walk::Decode::Site) decode = site.utf8Pages ? Walk::Decode::Site : Walk::Decode::None;
+    if (decode == Walk::Decode::Site)
+        decode = site.utf8Pages && !pageDecoded ? Walk::Decode::Site : Walk::Decode::None;
     if (decode == Walk::Decode::Site) {
         const std::string decoded = DecodeUtf8Page(page);
         return Machine(walk, kind, decoded, in, trace).Run();

@@ -105,6 +105,11 @@ struct Step {
 
 struct Walk {
     bool defined = false;
+    // The walk's own test for the site check: a page address ("{base}" and
+    // "{base2}" stand for the site's hosts) and the items it must yield.
+    std::string testUrl;
+    int testMinItems = 1;
+    int testLine = 0, testColumn = 0;
     enum class Decode : uint8_t { Site, Lines, None } decode = Decode::Site;
     std::vector<std::vector<Step>> blocks;  // block 0 is `steps`
     std::vector<std::string> blockNames;
@@ -115,8 +120,10 @@ struct Walk {
 struct SiteRules {
     std::string file;      // where it was read from (or "built-in:NAME")
     std::string name;      // UTF-8 label, also the site's folder
+    int nameLine = 0, nameColumn = 0;
     std::string key;       // the command line's name
     bool utf8Pages = false;
+    std::string base, base2;  // a site's own hosts (built-in sites take theirs from sites.hosts)
     Walk walks[kWalkKinds];
     const Walk& Of(WalkKind k) const { return walks[static_cast<int>(k)]; }
 };
@@ -149,8 +156,9 @@ using Trace = std::vector<TraceLine>;
 // Runs a walk on a page as served (decoded per the site); trace, when given,
 // receives every step.  Throws ConversionError where a parse step without an
 // `ok` register meets a bad number.
+// pageDecoded: a UTF-8 site's page was decoded to GBK by the caller already.
 Output Run(const SiteRules& site, WalkKind kind, const std::string& page, const Inputs& in,
-           Trace* trace = nullptr);
+           Trace* trace = nullptr, bool pageDecoded = false);
 
 // Field and out slots of each kind (index into Output::lists / outs).
 int FieldSlot(WalkKind kind, const char* name);
@@ -167,10 +175,28 @@ enum : int { kFound = 0, kNotFound = 1, kSilent = 2 };
 // file:line:column.
 std::shared_ptr<const SiteRules> LoadRules(const std::string& tomlText, const std::string& fileName);
 
+// ---- the site table --------------------------------------------------------
+
+// Loads the program's site table: the compiled-in files, then every
+// "*.toml" of each folder in order (the installed data folder's sites/,
+// then AppDir's sites/).  A file whose key is that of a site already in the
+// table replaces it (a built-in site keeps its name, the store's folder); a
+// broken file is skipped.  Returns the problems, one line each:
+// "file:line:column: message".
+std::string LoadSiteTable(const std::vector<std::string>& folders);
+// The table's site of a key (a built-in one until LoadSiteTable ran);
+// nullptr when there is none.
+std::shared_ptr<const SiteRules> Active(const std::string& key);
+// Every site of the table, built-in ones first, then the others by key.
+std::vector<std::shared_ptr<const SiteRules>> ActiveSites();
+
 // The five sites' rule files compiled into the program: name -> text.
 const std::vector<std::pair<std::string, std::string>>& BuiltinRuleFiles();
-// The compiled-in rules of a built-in site by key ("duowan", ...): loaded
-// once, never fails (a test checks every built-in file loads).
-const SiteRules& Builtin(const std::string& key);
+// The rules of a built-in site by key ("duowan", ...) as the site table
+// holds them: the compiled-in file unless a rule file replaced it.  The
+// compiled-in files are read once and never fail (a test checks they load).
+std::shared_ptr<const SiteRules> Builtin(const std::string& key);
+// The compiled-in file's rules alone.
+std::shared_ptr<const SiteRules> CompiledIn(const std::string& key);
 
 }  // namespace talvenor::rules

@@ -73,6 +73,8 @@ class Loader {
             const std::string k(key.str());
             if (k == "name") {
                 site_->name = StringOf(node, k);
+                site_->nameLine = static_cast<int>(node.source().begin.line);
+                site_->nameColumn = static_cast<int>(node.source().begin.column);
                 if (site_->name.empty() || site_->name.find('/') != std::string::npos || site_->name == "." ||
                     site_->name == ".." || site_->name == "set" || site_->name == "see" || site_->name == "tmp" ||
                     site_->name == "download" || site_->name == "sites")
@@ -93,13 +95,49 @@ class Loader {
                 else
                     Fail(node.source(), "'page' must be \"gbk\" or \"utf-8\"");
                 havePage = true;
+            } else if (k == "base" || k == "base2") {
+                (k == "base" ? site_->base : site_->base2) = Url(node, k);
             } else {
-                Fail(key.source(), "unknown key '" + k + "' in [site] (known: name, key, page)");
+                Fail(key.source(), "unknown key '" + k + "' in [site] (known: name, key, page, base, base2)");
             }
         }
         if (site_->name.empty()) Fail(t.source(), "[site] has no 'name'");
         if (site_->key.empty()) Fail(t.source(), "[site] has no 'key'");
         if (!havePage) Fail(t.source(), "[site] has no 'page'");
+    }
+
+    // An address: http or https only, no blanks or control bytes; "{base}"
+    // and "{base2}" may stand first for the site's hosts.
+    std::string Url(const toml::node& n, const std::string& what) const {
+        const std::string v = StringOf(n, what);
+        const bool hosted = v.rfind("{base}", 0) == 0 || v.rfind("{base2}", 0) == 0;
+        const bool web = v.rfind("http://", 0) == 0 || v.rfind("https://", 0) == 0;
+        if (!(web || (hosted && what == "url")))
+            Fail(n.source(), "'" + what + "' must be an http:// or https:// address" +
+                                 (what == "url" ? std::string(" or begin with {base} or {base2}") : std::string()));
+        for (unsigned char c : v)
+            if (c <= ' ' || c == 0x7F) Fail(n.source(), "'" + what + "' holds a blank or a control character");
+        return v;
+    }
+
+    void ReadTest(const toml::node& n, Walk& w) {
+        const toml::table* t = n.as_table();
+        if (!t) Fail(n.source(), "'test' must be a table: { url = \"...\", min_items = 1 }");
+        w.testLine = static_cast<int>(n.source().begin.line);
+        w.testColumn = static_cast<int>(n.source().begin.column);
+        for (auto&& [key, node] : *t) {
+            const std::string k(key.str());
+            if (k == "url") {
+                w.testUrl = Url(node, k);
+            } else if (k == "min_items") {
+                if (!node.is_integer() || node.as_integer()->get() < 0 || node.as_integer()->get() > 100000)
+                    Fail(node.source(), "'min_items' must be an integer from 0 to 100000");
+                w.testMinItems = static_cast<int>(node.as_integer()->get());
+            } else {
+                Fail(key.source(), "unknown key '" + k + "' in 'test' (known: url, min_items)");
+            }
+        }
+        if (w.testUrl.empty()) Fail(n.source(), "'test' has no 'url'");
     }
 
     // ---- walks ---------------------------------------------------------------
@@ -116,8 +154,6 @@ class Loader {
         // The inputs every walk may read.
         for (const char* n : {"pos", "n", "next", "total", "key_head", "first"}) Define(n, true, t.source());
         for (const char* n : {"page", "base", "base2", "known", "prefix", "filter", "host"}) Define(n, false, t.source());
-        const toml::node* steps = t.get("steps");
-        if (!steps) Fail(t.source(), std::string("[") + WalkName(kind) + "] has no 'steps'");
         for (auto&& [key, node] : t) {
             const std::string k(key.str());
             if (k == "decode") {
@@ -128,10 +164,23 @@ class Loader {
                     w.decode = Walk::Decode::None;
                 else
                     Fail(node.source(), "'decode' must be \"lines\" or \"none\"");
+            } else if (k == "test") {
+                ReadTest(node, w);
             } else if (k != "steps" && !node.is_array()) {
                 Fail(key.source(), "unknown key '" + k + "' in [" + WalkName(kind) +
-                                       "] (known: steps, decode, and arrays of steps named for loop and if)");
+                                       "] (known: steps, decode, test, and arrays of steps named for loop and if)");
             }
+        }
+        if (!t.get("steps")) {
+            // Steps under another name (a typo of "steps"): the walk's first
+            // array of steps is named where it stands.
+            const toml::key* first = nullptr;
+            for (auto&& [key, node] : t)
+                if (node.is_array() && (!first || key.source().begin < first->source().begin)) first = &key;
+            if (first)
+                Fail(first->source(), "the steps '" + std::string(first->str()) + "' are never run ([" +
+                                          WalkName(kind) + "] has no 'steps')");
+            Fail(t.source(), std::string("[") + WalkName(kind) + "] has no 'steps'");
         }
         Block("steps", key_source(t, "steps"));
         for (auto&& [key, node] : t) {
@@ -139,6 +188,47 @@ class Loader {
             if (node.is_array() && !blockIndex_.count(k))
                 Fail(key.source(), "the steps '" + k + "' are never run (no loop or if names them)");
         }
+        // A loop that goes on while a condition holds must have a step that
+        // moves its position, or its first pass would be its last.
+        for (const auto& block : w.blocks)
+            for (const Step& s : block)
+                if (s.kind == Step::Loop && s.times < 0) {
+                    std::set<int> seen;
+                    if (!Writes(w, s.block, s.dst, seen))
+                        throw RuleFileError({file_, s.line, s.column,
+                                             "the loop over '" + w.blockNames[static_cast<size_t>(s.block)] +
+                                                 "' has no step that moves '" +
+                                                 w.intNames[static_cast<size_t>(s.dst)] + "'"});
+                }
+    }
+
+    // Whether a step of the block (or of the blocks it runs) sets int
+    // register reg.
+    static bool Writes(const Walk& w, int block, int reg, std::set<int>& seen) {
+        if (!seen.insert(block).second) return false;
+        for (const Step& s : w.blocks[static_cast<size_t>(block)]) {
+            switch (s.kind) {
+            case Step::Find:
+            case Step::AfterLast:
+            case Step::Set:
+            case Step::Count:
+                if (s.dst == reg) return true;
+                break;
+            case Step::Cut:
+                if (s.at == reg || s.dst2 == reg) return true;
+                break;
+            case Step::Parse:
+                if (s.dst == reg || s.dst2 == reg) return true;
+                break;
+            case Step::Loop:
+            case Step::If:
+                if (Writes(w, s.block, reg, seen) || (s.elseBlock >= 0 && Writes(w, s.elseBlock, reg, seen)))
+                    return true;
+                break;
+            default: break;
+            }
+        }
+        return false;
     }
 
     static toml::source_region key_source(const toml::table& t, const char* k) {

@@ -1,5 +1,6 @@
 #include <iostream>
 
+#include "catalogue/site_rules.h"
 #include "catalogue/sites.h"
 #include "cli/commands.h"
 #include "net/http_client.h"
@@ -39,6 +40,16 @@ int SitesCommand(Context&, const std::vector<std::string>& args) {
                   << (*i.tag ? i.tag : "-") << "\t" << i.chapterListMode << "\t" << (i.utf8Pages ? "UTF-8" : "GBK");
         for (const auto* host : r.hosts) std::cout << "\t" << *host;
         std::cout << "\n";
+    }
+    // Sites added by rule files (AppDir's sites/): their name and key.
+    for (const auto& site : rules::ActiveSites()) {
+        if (rules::CompiledIn(site->key)) continue;
+        if (names)
+            std::cout << site->name << "\t" << site->key << "\n";
+        else
+            std::cout << site->name << "\t-\t0\t-\t0\t" << (site->utf8Pages ? "UTF-8" : "GBK") << "\t"
+                      << (site->base.empty() ? "-" : site->base) << "\t" << (site->base2.empty() ? "-" : site->base2)
+                      << "\n";
     }
     return 0;
 }

@@ -18,6 +18,18 @@ const std::vector<Command>& Commands() {
          "the site table: label, menu item, site number, tag, chapter-list mode, encoding, hosts; --names: "
          "each site's label and aliases, one site a line",
          SitesCommand},
+        {"check-rules", "check-rules FILE",
+         "check a site's rule file without fetching anything: ok, or the first error as FILE:LINE:COLUMN: why "
+         "(exit 1)",
+         CheckRulesCommand},
+        {"check-site", "check-site SITE",
+         "run each walk of the site's rule file on its test page: ok with the items found, unreachable, marker "
+         "missing (which step, which marker) or empty; exit 1 unless all are ok",
+         CheckSiteCommand},
+        {"trace", "trace SITE WALK URL | trace SITE WALK --page FILE",
+         "run one walk (categories, booklist, search, intro, chapters, text) on a page and print each step: "
+         "its line in the rule file, the marker, the position before -> after and the piece cut",
+         TraceCommand},
         {"fetch", "fetch URL", "fetch URL with the configured client and print the page as UTF-8",
          FetchCommand},
         {"demo-hosts", "demo-hosts PORT", "write set/sites.hosts for the bundled demo sites on PORT",

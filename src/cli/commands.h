@@ -107,6 +107,9 @@ bool WaitForDownload(Context& ctx);
 
 int SitesCommand(Context& ctx, const std::vector<std::string>& args);
 int FetchCommand(Context& ctx, const std::vector<std::string>& args);
+int CheckRulesCommand(Context& ctx, const std::vector<std::string>& args);
+int CheckSiteCommand(Context& ctx, const std::vector<std::string>& args);
+int TraceCommand(Context& ctx, const std::vector<std::string>& args);
 int DemoHostsCommand(Context& ctx, const std::vector<std::string>& args);
 int SiteCommand(Context& ctx, const std::vector<std::string>& args);
 int UpdateCommand(Context& ctx, const std::vector<std::string>& args);

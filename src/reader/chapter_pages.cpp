@@ -37,7 +37,7 @@ rules::Output Text(const char* site, const std::string& page, bool first, const 
     in.base = base;
     in.base2 = base2;
     if (prefs.N25.checked) in.filter = prefs.FilterWord;
-    rules::Output out = rules::Run(rules::Builtin(site), rules::WalkKind::Text, page, in);
+    rules::Output out = rules::Run(*rules::Builtin(site), rules::WalkKind::Text, page, in);
     if (out.outs[0]) Count(*out.outs[0] != 0);
     return out;
 }

@@ -36,7 +36,7 @@ std::shared_ptr<const SiteRules> Load(const std::string& body) {
 TEST(SiteRules, TheBuiltInFilesLoadWithTheirSitesWalks) {
     ASSERT_EQ(BuiltinRuleFiles().size(), 5u);
     for (const char* key : {"duowan", "readnovel", "xs8", "feiku", "520"}) {
-        const SiteRules& site = Builtin(key);
+        const SiteRules& site = *Builtin(key);
         EXPECT_EQ(site.key, key);
         EXPECT_TRUE(site.Of(WalkKind::Search).defined) << key;
         EXPECT_TRUE(site.Of(WalkKind::Chapters).defined) << key;
@@ -44,8 +44,8 @@ TEST(SiteRules, TheBuiltInFilesLoadWithTheirSitesWalks) {
         // The label is the store's folder name of the site.
         EXPECT_NE(SiteOfLabel(G(site.name.c_str())), Site::None) << key;
     }
-    EXPECT_TRUE(Builtin("duowan").utf8Pages);
-    EXPECT_FALSE(Builtin("520").Of(WalkKind::Categories).defined);
+    EXPECT_TRUE(Builtin("duowan")->utf8Pages);
+    EXPECT_FALSE(Builtin("520")->Of(WalkKind::Categories).defined);
 }
 
 TEST(SiteRules, EveryMistakeNamesItsFileLineAndColumn) {
@@ -53,8 +53,8 @@ TEST(SiteRules, EveryMistakeNamesItsFileLineAndColumn) {
     EXPECT_EQ(ErrorOf("[intro\n").substr(0, 9), "t.toml:5:");
     // An unknown key, of a walk and of a step.
     EXPECT_EQ(ErrorOf("[intro]\nsteps = []\nstep = 1\n"),
-              "t.toml:7:1: unknown key 'step' in [intro] (known: steps, decode, and arrays of steps named for loop "
-              "and if)");
+              "t.toml:7:1: unknown key 'step' in [intro] (known: steps, decode, test, and arrays of steps named for "
+              "loop and if)");
     EXPECT_EQ(ErrorOf("[intro]\nsteps = [ { find = 'a', form = 3 } ]\n"),
               "t.toml:6:25: unknown key 'form' in a 'find' step (known: when, from, to, after)");
     EXPECT_EQ(ErrorOf("[novel]\nsteps = []\n"),
@@ -78,11 +78,16 @@ TEST(SiteRules, EveryMistakeNamesItsFileLineAndColumn) {
     EXPECT_EQ(ErrorOf("[intro]\nsteps = [ { loop = \"again\", while = 1 } ]\nagain = [ { if = 1, then = \"again\" } ]\n"),
               "t.toml:7:28: the steps 'again' run themselves");
     EXPECT_EQ(ErrorOf("[intro]\nsteps = [ { loop = \"x\" } ]\nx = []\n"), "t.toml:6:11: a loop needs 'while' or 'times'");
+    EXPECT_EQ(ErrorOf("[intro]\nsteps = [ { loop = \"x\", while = 1 } ]\nx = [ { set = \"a\", value = 1 } ]\n"),
+              "t.toml:6:13: the loop over 'x' has no step that moves 'pos'");
     // An expression that does not parse, a result the walk does not have.
     EXPECT_EQ(ErrorOf("[intro]\nsteps = [ { set = \"a\", value = \"1 +\" } ]\n"),
               "t.toml:6:32: expression \"1 +\": value expected");
     EXPECT_EQ(ErrorOf("[intro]\nsteps = [ { out = \"step\", value = 1 } ]\n"),
               "t.toml:6:19: 'step' is no result of intro");
+    // An address outside http and https.
+    EXPECT_EQ(ErrorOf("[intro]\nsteps = []\ntest = { url = \"file:///etc/passwd\" }\n"),
+              "t.toml:7:16: 'url' must be an http:// or https:// address or begin with {base} or {base2}");
     // The site's own table.
     EXPECT_EQ(ErrorOf("[search]\nsteps = []\n[site.extra]\n").substr(0, 7), "t.toml:");
     EXPECT_EQ(ErrorOf(""), "");

@@ -1,8 +1,11 @@
 // The catalogue and progress windows as a user sees them: start, the stored
 // catalogue, the sites, an update with its progress and cancel, the filter,
 // 定位, opening a book, resuming reading (F5, 打开。。。), Esc.
+#include <cstdlib>
+
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QToolTip>
 
@@ -398,4 +401,37 @@ TEST_F(GuiTest, MessagesShowMarkupAsText) {
     windows->desktop().Message(markup.toStdString());
     EXPECT_EQ(format, Qt::PlainText);
     EXPECT_EQ(shown, markup);
+}
+
+TEST_F(GuiTest, CheckSiteReportsEachWalkAndNamesTheMissingMarker) {
+    Start();
+    // Without a site shown there is nothing to check.
+    modal.Ok();
+    cat().N30->trigger();
+    ASSERT_TRUE(modal.WaitSeen(1));
+    EXPECT_EQ(modal.seen[0].text, U("请选择网站"));
+
+    cat().N29->trigger();
+    modal.Ok();
+    cat().N30->trigger();
+    ASSERT_TRUE(modal.WaitSeen(2));
+    EXPECT_TRUE(modal.seen[1].text.startsWith(U("检查网站 飞库：全部正常"))) << modal.seen[1].text.toStdString();
+    EXPECT_TRUE(modal.seen[1].text.contains(QRegularExpression(QStringLiteral("\\nbooklist: ok: [1-9][0-9]* items\\n"))))
+        << modal.seen[1].text.toStdString();
+
+    // The site drops its book list's marker: the report names it.
+    demo::Fault fault;
+    ASSERT_TRUE(demo::ParseFault("feiku.localhost:/Book/ShowBookList.aspx=nomarker", &fault));
+    sites.AddFault(fault);
+    QImage shot;
+    modal.Do([&](QWidget* w) {
+        shot = w->grab().toImage();
+        if (auto* box = qobject_cast<QMessageBox*>(w)) box->button(QMessageBox::Ok)->click();
+    });
+    cat().N30->trigger();
+    ASSERT_TRUE(modal.WaitSeen(3));
+    EXPECT_TRUE(modal.seen[2].text.startsWith(U("检查网站 飞库：有问题"))) << modal.seen[2].text.toStdString();
+    EXPECT_TRUE(modal.seen[2].text.contains(U("booklist: marker missing: step ")));
+    EXPECT_TRUE(modal.seen[2].text.contains(U("find '<div id=\"CrListText\">' not found")));
+    if (const char* dir = std::getenv("TALVENOR_SHOT_DIR")) shot.save(QString::fromUtf8(dir) + "/check-site.png");
 }
