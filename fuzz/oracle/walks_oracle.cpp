@@ -485,6 +485,7 @@ std::optional<std::string> FeikuIntroPage(const std::string& page) {
 ChapterBatch DuowanChapterPage(const std::string& utf8Page) {
     const std::string page = DecodeUtf8Page(utf8Page);
     ChapterBatch batch;
+    batch.Reserve(page.size());
     const int s = FindMarker("<div id=\"textlist\"", page, 100);
     const int end = FindMarker("<!-- end textlist -->", page, s);
     int pos = FindMarker("<li>", page, s);
@@ -513,6 +514,7 @@ ChapterBatch DuowanChapterPage(const std::string& utf8Page) {
 
 ChapterBatch ReadnovelChapterPage(const std::string& page) {
     ChapterBatch batch;
+    batch.Reserve(page.size());
     const int s = FindMarker("mulu", page, 100);
     if (s < 0) {
         batch.titles.push_back(G("没有章节"));
@@ -549,6 +551,7 @@ ChapterBatch Xs8ChapterPage(const std::string& fileBytes, const std::string& bas
     std::string page;
     for (const std::string& line : ParseLines(fileBytes)) page += line + "\r\n";
     ChapterBatch batch;
+    batch.Reserve(page.size());
     const int s = FindMarker(G("[书籍简介]"), page, 100);
     const int end = FindMarker("</body>", page, s);
     batch.SetMax(end);
@@ -587,6 +590,7 @@ ChapterBatch Xs8ChapterPage(const std::string& fileBytes, const std::string& bas
 
 ChapterBatch FeikuChapterPage(const std::string& page, const std::string& prefix) {
     ChapterBatch batch;
+    batch.Reserve(page.size());
     const int s = FindMarker("<div id=\"feiku_chaplist\">", page, 100);
     // The list runs to just past the last end marker; the site repeats it.
     static const std::string kEnd = "<div id=\"feiku_e_n_d\">";
@@ -616,6 +620,7 @@ ChapterBatch FeikuChapterPage(const std::string& page, const std::string& prefix
 
 ChapterBatch S520ChapterPage(const std::string& page, const std::string& prefix) {
     ChapterBatch batch;
+    batch.Reserve(page.size());
     int pos = FindMarker("<li>", page, 100);
     int last = pos;
     const int end = FindMarker("<div id=\"End\">", page, pos);

@@ -1,6 +1,7 @@
 // The rule engine: runs a compiled walk over one page.
 #include "catalogue/site_rules.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "catalogue/store.h"
@@ -70,6 +71,13 @@ class Machine {
         S_[6] = SiteHosts::HostName(in.base);
         out_.lists.resize(Fields()[static_cast<size_t>(kind)].size());
         out_.outs.resize(Outs()[static_cast<size_t>(kind)].size());
+        // Room for the items a page of this size can hold (a chapter link
+        // takes some fifty bytes), so long lists grow without copying.
+        if (kind == WalkKind::Chapters || kind == WalkKind::BookList) {
+            const size_t room = std::min<size_t>(page.size() / (kind == WalkKind::Chapters ? 48 : 256) + 1, 100000);
+            for (auto& list : out_.lists) list.reserve(room);
+            if (kind == WalkKind::Chapters) out_.progress.reserve(room + 2);
+        }
         // Bounds no site's walk comes near: a rule that loops on without
         // moving, or grows a piece without end, is cut off.
         stepsLeft_ = 16 * static_cast<long long>(page.size()) + 100000;
@@ -93,6 +101,7 @@ class Machine {
     const std::string& Str(int slot) const { return slot == 0 ? page_ : S_[static_cast<size_t>(slot)]; }
 
     long long Eval(const Expr& e) const {
+        if (e.code.size() == 1 && e.code[0].op == Op::Int) return I_[static_cast<size_t>(e.code[0].a)];
         long long st[32];
         int sp = 0;
         for (const Token& t : e.code) {
@@ -141,6 +150,22 @@ class Machine {
                 scratch += std::to_string(I_[static_cast<size_t>(p.slot)]);
         }
         return scratch;
+    }
+
+    // Appends a template's text to out.
+    void FillInto(const Template& t, std::string& out) const {
+        if (t.constant) {
+            out += t.text;
+            return;
+        }
+        for (const TemplatePart& p : t.parts) {
+            if (p.kind == TemplatePart::Literal)
+                out += p.text;
+            else if (p.kind == TemplatePart::StrVar)
+                out += Str(p.slot);
+            else
+                out += std::to_string(I_[static_cast<size_t>(p.slot)]);
+        }
     }
 
     void Note(const Step& s, const std::string& marker, long long before, long long after, const std::string& piece,
@@ -228,7 +253,8 @@ class Machine {
     }
 
     Flow RunStep(const Step& s, int depth) {
-        std::string scratch1, scratch2;
+        std::string& scratch1 = scratch1_;
+        std::string& scratch2 = scratch2_;
         switch (s.kind) {
         case Step::Find: {
             const long long from = s.hasFrom ? Eval(s.from) : I_[0];
@@ -255,10 +281,19 @@ class Machine {
             const std::string& b = Fill(s.m2, scratch2);
             int p = Clamp(I_[static_cast<size_t>(s.at)]);
             const long long before = p;
+            if (s.needStart && FindMarker(a, page_, p) < 0) {
+                // Without its start the cut would take a piece from the top
+                // of the page: nothing is cut, the position stays.
+                if (s.dst >= 0) S_[static_cast<size_t>(s.dst)].clear();
+                if (s.moved >= 0) I_[static_cast<size_t>(s.moved)] = 0;
+                Note(s, a, before, -1, std::string(), "start marker missing: nothing cut");
+                return Go;
+            }
             int content = 0;
             std::string piece = CutBetween(page_, a, b, p, &content);
             I_[static_cast<size_t>(s.at)] = p;
             if (s.dst2 >= 0) I_[static_cast<size_t>(s.dst2)] = content;
+            if (s.moved >= 0 && p <= before) I_[static_cast<size_t>(s.moved)] = 0;
             Note(s, a, before, p, piece);
             if (s.dst >= 0) S_[static_cast<size_t>(s.dst)] = std::move(piece);
             return Go;
@@ -347,7 +382,12 @@ class Machine {
                     Note(s, std::string(), 0, 0, std::string(), "walk ends: too many items on one page");
                     return StopWalk;
                 }
-                list.push_back(Fill(t, scratch1));
+                if (s.moveOut)
+                    list.push_back(std::move(S_[static_cast<size_t>(t.parts[0].slot)]));
+                else {
+                    list.emplace_back();
+                    FillInto(t, list.back());
+                }
                 if (!Spend(list.back().size())) return StopWalk;
             }
             return Go;
@@ -370,6 +410,7 @@ class Machine {
     std::vector<std::string> S_;
     Output out_;
     long long stepsLeft_ = 0, bytesLeft_ = 0;
+    std::string scratch1_, scratch2_;
 };
 
 }  // namespace

@@ -93,6 +93,9 @@ struct Step {
     Expr from, value;     // find/after_last/count/slice from; set/out/progress value; slice to; loop while
     bool hasFrom = false;
     bool after = false;   // find: the position just past the marker
+    bool needStart = false;  // cut: a missing start marker gives "" and leaves the position
+    int moved = -1;       // cut: set to 0 when the start was missing or the position did not move on
+    bool moveOut = false; // emit: the single name it emits is read by no later step (moved, not copied)
     int dst = -1;         // the register written (loop: the position that must advance)
     int dst2 = -1;        // cut's start_to; parse's ok
     int at = -1;          // cut's position register; clean/parse/count source

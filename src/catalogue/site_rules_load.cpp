@@ -188,6 +188,7 @@ class Loader {
             if (node.is_array() && !blockIndex_.count(k))
                 Fail(key.source(), "the steps '" + k + "' are never run (no loop or if names them)");
         }
+        MarkMovableEmits(w);
         // A loop that goes on while a condition holds must have a step that
         // moves its position, or its first pass would be its last.
         for (const auto& block : w.blocks)
@@ -200,6 +201,55 @@ class Loader {
                                                  "' has no step that moves '" +
                                                  w.intNames[static_cast<size_t>(s.dst)] + "'"});
                 }
+    }
+
+    // An emit of the walk's top steps (run once) whose value is one text
+    // name that no later step reads hands that text over instead of copying it.
+    static void MarkMovableEmits(Walk& w) {
+        auto& top = w.blocks[0];
+        for (size_t i = 0; i < top.size(); ++i) {
+            Step& s = top[i];
+            if (s.kind != Step::Emit || s.emits.size() != 1) continue;
+            const Template& t = s.emits[0].second;
+            if (t.parts.size() != 1 || t.parts[0].kind != TemplatePart::StrVar || t.parts[0].slot == 0) continue;
+            const int slot = t.parts[0].slot;
+            bool read = false;
+            std::set<int> seen;
+            for (size_t j = i + 1; j < top.size() && !read; ++j) read = Reads(w, top[j], slot, seen);
+            s.moveOut = !read;
+        }
+    }
+
+    static bool ReadsTemplate(const Template& t, int slot) {
+        for (const TemplatePart& p : t.parts)
+            if (p.kind == TemplatePart::StrVar && p.slot == slot) return true;
+        return false;
+    }
+    static bool ReadsExpr(const Expr& e, int slot) {
+        for (const Token& k : e.code)
+            if ((k.op == Op::StrEmpty || k.op == Op::StrLen || k.op == Op::StrEq || k.op == Op::StrHas) &&
+                (k.a == slot || ((k.op == Op::StrEq || k.op == Op::StrHas) && k.b == slot)))
+                return true;
+        return false;
+    }
+    // Whether a step (or a block it runs) may read text register slot.
+    static bool Reads(const Walk& w, const Step& s, int slot, std::set<int>& seen) {
+        if (ReadsExpr(s.when, slot) || ReadsExpr(s.from, slot) || ReadsExpr(s.value, slot)) return true;
+        if (ReadsTemplate(s.m1, slot) || ReadsTemplate(s.m2, slot) || ReadsTemplate(s.text, slot)) return true;
+        for (const auto& [f, t] : s.emits)
+            if (ReadsTemplate(t, slot)) return true;
+        for (const Cleaner& c : s.cleaners)
+            if (ReadsTemplate(c.a, slot) || ReadsTemplate(c.b, slot) || ReadsTemplate(c.c, slot) ||
+                ReadsExpr(c.x, slot) || ReadsExpr(c.y, slot))
+                return true;
+        if ((s.kind == Step::Clean || s.kind == Step::Parse || s.kind == Step::Count) && s.at == slot) return true;
+        if (s.kind == Step::Clean && s.dst == slot) return true;
+        for (int b : {s.block, s.elseBlock}) {
+            if (b < 0 || (s.kind != Step::Loop && s.kind != Step::If) || !seen.insert(b).second) continue;
+            for (const Step& inner : w.blocks[static_cast<size_t>(b)])
+                if (Reads(w, inner, slot, seen)) return true;
+        }
+        return false;
     }
 
     // Whether a step of the block (or of the blocks it runs) sets int
@@ -215,7 +265,7 @@ class Loader {
                 if (s.dst == reg) return true;
                 break;
             case Step::Cut:
-                if (s.at == reg || s.dst2 == reg) return true;
+                if (s.at == reg || s.dst2 == reg || s.moved == reg) return true;
                 break;
             case Step::Parse:
                 if (s.dst == reg || s.dst2 == reg) return true;
@@ -519,7 +569,7 @@ class Loader {
         static const std::vector<std::pair<const char*, std::vector<const char*>>> v = {
             {"find", {"from", "to", "after"}},
             {"after_last", {"from", "to"}},
-            {"cut", {"at", "to", "start_to"}},
+            {"cut", {"at", "to", "start_to", "need_start", "moved"}},
             {"set", {"value"}},
             {"text", {"value"}},
             {"clean", {"with"}},
@@ -596,6 +646,11 @@ class Loader {
             s.at = get("at") ? Use(name(*get("at"), "at"), true, get("at")->source()) : 0;
             if (get("to")) s.dst = Define(name(*get("to"), "to"), false, get("to")->source());
             if (get("start_to")) s.dst2 = Define(name(*get("start_to"), "start_to"), true, get("start_to")->source());
+            if (const toml::node* n = get("need_start")) {
+                if (!n->is_boolean()) Fail(n->source(), "'need_start' must be true or false");
+                s.needStart = n->as_boolean()->get();
+            }
+            if (get("moved")) s.moved = Define(name(*get("moved"), "moved"), true, get("moved")->source());
         } else if (verb == "set") {
             s.kind = Step::Set;
             if (!get("value")) Fail(t.source(), "'set' needs a 'value'");

@@ -53,7 +53,7 @@ TEST_F(GuiTest, FirstStartShowsTheEmptyCatalogue) {
     EXPECT_EQ(menus[0]->text(), U("网站"));
     EXPECT_EQ(MenuTexts(menus[0]->menu()),
               QStringList({U("多玩文学博客"), U("*飞库手机电子书"), U("小说阅读网"), U("言情小说吧"), "-",
-                           U("搜书。。。")}));
+                           U("搜书。。。"), U("检查网站")}));
     EXPECT_EQ(MenuTexts(menus[1]->menu()),
               QStringList({U("上次阅读"), U("打开。。。"), U("到论坛看看有没有更新"), U("查看小说推荐")}));
     EXPECT_EQ(MenuTexts(menus[2]->menu()), QStringList({U("换个皮肤看看"), U("设为默认皮肤")}));
