@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <chrono>
+#include <exception>
 
 namespace talvenor {
 
@@ -90,6 +91,9 @@ FetchError Failed(FetchError e) {
 struct HttpClient::Transfer {
     const HttpSettings* settings;
     const std::atomic<bool>* stop;
+    const PieceHandler* onPiece = nullptr;
+    CURL* curl = nullptr;
+    std::exception_ptr pieceFailure;
     std::string body;
     Clock::time_point lastActivity;
     Clock::time_point deadline;  // of the whole page; max() without a limit
@@ -115,6 +119,18 @@ struct HttpClient::Transfer {
         }
         t->body.append(data, n);
         t->lastActivity = Clock::now();
+        if (t->onPiece && *t->onPiece) {
+            long status = 0;
+            curl_easy_getinfo(t->curl, CURLINFO_RESPONSE_CODE, &status);
+            if (status >= 200 && status < 300) {
+                try {
+                    (*t->onPiece)(data, n);
+                } catch (...) {
+                    t->pieceFailure = std::current_exception();
+                    return 0;
+                }
+            }
+        }
         return n;
     }
 
@@ -225,6 +241,10 @@ bool IsFetchableUrl(const std::string& url) {
 }
 
 std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* stop) {
+    return Get(url, stop, PieceHandler());
+}
+
+std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* stop, const PieceHandler& onPiece) {
     if (!IsFetchableUrl(url)) throw Failed(FetchError("not an http address: " + url, ""));
     if (gStopAll.load() || (stop && stop->load())) throw FetchError("download cancelled", "", 0, true);
     std::lock_guard<std::mutex> lock(mutex_);
@@ -248,6 +268,8 @@ std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* sto
         Transfer t;
         t.settings = &settings_;
         t.stop = stop;
+        t.onPiece = &onPiece;
+        t.curl = c;
         t.lastActivity = Clock::now();
         t.deadline = deadline;
         // curl's own limit, a little later, backs up the check in the
@@ -284,6 +306,7 @@ std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* sto
         curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
         const int st = static_cast<int>(status);
 
+        if (t.pieceFailure) std::rethrow_exception(t.pieceFailure);
         if (rc != CURLE_OK) {
             if (t.cancelled || gStopAll.load())
                 throw FetchError("download cancelled", std::move(t.body), st, true);

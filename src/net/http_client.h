@@ -10,6 +10,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -85,6 +86,16 @@ public:
     // FetchError.  `stop`, when given and set, abandons the transfer at once
     // (checked while waiting for data too).
     std::string Get(const std::string& url, const std::atomic<bool>* stop = nullptr);
+
+    // The body's pieces as they arrive, on the thread that calls Get, so
+    // that a caller can work on the page while the rest is on its way.  Only
+    // the pieces of a successful answer (2xx) are handed over, in order;
+    // together they are the body Get returns.  A failure, a redirect or a
+    // stop ends the transfer as without pieces (Get throws or goes on to the
+    // next address); what was handed over of such a body is then no answer.
+    // A piece handler that throws ends the transfer, and Get throws that.
+    using PieceHandler = std::function<void(const char* data, size_t n)>;
+    std::string Get(const std::string& url, const std::atomic<bool>* stop, const PieceHandler& onPiece);
 
     const HttpSettings& settings() const { return settings_; }
     // Change the time-outs of this client (tests use short ones).

@@ -220,6 +220,40 @@ std::string DecodeUtf8Page(const std::string& bytes) {
     return Utf16ToGbk(wide);
 }
 
+bool Utf8PageDecoder::Feed(const char* data, size_t n, std::string& gbk) {
+    if (failed_) return false;
+    std::string chunk;
+    chunk.reserve(tail_.size() + n);
+    chunk += tail_;
+    chunk.append(data, n);
+    // Hold back the last character when its bytes have not all arrived.  Its
+    // lead byte is one of the last four; anything else a strict decode
+    // refuses anyway.
+    const size_t k = chunk.size();
+    size_t cut = k;
+    for (size_t i = k; i > 0 && k - i < 4; --i) {
+        const auto b = static_cast<unsigned char>(chunk[i - 1]);
+        if ((b & 0xC0) == 0x80) continue;
+        const size_t need = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 1;
+        if (i - 1 + need > k) cut = i - 1;
+        break;
+    }
+    tail_.assign(chunk, cut, std::string::npos);
+    chunk.resize(cut);
+    std::u16string wide;
+    if (!DecodeUtf8(chunk, wide, true)) {
+        failed_ = true;
+        return false;
+    }
+    gbk += Utf16ToGbk(wide);
+    return true;
+}
+
+bool Utf8PageDecoder::Finish() {
+    if (!tail_.empty()) failed_ = true;  // a character cut off by the end
+    return !failed_;
+}
+
 std::string EncodeUtf8(const std::string& gbk) {
     std::u16string wide = GbkToUtf16(gbk);
     std::string out;
