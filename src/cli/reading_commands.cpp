@@ -79,8 +79,13 @@ int SearchCommand(Context& ctx, const std::vector<std::string>& args) {
 }
 
 int WatchCommand(Context& ctx, const std::vector<std::string>& args) {
-    const char* usage = "watch list | watch add SITE TEXT N | watch remove N";
+    const char* usage = "watch list | watch add SITE TEXT N | watch remove N | watch check [N]";
     if (args.empty()) return Usage(usage);
+    if (args[0] == "check") {
+        if (args.size() > 2 || (args.size() == 2 && !IsNumber(args[1]))) return Usage(usage);
+        ctx.Start();
+        return WatchCheckCommand(ctx, args.size() == 2 ? std::stoi(args[1]) : -1);
+    }
     const bool list = args[0] == "list" && args.size() == 1;
     const bool add = args[0] == "add" && args.size() == 4 && IsNumber(args[3]);
     const bool remove = args[0] == "remove" && args.size() == 2 && IsNumber(args[1]);
