@@ -5,6 +5,7 @@
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
 #include "cli/commands.h"
+#include "cli/progress_line.h"
 #include "net/http_client.h"
 #include "reader/reader_form.h"
 #include "text/encoding.h"
@@ -243,11 +244,15 @@ int ExportCommand(Context& ctx, const std::vector<std::string>& args) {
     int rc = OpenBookWithChapters(ctx, label, In(pos[1]), In(pos[2]));
     if (rc != kExitOk) return rc;
     f2.exportStop = &gInterrupted;
-    f2.exportProgress = [](int done, int total) {
-        std::cerr << "\rexported " << done << "/" << total << "   " << std::flush;
-    };
-    const ExportResult r = f2.ExportBook(pictures ? "F10" : "F11");
-    if (r.written > 0) std::cerr << "\n";
+    ExportResult r;
+    {
+        ProgressLine line;
+        f2.exportProgress = [&line](int done, int total) {
+            line.Set("exported " + std::to_string(done) + "/" + std::to_string(total));
+        };
+        r = f2.ExportBook(pictures ? "F10" : "F11");
+        f2.exportProgress = nullptr;
+    }
     if (!r.started) {
         std::cerr << "talvenor-cli: nothing exported (the question was answered No)\n";
         return kExitFailed;

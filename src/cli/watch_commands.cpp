@@ -1,13 +1,10 @@
 // watch check: the new chapters of the watch list's books.
-#include <atomic>
-#include <chrono>
 #include <iostream>
-#include <mutex>
-#include <thread>
 
 #include "catalogue/catalogue_form.h"
 #include "catalogue/watch_check.h"
 #include "cli/commands.h"
+#include "cli/progress_line.h"
 #include "net/retry_policy.h"
 #include "net/site_hosts.h"
 #include "text/files.h"
@@ -37,48 +34,22 @@ int WatchCheckCommand(Context& ctx, int only) {
         return kExitOk;
     }
     const int total = only >= 0 ? 1 : static_cast<int>(entries.size());
-    std::mutex lineMutex;
-    int done = 0;
-    auto progressLine = [&] {
-        const RetryActivity retries = CurrentRetries();
-        std::cerr << "\rchecking " << done << "/" << total
-                  << (retries.fetches > 0 ? " " + Out(RetryText(retries.retry)) : std::string("")) << "        "
-                  << std::flush;
-    };
     std::vector<WatchResult> results;
-    std::atomic<bool> finished{false};
-    std::thread ticker([&] {
-        // The progress line follows the retries while the books are fetched.
-        while (!finished.load()) {
-            {
-                std::lock_guard<std::mutex> lock(lineMutex);
-                progressLine();
-            }
-            for (int i = 0; i < 10 && !finished.load(); ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
-    struct Join {
-        std::atomic<bool>& finished;
-        std::thread& t;
-        ~Join() {
-            finished = true;
-            if (t.joinable()) t.join();
-        }
-    } join{finished, ticker};
     std::string saveError;
-    try {
-        results = CheckWatchList(entries, only, ctx.paths.setDir, Hosts(), &gInterrupted,
-                                 [&](const WatchResult&) {
-                                     std::lock_guard<std::mutex> lock(lineMutex);
-                                     ++done;
-                                 });
-    } catch (const FileError& e) {
-        saveError = e.what();
+    {
+        ProgressLine line;
+        int done = 0;
+        line.Set("checking 0/" + std::to_string(total));
+        try {
+            results = CheckWatchList(entries, only, ctx.paths.setDir, Hosts(), &gInterrupted,
+                                     [&](const WatchResult&) {
+                                         line.Set("checking " + std::to_string(++done) + "/" +
+                                                  std::to_string(total));
+                                     });
+        } catch (const FileError& e) {
+            saveError = e.what();
+        }
     }
-    finished = true;
-    ticker.join();
-    std::cerr << "\r" << std::string(40, ' ') << "\r" << std::flush;
     if (gInterrupted) return kExitInterrupted;
 
     int failed = 0, added = 0, books = 0;
