@@ -89,7 +89,7 @@ _talvenor_cli() {
     local sites=false
     case $command:$n in
         site:0 | update:0 | books:0 | chapters:0 | intro:0 | read:0 | export:0) sites=true ;;
-        watch:0) _talvenor_cli_reply < <(printf '%s\n' list add remove) ;;
+        watch:0) _talvenor_cli_reply < <(printf '%s\n' list add remove check) ;;
         watch:1) [[ ${words[1]} == add ]] && sites=true ;;
         marks:0) _talvenor_cli_reply < <(printf '%s\n' open delete) ;;
         open-mark:0)

@@ -10,6 +10,8 @@ trap 'rm -rf "$out"' EXIT
   | tee "$out/downloads.txt"
 "$build/bench/talvenor_bench_booklists" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
   | tee "$out/booklists.txt"
+# watch check: 50 books over the five sites, one run (each takes a second or so).
+"$build/bench/talvenor_bench_watch" | tee "$out/watch.txt"
 if [ -x "$build/bench/talvenor_bench_windows" ]; then
   "$build/bench/talvenor_bench_windows" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
     2> >(grep -v 'does not support' >&2) | tee "$out/windows.txt"
@@ -37,7 +39,7 @@ if [ -x "$build/bench/talvenor_bench_pic_show" ]; then
   QT_QPA_PLATFORM=offscreen "$build/bench/talvenor_bench_pic_show" 2> >(grep -v 'does not support' >&2) \
     | tee "$out/pic_show.txt"
 fi
-python3 - "$out/markers.txt" "$out/downloads.txt" "$out/booklists.txt" "$out/windows.txt" "$out/reader.txt" <<'PY'
+python3 - "$out/markers.txt" "$out/downloads.txt" "$out/booklists.txt" "$out/windows.txt" "$out/reader.txt" "$out/watch.txt" <<'PY'
 import re, sys
 t = {}
 for path in sys.argv[1:]:
@@ -58,7 +60,8 @@ for a, b, target in [('BM_FindMarkerWalk', 'BM_MemmemWalk', 1.5), ('BM_FindMarke
                      ('BM_BookListUpdate_2msLatency', 'BM_BookListPlainDownload_2msLatency', 1.25),
                      ('BM_ChapterList10000_2msLatency', 'BM_ChapterListPlainDownload_2msLatency', 1.25),
                      ('BM_ExportBook1000_2msLatency', 'BM_ExportPlainDownload_2msLatency', 1.25),
-                     ('BM_BookListIncremental50kOn50k', 'BM_BookListFresh100k', 1.2)]:
+                     ('BM_BookListIncremental50kOn50k', 'BM_BookListFresh100k', 1.2),
+                     ('BM_WatchCheck50', 'BM_WatchCheckSlowestSiteAlone', 1.3)]:
     if a in t and b in t:
         goal = f'  (target {target}x)' if target else ''
         print(f'{a} / {b} = {t[a] / t[b]:.2f}x{goal}')

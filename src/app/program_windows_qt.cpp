@@ -45,7 +45,9 @@ ProgramWindows::ProgramWindows(const AppPaths& paths, std::vector<std::string> a
 
 ProgramWindows::~ProgramWindows() {
     hotKey_->Release();
+    watchTimer_.stop();
     // The workers end before the windows and lists they fill go.
+    program_->form1->StopWatchCheck();
     program_->StopAllWorkers();
     program_->form1->StopHintWorkers();
     export_.reset();
@@ -66,6 +68,21 @@ ReaderWindow& ProgramWindows::reader() {
 
 void ProgramWindows::Show(const std::string& hostProblems) {
     Sync();
+    // The watch list is checked now and then every so many minutes.
+    const int minutes = program_->watchIntervalMin;
+    if (minutes > 0 && !watchTimer_.isActive()) {
+        watchTimer_.setInterval(minutes * 60 * 1000);
+        connect(&watchTimer_, &QTimer::timeout, this, [this] { program_->form1->StartWatchCheck(); });
+        watchTimer_.start();
+        QTimer::singleShot(0, this, [this] { program_->form1->StartWatchCheck(); });
+    }
+    std::string settingsProblems;
+    for (const std::string& p : program_->settings.Problems()) settingsProblems += p + "\n";
+    if (!settingsProblems.empty())
+        QTimer::singleShot(0, this, [this, settingsProblems] {
+            desktop_->Message(G("设置文件 talvenor.ini 里有无法使用的值，已用默认值：") + "\n\n" +
+                              Utf8ToGbk(settingsProblems));
+        });
     if (hostProblems.empty()) return;
     QTimer::singleShot(0, this, [this, hostProblems] {
         desktop_->Message(G("设置文件 sites.hosts 里有无法使用的行，已略过：") + "\n\n" +

@@ -5,6 +5,7 @@
 #include "catalogue/sites.h"
 #include "catalogue/staged_files.h"
 #include "catalogue/store.h"
+#include "catalogue/watch_check.h"
 #include "text/encoding.h"
 #include "text/files.h"
 #include "text/numbers.h"
@@ -22,9 +23,11 @@ TForm1::TForm1(ProgramState& program) : PBtnLvCaption(G("筛选")), program_(pro
     ComboBox1Items = {Label(Site::S520), Label(Site::Duowan), Label(Site::Feiku), Label(Site::Readnovel),
                       Label(Site::Xs8)};
     Edit1Text = G("书名");
+    ListBox2.decoration = [this](int row) { return WatchBadge(row); };
 }
 
 TForm1::~TForm1() {
+    StopWatchCheck();
     StopHintWorkers();
 }
 
@@ -266,7 +269,17 @@ void TForm1::OpenBook(int index) {
     TakeSiteTag(key, CurrentSite, Label(Site::Xs8), "[xs8]");
     TakeSiteTag(key, CurrentSite, Label(Site::Readnovel), "[rdn]");
     title = TitleOfEntry(CurrentSite, title);
-    program_.reader->OpenBookInReader(key, title);
+    // A watched book with new chapters opens at the first of them.
+    int startAt = -1;
+    if (PanelLeft2Visible && PBtnLvTag != 1) {
+        const std::string watchKey = keys.items[static_cast<size_t>(index)];
+        try {
+            startAt = TakeFirstUnseen(program_.paths.setDir, watchKey);
+        } catch (const FileError&) {
+        }
+        if (WatchUnseen.erase(watchKey)) ListBox2.Redraw();
+    }
+    program_.reader->OpenBookInReader(key, title, startAt);
 }
 
 }  // namespace talvenor

@@ -3,6 +3,7 @@
 // watch list, and the hand-over of a book to the reader.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@
 namespace talvenor {
 
 class TDownHint;
+class WatchFollower;
+struct WatchResult;
 struct CategoryPage;
 
 // How a book-list update ended.  The windows show a message for Capped only
@@ -110,6 +113,24 @@ class TForm1 {
     void Button3Click();
     void SaveWatchList();
 
+    // Following the watch list: a check of every entry on a thread of its
+    // own (started at start and every ProgramState::watchIntervalMin
+    // minutes by the windows); the count of new chapters each entry shows;
+    // a tray message for each book with news.
+    void StartWatchCheck();
+    bool WatchCheckRunning() const;
+    void StopWatchCheck();
+    // Keys of the watch list -> chapters new to the reader, from the state
+    // file and the latest check.
+    std::map<std::string, int> WatchUnseen;
+    // The tray messages of the latest check with news ("《书名》更新了 3 章").
+    std::vector<std::string> WatchNews;
+    // Checks finished so far (tests wait for it).
+    int WatchChecksDone = 0;
+    // What the watch list shows after entry `row`: its new chapters, if any.
+    std::string WatchBadge(int row) const;
+    void WatchChecked(const std::vector<WatchResult>& results);
+
     // Book introductions, shown as the hint of the book list.
     void ListBox2Click();
     void ListBox3Click();
@@ -149,6 +170,7 @@ class TForm1 {
   private:
     ProgramState& program_;
     bool categoriesFetchFailed_ = false;
+    std::shared_ptr<WatchFollower> watchFollower_;
     // The common opening of the site menu actions; true when the stored
     // catalogue was shown and the action is done.
     bool OpenSite(MenuItem& sender, const std::string& label);

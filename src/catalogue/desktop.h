@@ -69,6 +69,12 @@ class Desktop {
     // Adds the notification-area icon; false when the system refuses it.
     virtual bool AddTrayIcon() { return true; }
     virtual void RemoveTrayIcon() {}
+    // A message from the notification area (the icon is shown for it when
+    // the program is not in the tray).  GBK text.
+    virtual void TrayMessage(const std::string& title, const std::string& text) {
+        (void)title;
+        (void)text;
+    }
 
     // Runs work - a fetch that touches no window and no list - and returns
     // when it has ended, rethrowing what it threw.  The windows run it on a

@@ -17,6 +17,7 @@
 #include "catalogue/desktop.h"
 #include "catalogue/list_model.h"
 #include "catalogue/reader_link.h"
+#include "catalogue/settings.h"
 #include "catalogue/window_model.h"
 #include "net/http_client.h"
 
@@ -46,6 +47,12 @@ struct ProgramState {
     std::string LastKeyword;
     // How far a book-list walk may go before it ends as a failed one.
     WalkLimits bookListLimits;
+    // set/talvenor.ini as read at start; the download limits in it apply to
+    // every fetch of the process from then on.
+    Settings settings;
+    // [watch] check_interval_min: minutes between checks of the watch list
+    // while the windows run; 0: none.
+    int watchIntervalMin = 30;
     // The skin in use: a full path, empty for the default look.
     std::string SkinFileName;
 

@@ -7,6 +7,7 @@
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
 #include "net/http_client.h"
+#include "net/retry_policy.h"
 #include "reader/reader_form.h"
 #include "text/encoding.h"
 
@@ -36,8 +37,9 @@ const std::vector<Command>& Commands() {
          "search a site (default 小说520) for a title; with --yes the following sites are searched too when "
          "nothing is found",
          SearchCommand},
-        {"watch", "watch list | watch add SITE TEXT N | watch remove N",
-         "the watch list: print it, add result N of a search, remove entry N", WatchCommand},
+        {"watch", "watch list | watch add SITE TEXT N | watch remove N | watch check [N]",
+         "the watch list: print it, add result N of a search, remove entry N, check for new chapters",
+         WatchCommand},
         {"intro", "intro SITE KEY", "download a book's introduction, store it and print it", IntroCommand},
         {"read",
          "read SITE KEY N [--title TITLE] [--spacing 0-3] [--filter WORD] [--no-save] [--save-mark FILE]",
@@ -65,6 +67,7 @@ const std::vector<Command>& Commands() {
 Program& Context::Start() {
     desktop = std::make_unique<CliDesktop>(answer);
     program = std::make_unique<Program>(*desktop, paths);
+    for (const std::string& problem : program->settings.Problems()) std::cerr << "talvenor-cli: " << problem << "\n";
     return *program;
 }
 
@@ -136,7 +139,7 @@ void PrintPairs(const std::vector<std::string>& names, const std::vector<std::st
 bool WaitForDownload(Context& ctx) {
     TForm4& f4 = *ctx.program->form4;
     bool cancelled = false;
-    int shown = -1;
+    int shown = -1, shownRetry = 0;
     ctx.desktop->RunUntil(
         [&] { return !f4.window.visible; },
         [&] {
@@ -149,9 +152,13 @@ bool WaitForDownload(Context& ctx) {
             int percent = bar.max > bar.min
                               ? static_cast<int>(100LL * (bar.position - bar.min) / (bar.max - bar.min))
                               : 0;
-            if (percent != shown) {
+            const RetryActivity retries = CurrentRetries();
+            const int retry = retries.fetches > 0 ? retries.retry : 0;
+            if (percent != shown || retry != shownRetry) {
                 shown = percent;
-                std::cerr << "\rdownloading " << percent << "%   " << std::flush;
+                shownRetry = retry;
+                std::cerr << "\rdownloading " << percent << "%"
+                          << (retry > 0 ? " " + Out(RetryText(retry)) : std::string()) << "        " << std::flush;
             }
         });
     std::cerr << "\r" << (cancelled ? "cancelled        " : "done             ") << "\n";

@@ -114,6 +114,8 @@ int BooksCommand(Context& ctx, const std::vector<std::string>& args);
 int ChaptersCommand(Context& ctx, const std::vector<std::string>& args);
 int SearchCommand(Context& ctx, const std::vector<std::string>& args);
 int WatchCommand(Context& ctx, const std::vector<std::string>& args);
+// watch check [N]: every entry of the watch list (or entry N).
+int WatchCheckCommand(Context& ctx, int only);
 int IntroCommand(Context& ctx, const std::vector<std::string>& args);
 int ReadCommand(Context& ctx, const std::vector<std::string>& args);
 int ResumeCommand(Context& ctx, const std::vector<std::string>& args);

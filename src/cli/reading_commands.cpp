@@ -5,6 +5,7 @@
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
 #include "cli/commands.h"
+#include "cli/progress_line.h"
 #include "net/http_client.h"
 #include "reader/reader_form.h"
 #include "text/encoding.h"
@@ -79,8 +80,13 @@ int SearchCommand(Context& ctx, const std::vector<std::string>& args) {
 }
 
 int WatchCommand(Context& ctx, const std::vector<std::string>& args) {
-    const char* usage = "watch list | watch add SITE TEXT N | watch remove N";
+    const char* usage = "watch list | watch add SITE TEXT N | watch remove N | watch check [N]";
     if (args.empty()) return Usage(usage);
+    if (args[0] == "check") {
+        if (args.size() > 2 || (args.size() == 2 && !IsNumber(args[1]))) return Usage(usage);
+        ctx.Start();
+        return WatchCheckCommand(ctx, args.size() == 2 ? std::stoi(args[1]) : -1);
+    }
     const bool list = args[0] == "list" && args.size() == 1;
     const bool add = args[0] == "add" && args.size() == 4 && IsNumber(args[3]);
     const bool remove = args[0] == "remove" && args.size() == 2 && IsNumber(args[1]);
@@ -238,11 +244,15 @@ int ExportCommand(Context& ctx, const std::vector<std::string>& args) {
     int rc = OpenBookWithChapters(ctx, label, In(pos[1]), In(pos[2]));
     if (rc != kExitOk) return rc;
     f2.exportStop = &gInterrupted;
-    f2.exportProgress = [](int done, int total) {
-        std::cerr << "\rexported " << done << "/" << total << "   " << std::flush;
-    };
-    const ExportResult r = f2.ExportBook(pictures ? "F10" : "F11");
-    if (r.written > 0) std::cerr << "\n";
+    ExportResult r;
+    {
+        ProgressLine line;
+        f2.exportProgress = [&line](int done, int total) {
+            line.Set("exported " + std::to_string(done) + "/" + std::to_string(total));
+        };
+        r = f2.ExportBook(pictures ? "F10" : "F11");
+        f2.exportProgress = nullptr;
+    }
     if (!r.started) {
         std::cerr << "talvenor-cli: nothing exported (the question was answered No)\n";
         return kExitFailed;

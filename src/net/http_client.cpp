@@ -4,6 +4,10 @@
 
 #include <chrono>
 #include <exception>
+#include <thread>
+
+#include "net/host_gate.h"
+#include "net/retry_policy.h"
 
 namespace talvenor {
 
@@ -75,9 +79,16 @@ void GlobalInit() {
 
 using Clock = std::chrono::steady_clock;
 
+// While a fetch may still be tried again, its failures are kept here
+// instead of being counted: only the last try's failure counts.
+thread_local FetchFailureRecord* tDeferredFailure = nullptr;
+
 // Counts a failure and hands it back to be thrown.
 FetchError Failed(FetchError e) {
-    if (!e.cancelled()) {
+    if (!e.cancelled() && tDeferredFailure) {
+        tDeferredFailure->last = e.what();
+        tDeferredFailure->lastStatus = e.status();
+    } else if (!e.cancelled()) {
         std::lock_guard<std::mutex> lock(gFailuresMutex);
         ++gFailures.count;
         gFailures.last = e.what();
@@ -95,6 +106,7 @@ struct HttpClient::Transfer {
     CURL* curl = nullptr;
     std::exception_ptr pieceFailure;
     std::string body;
+    std::string retryAfter;
     Clock::time_point lastActivity;
     Clock::time_point deadline;  // of the whole page; max() without a limit
     curl_off_t lastBytes = 0;
@@ -134,7 +146,7 @@ struct HttpClient::Transfer {
         return n;
     }
 
-    static size_t OnHeader(char* /*data*/, size_t size, size_t count, void* self) {
+    static size_t OnHeader(char* data, size_t size, size_t count, void* self) {
         auto* t = static_cast<Transfer*>(self);
         size_t n = size * count;
         // The line as received, CR LF included; the limit is on the line itself.
@@ -144,6 +156,10 @@ struct HttpClient::Transfer {
             t->headerTooLong = true;
             return 0;
         }
+        static const char kRetryAfter[] = "retry-after:";
+        const size_t name = sizeof kRetryAfter - 1;
+        if (line > name && curl_strnequal(data, kRetryAfter, name))
+            t->retryAfter.assign(data + name, line - name);
         t->lastActivity = Clock::now();
         return n;
     }
@@ -246,6 +262,70 @@ std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* sto
 
 std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* stop, const PieceHandler& onPiece) {
     if (!IsFetchableUrl(url)) throw Failed(FetchError("not an http address: " + url, ""));
+    const PoliteSettings polite = CurrentPoliteSettings();
+    const std::string host = HostOfUrl(url);
+    auto cancelled = [&] { return FetchError("download cancelled", "", 0, true); };
+    auto stopped = [&] { return AllFetchesStopped() || (stop && stop->load()); };
+    struct Retrying {
+        int retry = 0;
+        ~Retrying() {
+            if (retry > 0) detail::RetryEnded(retry);
+        }
+        void Next() {
+            if (retry > 0) detail::RetryEnded(retry);
+            detail::RetryStarted(++retry);
+        }
+    } retrying;
+    bool handedOver = false;
+    const PieceHandler counted = !onPiece ? PieceHandler() : PieceHandler([&](const char* data, size_t n) {
+        handedOver = true;
+        onPiece(data, n);
+    });
+    for (int attempt = 1;; ++attempt) {
+        const bool last = attempt >= polite.tries;
+        FetchFailureRecord deferred;
+        long long waitMs = 0;
+        {
+            HostPass pass;
+            if (!pass.Enter(host, stop)) throw cancelled();
+            struct Defer {
+                explicit Defer(FetchFailureRecord* to) { tDeferredFailure = to; }
+                ~Defer() { tDeferredFailure = nullptr; }
+            };
+            try {
+                Defer defer(last ? nullptr : &deferred);
+                return GetOnce(url, stop, counted);
+            } catch (const FetchError& e) {
+                // A body already handed over in part cannot be taken back:
+                // such a transfer is not tried again.
+                if (last || !IsRetryable(e) || handedOver) {
+                    if (!last && !e.cancelled()) Failed(e);  // counted after all
+                    throw;
+                }
+                std::optional<long long> after;
+                if (!e.retryAfter().empty()) after = ParseRetryAfter(e.retryAfter(), std::time(nullptr));
+                if (after && *after > polite.maxRetryAfterMs) {
+                    FetchError longer(std::string(e.what()) + " (the site asks to wait " +
+                                          std::to_string(*after / 1000) + " s)",
+                                      e.body(), e.status());
+                    throw Failed(longer);
+                }
+                waitMs = after ? *after : BackoffMs(attempt, polite.backoffMs);
+            }
+        }
+        // The place at the host is given up while waiting.
+        retrying.Next();
+        const auto until = Clock::now() + std::chrono::milliseconds(waitMs);
+        while (Clock::now() < until) {
+            if (stopped()) throw cancelled();
+            std::this_thread::sleep_for(std::min<Clock::duration>(std::chrono::milliseconds(20),
+                                                                  until - Clock::now()));
+        }
+        if (stopped()) throw cancelled();
+    }
+}
+
+std::string HttpClient::GetOnce(const std::string& url, const std::atomic<bool>* stop, const PieceHandler& onPiece) {
     if (gStopAll.load() || (stop && stop->load())) throw FetchError("download cancelled", "", 0, true);
     std::lock_guard<std::mutex> lock(mutex_);
     CURL* c = static_cast<CURL*>(curl_);
@@ -326,8 +406,10 @@ std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* sto
                 throw Failed(FetchError(
                     "read timed out after " + std::to_string(settings_.readTimeoutMs) + " ms: " + current,
                     std::move(t.body), st));
-            throw Failed(
-                FetchError(std::string(curl_easy_strerror(rc)) + ": " + current, std::move(t.body), st));
+            FetchError failure(std::string(curl_easy_strerror(rc)) + ": " + current, std::move(t.body), st);
+            failure.SetConnectionFailed(rc == CURLE_COULDNT_CONNECT || rc == CURLE_GOT_NOTHING ||
+                                        rc == CURLE_SEND_ERROR || rc == CURLE_RECV_ERROR);
+            throw Failed(failure);
         }
 
         if (status >= 200 && status < 300) return std::move(t.body);
@@ -347,7 +429,9 @@ std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* sto
                     FetchError("redirected to a non-http address: " + current, std::move(t.body), st));
             continue;
         }
-        throw Failed(FetchError("HTTP " + std::to_string(status) + ": " + current, std::move(t.body), st));
+        FetchError failure("HTTP " + std::to_string(status) + ": " + current, std::move(t.body), st);
+        failure.SetRetryAfter(t.retryAfter);
+        throw Failed(failure);
     }
 }
 

@@ -68,11 +68,20 @@ public:
     const std::string& body() const { return body_; }
     int status() const { return status_; }
     bool cancelled() const { return cancelled_; }
+    // No answer came: the connection could not be made, or broke before a
+    // response (a failure worth another try).
+    bool connectionFailed() const { return connectionFailed_; }
+    // The Retry-After header of the response, as sent; empty when none.
+    const std::string& retryAfter() const { return retryAfter_; }
+    void SetConnectionFailed(bool failed) { connectionFailed_ = failed; }
+    void SetRetryAfter(std::string value) { retryAfter_ = std::move(value); }
 
 private:
     std::string body_;
     int status_;
     bool cancelled_;
+    bool connectionFailed_ = false;
+    std::string retryAfter_;
 };
 
 class HttpClient {
@@ -84,7 +93,9 @@ public:
 
     // GET url; the body unchanged (no conversion, no decompression).  Throws
     // FetchError.  `stop`, when given and set, abandons the transfer at once
-    // (checked while waiting for data too).
+    // (checked while waiting for data too, and while waiting for the host's
+    // gate or a retry).  The host's limits hold (net/host_gate.h); a busy
+    // server or a failed connection is tried again (net/retry_policy.h).
     std::string Get(const std::string& url, const std::atomic<bool>* stop = nullptr);
 
     // The body's pieces as they arrive, on the thread that calls Get, so
@@ -104,6 +115,8 @@ public:
 
 private:
     struct Transfer;
+    // One try of Get, without the gate and the retries.
+    std::string GetOnce(const std::string& url, const std::atomic<bool>* stop, const PieceHandler& onPiece);
     // Runs one request, waking often enough to see a stop or a time-out at
     // once, even while no byte arrives.
     int Perform(Transfer& t);  // a CURLcode

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QThread>
+#include <QTimer>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -257,12 +258,29 @@ bool QtDesktop::ApplySkin(const std::string& styleSheet) {
 
 bool QtDesktop::AddTrayIcon() {
     if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
+    iconForMessage_ = false;
     tray_->show();
     return true;
 }
 
 void QtDesktop::RemoveTrayIcon() {
+    iconForMessage_ = false;
     tray_->hide();
+}
+
+void QtDesktop::TrayMessage(const std::string& title, const std::string& text) {
+    const QString t = Q(title), body = Q(text);
+    trayMessages_.push_back({t, body});
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    if (!tray_->isVisible()) {
+        iconForMessage_ = true;
+        tray_->show();
+        QTimer::singleShot(kMessageMs, this, [this] {
+            if (iconForMessage_) tray_->hide();
+            iconForMessage_ = false;
+        });
+    }
+    tray_->showMessage(t, body, QSystemTrayIcon::Information, kMessageMs);
 }
 
 void QtDesktop::RunBlocking(const std::function<void()>& work) {

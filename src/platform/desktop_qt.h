@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <QWidget>
 #include <atomic>
+#include <utility>
+#include <vector>
 
 #include "catalogue/desktop.h"
 
@@ -41,6 +43,12 @@ class QtDesktop : public QObject, public Desktop {
     bool ApplySkin(const std::string& styleSheet) override;
     bool AddTrayIcon() override;
     void RemoveTrayIcon() override;
+    // Shown by the tray icon; an icon shown only for the message goes again
+    // after it (kMessageMs), unless the program went to the tray meanwhile.
+    void TrayMessage(const std::string& title, const std::string& text) override;
+    static constexpr int kMessageMs = 10000;
+    // The messages shown so far (UTF-8, title and text), for the tests.
+    const std::vector<std::pair<QString, QString>>& TrayMessages() const { return trayMessages_; }
     void RunBlocking(const std::function<void()>& work) override;
     void Post(std::function<void()> fn) override;
     bool OnMainThread() const override;
@@ -89,6 +97,8 @@ class QtDesktop : public QObject, public Desktop {
     QPointer<QWidget> main_;
     QSystemTrayIcon* tray_;
     int blocking_ = 0;
+    bool iconForMessage_ = false;
+    std::vector<std::pair<QString, QString>> trayMessages_;
     std::atomic<bool> abandoned_{false};
 };
 

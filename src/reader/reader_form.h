@@ -91,6 +91,8 @@ class TForm2 {
     mark TheMark;
     std::string BookUrl;
     std::string ChapterIndex;  // decimal index of the chapter last shown, or the one a mark asks for
+    // The chapter the next book opened starts at, past its mark; -1: the mark's.
+    int startAtChapter = -1;
     bool PageTurnBusy = false;
     int ChapterViews = 0;
     bool CounterFooterSet = false;

@@ -25,6 +25,7 @@ void TForm2::LoadBook(const std::string& url, const std::string& title) {
     PageUrlList.Clear();
     TheMark.BookTitle = title;
     BookUrl = url;
+    startAtChapter = -1;
     MakeDirs(program_.paths.tmpDir);
     int mode = ChapterListModeOf(f1.CurrentSite);
     auto client = std::make_shared<HttpClient>(HttpSettings::RunTime());
@@ -84,6 +85,16 @@ void TForm2::ShowChapter() {
             ChapterIndex = std::to_string(ListBox1.itemIndex);
         }
         if (PopMark_Lock.tag == 0) TrackMarks();
+        if (startAtChapter >= 0) {
+            // A watched book with new chapters opens at the first of them,
+            // its mark following.
+            if (startAtChapter < ListBox1.Count()) {
+                ListBox1.Select(startAtChapter);
+                ChapterIndex = std::to_string(startAtChapter);
+                if (PopMark_Lock.tag == 0) RefreshMarks();
+            }
+            startAtChapter = -1;
+        }
         ProgressBar1.SetMax(100);
         ProgressBar1.position = 0;
         ProgressBar1.StepIt();
