@@ -176,33 +176,41 @@ inline void AppendGbk(std::string& out, char16_t c, const Cp936Tables& t) {
 
 }  // namespace
 
-std::u16string GbkToUtf16(const std::string& gbk) {
+void GbkToUtf16(const std::string& gbk, std::u16string& out) {
     const Cp936Tables& t = Tables();
-    std::u16string out;
-    out.reserve(gbk.size());
     const size_t n = gbk.size();
+    // Never more characters than bytes: written in place, then cut to size.
+    out.resize(n);
+    char16_t* o = out.data();
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(gbk.data());
     for (size_t i = 0; i < n;) {
-        unsigned char b = static_cast<unsigned char>(gbk[i]);
+        const unsigned char b = in[i];
         if (b < 0x80) {
-            out.push_back(b);
+            *o++ = b;
             ++i;
             continue;
         }
         if (b >= 0x81 && b <= 0xFE && i + 1 < n) {
-            unsigned char trail = static_cast<unsigned char>(gbk[i + 1]);
+            const unsigned char trail = in[i + 1];
             if (trail >= 0x40 && trail <= 0xFE) {
-                char16_t c = t.decode[b - 0x81][trail - 0x40];
+                const char16_t c = t.decode[b - 0x81][trail - 0x40];
                 if (c != 0) {
-                    out.push_back(c);
+                    *o++ = c;
                     i += 2;
                     continue;
                 }
             }
         }
         // 0x80 is the euro sign of the code page; anything else is not GBK.
-        out.push_back(b == 0x80 ? u'\u20AC' : u'?');
+        *o++ = b == 0x80 ? u'\u20AC' : u'?';
         ++i;
     }
+    out.resize(static_cast<size_t>(o - out.data()));
+}
+
+std::u16string GbkToUtf16(const std::string& gbk) {
+    std::u16string out;
+    GbkToUtf16(gbk, out);
     return out;
 }
 
