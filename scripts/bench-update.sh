@@ -51,7 +51,9 @@ def update():
 
 updates = sorted(update() for _ in range(3))
 rss = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024
-lines = sum(1 for _ in open(glob.glob(os.path.join(home, '多玩', '*.ml.list'))[0], 'rb'))
+stored = [f for f in glob.glob(os.path.join(home, '多玩', '*.ml.list'))
+          if not os.path.basename(f).startswith('fenlei.')]
+lines = sum(1 for _ in open(stored[0], 'rb'))
 if lines != int(books):
     sys.exit(f'bench-update: {lines} books stored, not {books}')
 plain = sorted(run(['curl', '-s', '--fail', '-K', cfg]) for _ in range(3))

@@ -223,9 +223,46 @@ std::string Utf16ToGbk(const std::u16string& text) {
 }
 
 std::string DecodeUtf8Page(const std::string& bytes) {
-    std::u16string wide;
-    if (bytes.empty() || !DecodeUtf8(bytes, wide, true)) return std::string();
-    return Utf16ToGbk(wide);
+    // Decoded and encoded in one pass (strict, as DecodeUtf8): a list page
+    // of a site in UTF-8 costs no intermediate 16-bit copy.
+    if (bytes.empty()) return std::string();
+    const Cp936Tables& t = Tables();
+    const size_t n = bytes.size();
+    std::string out(n, '\0');  // GBK never takes more bytes than UTF-8
+    char* o = out.data();
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (size_t i = 0; i < n;) {
+        const unsigned char b = in[i];
+        if (b < 0x80) {
+            *o++ = static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        const int extra = (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : -1;
+        if (extra < 0 || i + extra >= n) return std::string();
+        char32_t c = extra == 1 ? (b & 0x1F) : (b & 0x0F);
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char trail = in[i + k];
+            if ((trail & 0xC0) != 0x80) return std::string();
+            c = (c << 6) | (trail & 0x3F);
+        }
+        i += 1 + extra;
+        if (c < 0x80) {
+            *o++ = static_cast<char>(c);
+            continue;
+        }
+        const uint16_t g = t.encode[c];
+        if (g == 0) {
+            *o++ = '?';
+        } else if (g < 0x100) {
+            *o++ = static_cast<char>(g);
+        } else {
+            *o++ = static_cast<char>(g >> 8);
+            *o++ = static_cast<char>(g & 0xFF);
+        }
+    }
+    out.resize(static_cast<size_t>(o - out.data()));
+    return out;
 }
 
 std::string EncodeUtf8(const std::string& gbk) {

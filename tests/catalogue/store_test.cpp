@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "catalogue/book_list_pages.h"
 #include "catalogue/failures.h"
 #include "catalogue/sites.h"
 #include "test_home.h"
@@ -70,6 +71,25 @@ TEST(LineFiles, PairsReadBackOrFailWhole) {
     keys.pop_back();
     SaveList(home.dir() + "a.ml.list", keys);
     EXPECT_THROW(LoadListPair(home.dir() + "a.ml", home.dir() + "a.ml.list"), ListIndexError);
+}
+
+// New books go on top of the stored ones as they are only when no key stands
+// twice among them all, however far apart the two are.
+TEST(LineFiles, KeysThatStandTwiceAreFoundInLongLists) {
+    StringList fresh, stored;
+    for (int i = 0; i < 300000; ++i) {
+        fresh.push_back("book/n" + std::to_string(i) + "/");
+        stored.push_back("book/s" + std::to_string(i) + "/");
+    }
+    fresh.push_back("");
+    stored.push_back("");  // books without a key are never the same book
+    EXPECT_TRUE(KeysDiffer(fresh, stored));
+    EXPECT_TRUE(KeysDiffer({}, stored));
+    stored[299999] = fresh[0];
+    EXPECT_FALSE(KeysDiffer(fresh, stored));
+    stored[299999] = "book/s299999/";
+    fresh[150000] = fresh[149999];
+    EXPECT_FALSE(KeysDiffer(fresh, stored));
 }
 
 TEST(LineFiles, LineBreaksInsideItemsKeepPairsInStep) {
