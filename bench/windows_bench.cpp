@@ -200,6 +200,9 @@ void BM_ShowCategory(benchmark::State& state) {
     }
     if (shown.Count() != books || shown.itemIndex != 0) state.SkipWithError("not shown");
     state.counters["held_ms"] = held.WorstMs();
+    // TALVENOR_BENCH_SHOT=DIR: the window as shown, for a look at it.
+    if (const char* dir = std::getenv("TALVENOR_BENCH_SHOT"))
+        windows.catalogue().grab().save(QString::fromUtf8(dir) + QStringLiteral("/catalogue-%1.png").arg(books));
 }
 
 // From the confirmed prompt to the painted filtered list.
