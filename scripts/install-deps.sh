@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config libgumbo-dev
   libcurl4-openssl-dev libcpp-httplib-dev libssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # scripts/bench-update.sh sets the update against curl fetching the same pages.
+  curl
   clang-format
   clang libclang-rt-14-dev
   # The manual pages are written from the README; the package and its checks.

@@ -22,6 +22,7 @@ ProgramWindows::ProgramWindows(const AppPaths& paths, std::vector<std::string> a
     : QObject(parent), desktop_(std::make_unique<QtDesktop>()), hotKey_(std::make_unique<GlobalHotKey>()) {
     // F7 is taken while the catalogue window lives; without X11 it is not.
     hotKey_->Register();
+    desktop_->SetFailureHandler(ShowFailure);
     program_ = std::make_unique<Program>(*desktop_, paths, std::move(args));
     catalogue_ = std::make_unique<CatalogueWindow>(*program_, *program_->form1, *desktop_);
     progress_ = std::make_unique<ProgressWindow>(*program_, *program_->form4, *desktop_);

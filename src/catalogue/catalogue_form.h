@@ -4,8 +4,11 @@
 #pragma once
 
 #include <map>
+#include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/list_model.h"
@@ -79,6 +82,11 @@ class TForm1 {
     // Browsing.
     bool LoadCategories();
     void ListBox1Click();
+    // True while the chosen category's books are read aside: a long list
+    // (kBooksReadAside bytes and more) is read on a thread, and the books
+    // shown until then are those of the category chosen before.
+    bool BooksLoading() const { return booksLoading_; }
+    static constexpr long long kBooksReadAside = 1 << 20;
     void Panel3Click();
     void OnBookListDone();
     // Set by the download worker before it runs OnBookListDone.
@@ -169,6 +177,16 @@ class TForm1 {
 
   private:
     ProgramState& program_;
+    // Shows a category's books read from its files (or the failure that
+    // reading them met).
+    void ShowBooks(std::pair<std::vector<std::string>, std::vector<std::string>> lists,
+                   const std::exception_ptr& failure);
+    // The latest category read; a reading that ends after a later one began
+    // is dropped.
+    std::uint64_t booksTicket_ = 0;
+    bool booksLoading_ = false;
+    // Gone with the form: what was read aside for it finds nobody to show it.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     bool categoriesFetchFailed_ = false;
     std::shared_ptr<WatchFollower> watchFollower_;
     // The common opening of the site menu actions; true when the stored

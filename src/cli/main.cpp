@@ -12,6 +12,7 @@
 
 #include "catalogue/app_paths.h"
 #include "catalogue/failures.h"
+#include "catalogue/store.h"
 #include "cli/commands.h"
 #include "cli/terminal_output.h"
 #include "net/http_client.h"
@@ -51,6 +52,7 @@ static int Milliseconds(const std::string& text) {
 
 int main(int argc, char** argv) {
     cli::InstallInterruptHandler();
+    KeepHeapForLongLists();
     cli::GuardTerminalOutput();
     std::string home;
     bool homeGiven = false;

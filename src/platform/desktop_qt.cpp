@@ -47,7 +47,11 @@ QtDesktop::QtDesktop(QObject* parent) : QObject(parent), tray_(new QSystemTrayIc
     });
 }
 
-QtDesktop::~QtDesktop() = default;
+QtDesktop::~QtDesktop() {
+    // Work still aside ends before the program does; its done is dropped
+    // with the queue.
+    for (auto& [id, thread] : asideThreads_) thread.join();
+}
 
 QWidget* QtDesktop::DialogParent() const {
     QWidget* active = QApplication::activeWindow();
@@ -301,6 +305,46 @@ void QtDesktop::RunBlocking(const std::function<void()>& work) {
     worker.join();
     if (--blocking_ == 0) emit blockingEnded();
     if (failure) std::rethrow_exception(failure);
+}
+
+void QtDesktop::RunAside(std::function<void()> work, std::function<void()> done) {
+    const unsigned id = ++asideIds_;
+    ++aside_;
+    asideThreads_[id] = std::thread([this, id, work = std::move(work), done = std::move(done)]() mutable {
+        work();
+        Post([this, id, done = std::move(done)] {
+            auto thread = asideThreads_.find(id);
+            if (thread != asideThreads_.end()) {
+                thread->second.join();  // it has posted this, its last act
+                asideThreads_.erase(thread);
+            }
+            --aside_;
+            std::exception_ptr failure;
+            try {
+                done();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            if (failure && !failureHandler_) std::rethrow_exception(failure);
+            if (failure) failureHandler_(failure);
+            emit changed();
+            RunDeferred();
+        });
+    });
+}
+
+bool QtDesktop::DeferWhileAside(std::function<void()> command) {
+    if (aside_ == 0) return false;
+    deferred_.push_back(std::move(command));
+    return true;
+}
+
+void QtDesktop::RunDeferred() {
+    while (aside_ == 0 && !deferred_.empty()) {
+        std::function<void()> command = std::move(deferred_.front());
+        deferred_.pop_front();
+        command();
+    }
 }
 
 void QtDesktop::Post(std::function<void()> fn) {

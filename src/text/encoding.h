@@ -40,6 +40,9 @@ std::string Utf8ToGbk(const std::string& utf8);
 // GBK <-> UTF-16, for operations that must work on characters rather than
 // bytes (a Latin letter can be the second byte of a GBK character).
 std::u16string GbkToUtf16(const std::string& gbk);
+// The same into out, whose storage is reused: a loop over many titles
+// allocates nothing.
+void GbkToUtf16(const std::string& gbk, std::u16string& out);
 std::string Utf16ToGbk(const std::u16string& text);
 
 // Every byte as "%" + its value in upper-case hexadecimal (two digits for
