@@ -46,6 +46,7 @@ grep -q $'\t[0-9]*\t第' "$home/out" && fail "no chapter of a shortened list tak
 # One site down: exit 1, named on standard error, the others still checked.
 "$closed_port" > "$home/closed" &
 closer=$!
+trap 'kill $closer 2> /dev/null || true; [ -z "$server" ] || kill $server 2>/dev/null || true; rm -rf "$home"' EXIT
 await_line '[0-9]' "$home/closed"
 closed=$(head -1 "$home/closed")
 sed -i "s|^520-chapters *=.*|520-chapters = http://127.0.0.1:$closed|" "$home/set/sites.hosts"
