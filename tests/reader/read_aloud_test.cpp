@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "catalogue/settings.h"
+#include "speech/speech_settings.h"
+#include "text/files.h"
+
 using namespace talvenor;
 
 namespace {
@@ -168,4 +172,32 @@ TEST(ReadAloud, StartingPastTheEndGoesToTheNextChapter) {
     h.book = {Chapter("a", 2), Chapter("b", 1)};
     h.Start(5);
     EXPECT_EQ(h.said, (std::vector<std::string>{"b0"}));
+}
+
+TEST(SpeechSettings, BadValuesAreReportedWithTheirLineAndDefaultsUsed) {
+    const std::string path = ::testing::TempDir() + "speech-settings.ini";
+    WriteFileAtomic(path, "# mine\n[speech]\nvoice = Chinese (Cantonese)\nrate = 7\npitch = -2\nsleep = 45\n");
+    Settings file = Settings::Load(path);
+    SpeechSettings s = SpeechSettings::From(file);
+    EXPECT_EQ(s.voice, "Chinese (Cantonese)");
+    EXPECT_EQ(s.rate, 0);
+    EXPECT_EQ(s.pitch, -2);
+    EXPECT_EQ(s.sleep, SleepMode::Off);
+    const std::vector<std::string> problems = file.Problems();
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_NE(problems[0].find(":4:"), std::string::npos) << problems[0];
+    EXPECT_NE(problems[1].find(":6:"), std::string::npos) << problems[1];
+
+    // Stored and read back; the user's comment stays.
+    s.rate = 2;
+    s.sleep = SleepMode::ChapterEnd;
+    s.StoreIn(file);
+    file.Save(path);
+    const Settings again = Settings::Load(path);
+    const SpeechSettings back = SpeechSettings::From(again);
+    EXPECT_EQ(back.rate, 2);
+    EXPECT_EQ(back.pitch, -2);
+    EXPECT_EQ(back.sleep, SleepMode::ChapterEnd);
+    EXPECT_TRUE(again.Problems().empty());
+    EXPECT_EQ(ReadFileBytes(path).rfind("# mine\n", 0), 0u);
 }
