@@ -284,6 +284,7 @@ void ReadAloudQt::Toggle() {
     if (!form_.ScrollStopped) form_.N16Click();
     window_.chimeOff = true;
     chapterShown_ = form_.ListBox1.itemIndex;
+    book_ = form_.BookUrl;
     reader_.Start(std::move(sentences), first);
     desktop_.Changed();
 }
@@ -346,6 +347,11 @@ void ReadAloudQt::PageLoaded(bool ok) {
     const std::u32string before = pageText_;
     if (!chapterPage || !ReadPageSentences(sentences, first)) {
         if (b && b->url().scheme() == QLatin1String("about")) reader_.Stop();
+        return;
+    }
+    if (form_.BookUrl != book_) {
+        // Another book was opened: what was read is over.
+        reader_.Stop();
         return;
     }
     const int chapter = form_.ListBox1.itemIndex;

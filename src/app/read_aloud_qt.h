@@ -91,6 +91,7 @@ class ReadAloudQt : public QObject {
     std::u32string pageText_;  // the text those sentences came from
     bool advancing_ = false;   // the sequence asked for the next chapter
     int chapterShown_ = -1;    // the chapter whose sentences are being read
+    std::string book_;         // the book being read (its address)
     QElapsedTimer clock_;
     std::thread voiceLister_;
     std::mutex voicesMutex_;

@@ -16,7 +16,9 @@ int SleepMinutes(SleepMode mode) {
 }
 
 void ReadAloud::Start(std::vector<Sentence> sentences, int from) {
-    if (active_) Stop();
+    // Starting anew while reading is no end of reading: the sentence under
+    // way is only silenced.
+    if (active_ && hooks.cancel) hooks.cancel();
     sentences_ = std::move(sentences);
     active_ = true;
     paused_ = false;

@@ -143,7 +143,9 @@ TEST_F(ReadAloudTest, ReadsSentenceBySentenceIntoTheNextChapterPausesAndStops) {
     EXPECT_TRUE(rw().chimeOff);
     ASSERT_GE(started.count(), 1);
     const int firstIndex = started.at(0).at(0).toInt();
-    if (scrolled) EXPECT_GT(firstIndex, 0) << "reading began at the top, not at the first sentence in view";
+    if (scrolled) {
+        EXPECT_GT(firstIndex, 0) << "reading began at the top, not at the first sentence in view";
+    }
     ASSERT_TRUE(WaitFor([&] { return begun.count() >= 1; }, 20000));
     // The page marks the sentence spoken, in view.
     ASSERT_TRUE(WaitFor([&] { return !aloud().MarkedText().isEmpty(); }));

@@ -167,6 +167,22 @@ TEST(ReadAloud, AnEngineThatRefusesEndsReading) {
     EXPECT_EQ(h.endedCalls, 1);
 }
 
+TEST(ReadAloud, StartingAnewWhileReadingSilencesWithoutEnding) {
+    // The reader turned to another chapter: reading goes on there.
+    Harness h;
+    h.book = {Chapter("a", 3), Chapter("b", 3)};
+    h.Start();
+    const int old = h.lastId;
+    h.r.Start(h.book[1], 0);
+    EXPECT_EQ(h.cancels, 1);
+    EXPECT_EQ(h.endedCalls, 0);
+    EXPECT_TRUE(h.r.Active());
+    h.r.UtteranceEnded(old);  // the silenced sentence's end moves nothing
+    EXPECT_EQ(h.said, (std::vector<std::string>{"a0", "b0"}));
+    h.Finish();
+    EXPECT_EQ(h.said.back(), "b1");
+}
+
 TEST(ReadAloud, StartingPastTheEndGoesToTheNextChapter) {
     Harness h;
     h.book = {Chapter("a", 2), Chapter("b", 1)};
