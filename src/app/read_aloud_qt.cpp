@@ -140,7 +140,8 @@ const char* const kPitchNames[] = {"很低", "低", "正常", "高", "很高"};
 ReadAloudQt::ReadAloudQt(ProgramState& program, TForm2& form, ReaderWindow& window, QtDesktop& desktop)
     : QObject(&window), program_(program), form_(form), window_(window), desktop_(desktop) {
     clock_.start();
-    const talvenor::Settings file = talvenor::Settings::Load(program_.paths.setDir + talvenor::Settings::kFileName);
+    const talvenor::Settings file =
+        talvenor::Settings::Load(program_.paths.setDir + talvenor::Settings::kFileName);
     const size_t before = file.Problems().size();
     settings_ = SpeechSettings::From(file);
     // Only the problems of this section's values: the file's others are
@@ -168,7 +169,9 @@ ReadAloudQt::ReadAloudQt(ProgramState& program, TForm2& form, ReaderWindow& wind
         if (next > 0 && next < form_.PageUrlList.Count())
             prefetch_.Start(form_.PageUrlList.items[static_cast<size_t>(next)]);
     };
-    form_.takePrefetched = [this](const std::string& url, std::string& page) { return prefetch_.Take(url, page); };
+    form_.takePrefetched = [this](const std::string& url, std::string& page) {
+        return prefetch_.Take(url, page);
+    };
     reader_.hooks.ended = [this] {
         prefetch_.Cancel();
         window_.chimeOff = false;
@@ -247,9 +250,10 @@ PageBrowser* ReadAloudQt::Browser() {
 bool ReadAloudQt::ReadPageSentences(std::vector<Sentence>& sentences, int& firstInView) {
     PageBrowser* b = Browser();
     if (!b || !b->HasDocument()) return false;
-    const QVariantList v = b->Evaluate(Script(QStringLiteral("talvenorSpeech.collect();"
-                                                             "[talvenorSpeech.text, talvenorSpeech.firstInView()]")))
-                               .toList();
+    const QVariantList v =
+        b->Evaluate(Script(QStringLiteral("talvenorSpeech.collect();"
+                                          "[talvenorSpeech.text, talvenorSpeech.firstInView()]")))
+            .toList();
     if (v.size() != 2) return false;
     const std::u16string text = v[0].toString().toStdU16String();
     const std::u32string points = Utf16ToCodePoints(text);
@@ -473,10 +477,10 @@ void ReadAloudQt::ExtendMenu(QMenu* menu) {
 
     QMenu* sleep = group(sub, "定时关闭", "ReadAloudSleep");
     const std::pair<SleepMode, const char*> modes[] = {{SleepMode::Off, "不关闭"},
-                                                        {SleepMode::Minutes15, "15 分钟"},
-                                                        {SleepMode::Minutes30, "30 分钟"},
-                                                        {SleepMode::Minutes60, "60 分钟"},
-                                                        {SleepMode::ChapterEnd, "读完本章"}};
+                                                       {SleepMode::Minutes15, "15 分钟"},
+                                                       {SleepMode::Minutes30, "30 分钟"},
+                                                       {SleepMode::Minutes60, "60 分钟"},
+                                                       {SleepMode::ChapterEnd, "读完本章"}};
     for (const auto& [mode, caption] : modes)
         choice(sleep, Q(G(caption)), QStringLiteral("sleep-") + QString::fromStdString(SleepName(mode)),
                settings_.sleep == mode, [this, mode = mode] { SetSleep(mode); });

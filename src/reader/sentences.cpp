@@ -189,9 +189,9 @@ std::u32string Lower(std::u32string s) {
 
 // Tags after which a browser starts a new line.
 bool BreaksLine(const std::u32string& name) {
-    static const char32_t* const kNames[] = {U"br", U"p", U"div", U"h1", U"h2", U"h3", U"h4", U"h5", U"h6",
-                                             U"tr", U"li", U"table", U"hr", U"center", U"blockquote", U"pre",
-                                             U"ul", U"ol", U"dl", U"dt", U"dd"};
+    static const char32_t* const kNames[] = {U"br",         U"p",   U"div", U"h1", U"h2",    U"h3", U"h4",
+                                             U"h5",         U"h6",  U"tr",  U"li", U"table", U"hr", U"center",
+                                             U"blockquote", U"pre", U"ul",  U"ol", U"dl",    U"dt", U"dd"};
     for (const char32_t* n : kNames)
         if (name == n) return true;
     return false;
@@ -226,10 +226,10 @@ char32_t Reference(const std::u32string& t, size_t i, size_t& length) {
         if (k >= body.size()) return 0;
         for (; k < body.size(); ++k) {
             const char32_t c = body[k];
-            int d = c >= U'0' && c <= U'9' ? int(c - U'0')
+            int d = c >= U'0' && c <= U'9'          ? int(c - U'0')
                     : hex && c >= U'a' && c <= U'f' ? int(c - U'a' + 10)
                     : hex && c >= U'A' && c <= U'F' ? int(c - U'A' + 10)
-                                                     : -1;
+                                                    : -1;
             if (d < 0 || v > 0x10FFFF) return 0;
             v = v * (hex ? 16 : 10) + static_cast<unsigned long>(d);
         }

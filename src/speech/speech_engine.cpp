@@ -23,7 +23,8 @@ SPDConnection* Connect(const char* name, SPDConnectionMode mode, std::string* pr
     char* error = nullptr;
     SPDConnection* c = spd_open2("talvenor", name, nullptr, mode, nullptr, 1, &error);
     if (!c && problem)
-        *problem = std::string("speech-dispatcher could not be reached") + (error ? ": " + std::string(error) : "");
+        *problem =
+            std::string("speech-dispatcher could not be reached") + (error ? ": " + std::string(error) : "");
     std::free(error);
     return c;
 }

@@ -33,7 +33,8 @@ SpeechSettings SpeechSettings::From(const Settings& s) {
     out.rate = static_cast<int>(s.Integer(kSection, "rate", 0, kSpeechStepMin, kSpeechStepMax));
     out.pitch = static_cast<int>(s.Integer(kSection, "pitch", 0, kSpeechStepMin, kSpeechStepMax));
     const std::string sleep = s.Choice(kSection, "sleep", "off", {"off", "15", "30", "60", "chapter"});
-    for (SleepMode m : {SleepMode::Minutes15, SleepMode::Minutes30, SleepMode::Minutes60, SleepMode::ChapterEnd})
+    for (SleepMode m :
+         {SleepMode::Minutes15, SleepMode::Minutes30, SleepMode::Minutes60, SleepMode::ChapterEnd})
         if (sleep == SleepName(m)) out.sleep = m;
     return out;
 }

@@ -25,9 +25,10 @@ namespace {
 class Recording {
   public:
     explicit Recording(const QString& path) : path_(path) {
-        parec_.start(QStringLiteral("parec"), {QStringLiteral("-d"), QStringLiteral("nul.monitor"),
-                                               QStringLiteral("--file-format=wav"), QStringLiteral("--rate=16000"),
-                                               QStringLiteral("--channels=1"), path});
+        parec_.start(
+            QStringLiteral("parec"),
+            {QStringLiteral("-d"), QStringLiteral("nul.monitor"), QStringLiteral("--file-format=wav"),
+             QStringLiteral("--rate=16000"), QStringLiteral("--channels=1"), path});
         started_ = parec_.waitForStarted() && WaitFor([&] { return QFileInfo(path_).size() > 44; });
     }
     ~Recording() { Stop(); }
@@ -45,11 +46,13 @@ class Recording {
     // RMS amplitude of a part (sox).
     double Rms(double from, double length) const {
         QProcess sox;
-        sox.start(QStringLiteral("sox"), {path_, QStringLiteral("-n"), QStringLiteral("trim"), QString::number(from),
-                                          QString::number(length), QStringLiteral("stat")});
+        sox.start(QStringLiteral("sox"),
+                  {path_, QStringLiteral("-n"), QStringLiteral("trim"), QString::number(from),
+                   QString::number(length), QStringLiteral("stat")});
         sox.waitForFinished();
         for (const QString& line : QString::fromUtf8(sox.readAllStandardError()).split('\n'))
-            if (line.startsWith(QLatin1String("RMS     amplitude:"))) return line.section(':', 1).trimmed().toDouble();
+            if (line.startsWith(QLatin1String("RMS     amplitude:")))
+                return line.section(':', 1).trimmed().toDouble();
         return -1;
     }
 
@@ -85,15 +88,17 @@ class ReadAloudTest : public GuiTest {
         });
     }
     QMenu* Popup() {
-        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), rw().Panel2->mapToGlobal(QPoint(5, 5)));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                rw().Panel2->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(rw().Panel2, &event);
         return rw().OpenPopupMenu();
     }
     // The marked sentence lies in the page's view.
     bool MarkInView() {
         return browser()
-            .Evaluate(QStringLiteral("(function(){var m=document.querySelector('.talvenor-speaking');if(!m)return false;"
-                                     "var r=m.getBoundingClientRect();return r.top>=0&&r.bottom<=innerHeight;})()"))
+            .Evaluate(QStringLiteral(
+                "(function(){var m=document.querySelector('.talvenor-speaking');if(!m)return false;"
+                "var r=m.getBoundingClientRect();return r.top>=0&&r.bottom<=innerHeight;})()"))
             .toBool();
     }
 };
@@ -129,7 +134,9 @@ TEST_F(ReadAloudTest, ReadsSentenceBySentenceIntoTheNextChapterPausesAndStops) {
     rw().setWindowState(Qt::WindowNoState);
     rw().resize(900, 420);
     f2().SetTextZoom(4);
-    ASSERT_TRUE(WaitFor([&] { return browser().Evaluate(QStringLiteral("document.body.scrollHeight > innerHeight")).toBool(); }));
+    ASSERT_TRUE(WaitFor([&] {
+        return browser().Evaluate(QStringLiteral("document.body.scrollHeight > innerHeight")).toBool();
+    }));
     f2().N16Click();
     ASSERT_FALSE(f2().ScrollStopped);
     browser().Evaluate(QStringLiteral("window.scrollTo(0, document.body.scrollHeight)"));
@@ -174,8 +181,8 @@ TEST_F(ReadAloudTest, ReadsSentenceBySentenceIntoTheNextChapterPausesAndStops) {
         if (i < last) {
             EXPECT_FALSE(newChapter) << "went back twice";
             EXPECT_EQ(i, 0);
-            EXPECT_TRUE(args.at(1).toString().contains(U(talvenor::GbkToUtf8(f2().ListBox1.items[1]))
-                                                            .section(' ', -1)));
+            EXPECT_TRUE(args.at(1).toString().contains(
+                U(talvenor::GbkToUtf8(f2().ListBox1.items[1])).section(' ', -1)));
             newChapter = true;
         }
         last = i;
@@ -224,7 +231,8 @@ TEST_F(ReadAloudTest, WithoutAnEngineTheReaderSaysSoOnceAndNothingElseChanges) {
     QTest::keyClick(rw().ListBox1, Qt::Key_F6);
     ASSERT_TRUE(modal.WaitSeen(seen + 1));
     qunsetenv("SPEECHD_ADDRESS");
-    EXPECT_TRUE(modal.seen.at(seen).text.startsWith(U("朗读不可用"))) << modal.seen.at(seen).text.toStdString();
+    EXPECT_TRUE(modal.seen.at(seen).text.startsWith(U("朗读不可用")))
+        << modal.seen.at(seen).text.toStdString();
     EXPECT_EQ(modal.seen.size(), seen + 1);
     EXPECT_FALSE(aloud().Reading());
     EXPECT_EQ(CurrentRow(rw().ListBox1), 0);

@@ -192,7 +192,8 @@ TEST(ReadAloud, StartingPastTheEndGoesToTheNextChapter) {
 
 TEST(SpeechSettings, BadValuesAreReportedWithTheirLineAndDefaultsUsed) {
     const std::string path = ::testing::TempDir() + "speech-settings.ini";
-    WriteFileAtomic(path, "# mine\n[speech]\nvoice = Chinese (Cantonese)\nrate = 7\npitch = -2\nsleep = 45\n");
+    WriteFileAtomic(path,
+                    "# mine\n[speech]\nvoice = Chinese (Cantonese)\nrate = 7\npitch = -2\nsleep = 45\n");
     Settings file = Settings::Load(path);
     SpeechSettings s = SpeechSettings::From(file);
     EXPECT_EQ(s.voice, "Chinese (Cantonese)");

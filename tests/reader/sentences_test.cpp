@@ -47,8 +47,7 @@ TEST(SplitSentences, PositionsPointAtTheSentenceInTheText) {
     const std::u32string text = Utf8ToCodePoints("　　甲乙。  丙丁！\n戊");
     const std::vector<Sentence> s = SplitSentences(text);
     ASSERT_EQ(s.size(), 3u);
-    for (const Sentence& x : s)
-        EXPECT_EQ(CodePointsToUtf8(text.substr(x.begin, x.end - x.begin)), x.text);
+    for (const Sentence& x : s) EXPECT_EQ(CodePointsToUtf8(text.substr(x.begin, x.end - x.begin)), x.text);
     EXPECT_EQ(s[0].begin, 2u);
     EXPECT_EQ(s[1].begin, 7u);
 }
