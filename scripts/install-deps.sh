@@ -23,6 +23,10 @@ if [ "${TALVENOR_WITH_GUI:-0}" = 1 ]; then
   # the X tools that tell what is mapped, for the window-manager tests.
   packages+=(qt6-translations-l10n openbox x11-utils)
 fi
+# Reading aloud: speech-dispatcher's C API with espeak-ng's Mandarin voice; the
+# end-to-end test speaks into a PulseAudio null sink and measures it with sox.
+packages+=(libspeechd-dev speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
+  pulseaudio pulseaudio-utils sox bc)
 
 missing=()
 for p in "${packages[@]}"; do

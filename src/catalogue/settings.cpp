@@ -166,6 +166,17 @@ bool Settings::Flag(const std::string& section, const std::string& key, bool fal
     return fallback;
 }
 
+std::string Settings::Choice(const std::string& section, const std::string& key, const std::string& fallback,
+                             const std::vector<std::string>& choices) const {
+    const Line* l = Find(section, key);
+    if (!l) return fallback;
+    if (std::find(choices.begin(), choices.end(), l->value) != choices.end()) return l->value;
+    std::string list;
+    for (const std::string& c : choices) list += (list.empty() ? "" : "、") + c;
+    Problem(l->number, key + " 应为 " + list + " 之一，而不是 \"" + l->value + "\"；用默认值 " + fallback);
+    return fallback;
+}
+
 std::vector<std::string> Settings::Sections(const std::string& prefix) const {
     std::vector<std::string> out;
     for (const Line& l : lines_)

@@ -30,6 +30,9 @@ public:
                       long long max) const;
     // true/false, yes/no, on/off, 1/0; anything else is a problem and gives fallback.
     bool Flag(const std::string& section, const std::string& key, bool fallback) const;
+    // One of choices, as written; anything else is a problem and gives fallback.
+    std::string Choice(const std::string& section, const std::string& key, const std::string& fallback,
+                       const std::vector<std::string>& choices) const;
     bool Has(const std::string& section, const std::string& key) const;
 
     // The sections whose name begins with prefix, in the file's order

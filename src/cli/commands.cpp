@@ -60,6 +60,11 @@ const std::vector<Command>& Commands() {
          "export a whole book under download/; chapters that cannot be fetched are listed (exit 1); Ctrl-C "
          "stops at once",
          ExportCommand},
+        {"speak", "speak SITE KEY N [--to M] [--voice V] [--rate R] [--pitch P] [--no-save]",
+         "read chapter N aloud (on to chapter M with --to) through speech-dispatcher, printing each sentence "
+         "as it is spoken; R and P are steps from -2 to 2 ([speech] of set/talvenor.ini gives the defaults); "
+         "the reading state follows the chapter as with read; Ctrl-C stops at once",
+         SpeakCommand},
     };
     return commands;
 }

@@ -122,5 +122,6 @@ int ResumeCommand(Context& ctx, const std::vector<std::string>& args);
 int MarksCommand(Context& ctx, const std::vector<std::string>& args);
 int OpenMarkCommand(Context& ctx, const std::vector<std::string>& args);
 int ExportCommand(Context& ctx, const std::vector<std::string>& args);
+int SpeakCommand(Context& ctx, const std::vector<std::string>& args);
 
 }  // namespace talvenor::cli

@@ -65,7 +65,9 @@ bool TForm2::FetchRenewed(std::string& page, const std::string& failure) {
         program_.IdHTTP1.Renew();
         ClientPtr client = program_.IdHTTP1.Get();
         const std::string url = SelectedUrl();
-        program_.desktop.RunBlocking([&] { page = FetchPage(*client, url); });
+        program_.desktop.RunBlocking([&] {
+            if (!takePrefetched || !takePrefetched(url, page)) page = FetchPage(*client, url);
+        });
         return true;
     } catch (...) {
         program_.desktop.Message(failure);
@@ -89,7 +91,9 @@ void TForm2::ScrapeReadnovel() {
     try {
         ClientPtr client = program_.IdHTTP1.Get();
         const std::string url = SelectedUrl();
-        program_.desktop.RunBlocking([&] { page = FetchPage(*client, url); });
+        program_.desktop.RunBlocking([&] {
+            if (!takePrefetched || !takePrefetched(url, page)) page = FetchPage(*client, url);
+        });
     } catch (...) {
         page = G("连接超时。。。请稍后访问");
     }

@@ -43,6 +43,7 @@ void TForm2::FormCreate() {
 }
 
 void TForm2::FormClose() {
+    if (readerClosing) readerClosing();
     if (!ListBox1.Empty()) SaveReaderState();
     window.visible = false;
     Catalogue().window.visible = true;

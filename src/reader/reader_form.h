@@ -155,6 +155,11 @@ class TForm2 {
     // is shown: a front end that counts failed fetches can then tell a
     // failed list from a failed first chapter.
     std::function<void()> chapterListArrived;
+    // Run first when the reader closes (its window's close, Esc).
+    std::function<void()> readerClosing;
+    // A chapter page fetched ahead for this address, if there is one (run
+    // on the fetching thread); false: the page is fetched as ever.
+    std::function<bool(const std::string& url, std::string& page)> takePrefetched;
 
     // ---- Start and end ----
     // Mark list and preferences (the window's creation).

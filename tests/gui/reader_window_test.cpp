@@ -248,7 +248,10 @@ TEST_F(ReaderWindowTest, PreferencesEffectsMarksAndPositionFilesAcrossARestart) 
                                             U("页面百变效果"),
                                             U("页面词语过滤。。"),
                                             "-",
-                                            U("退出时不修改自动标签")}));
+                                            U("退出时不修改自动标签"),
+                                            "-",
+                                            U("朗读"),
+                                            U("朗读设置")}));
     EXPECT_EQ(MenuTexts(menu->findChild<QMenu*>("N1")),
               QStringList({U("最小"), U("较小"), U("中*"), U("较大"), U("最大")}));
     menu->close();
