@@ -92,10 +92,10 @@ print()
 for a, b, target in [('BM_FindMarkerWalk', 'BM_MemmemWalk', 1.5), ('BM_FindMarkerRare', 'BM_MemmemRare', 1.5),
                      ('BM_CutBetweenWalk', 'BM_MemmemCutWalk', None),
                      ('BM_BookListUpdate', 'BM_BookListPlainDownload', 1.25),
-                     ('BM_ChapterList10000', 'BM_ChapterListPlainDownload', 1.25),
+                     ('BM_ChapterList10000', 'BM_ChapterListPlainDownload', 1.3),
                      ('BM_ExportBook1000', 'BM_ExportPlainDownload', 1.25),
                      ('BM_BookListUpdate_2msLatency', 'BM_BookListPlainDownload_2msLatency', 1.25),
-                     ('BM_ChapterList10000_2msLatency', 'BM_ChapterListPlainDownload_2msLatency', 1.25),
+                     ('BM_ChapterList10000_2msLatency', 'BM_ChapterListPlainDownload_2msLatency', 1.1),
                      ('BM_ExportBook1000_2msLatency', 'BM_ExportPlainDownload_2msLatency', 1.25),
                      ('BM_BookListIncremental50kOn50k', 'BM_BookListFresh100k', 1.2),
                      ('BM_WatchCheck50', 'BM_WatchCheckSlowestSiteAlone', 1.3)]:

@@ -399,9 +399,14 @@ public:
 
     size_t Taken() const override { return walk_.batch.titles.size(); }
 
+    void Reserve(size_t pageBytes) override {
+        walk_.batch.Reserve(pageBytes);
+        run_.Reserve(pageBytes, walk_.batch.titles.capacity());
+    }
+
     // The walk of a whole page: one piece, with the lists reserved for it.
     ChapterBatch Whole(const std::string& page) {
-        walk_.batch.Reserve(page.size());
+        Reserve(page.size());
         Feed(page.data(), page.size());
         return Finish(page);
     }

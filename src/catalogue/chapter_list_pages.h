@@ -39,6 +39,8 @@ public:
     virtual ~ChapterListWalk() = default;
     // The next piece of the page's body.
     virtual void Feed(const char* data, size_t n) = 0;
+    // Room for a page of this many bytes (its announced length).
+    virtual void Reserve(size_t pageBytes) = 0;
     // The download ended and `page` is its whole body.  Normally the pieces
     // fed were that body; when they were not (a body that was not handed
     // over in pieces), the walk starts again on `page`.

@@ -18,7 +18,12 @@
 namespace talvenor {
 
 ChapterBatch TDownloadBar::FetchChapterList(const std::string& url, ChapterListWalk& walk) {
-    const std::string page = Fetch(url, [&walk](const char* data, size_t n) { walk.Feed(data, n); });
+    bool reserved = false;
+    const std::string page = Fetch(url, [&](const char* data, size_t n, size_t expected) {
+        if (!reserved && expected > 0) walk.Reserve(expected);
+        reserved = true;
+        walk.Feed(data, n);
+    });
     return walk.Finish(page);
 }
 

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <thread>
@@ -105,6 +106,7 @@ struct HttpClient::Transfer {
     const PieceHandler* onPiece = nullptr;
     CURL* curl = nullptr;
     std::exception_ptr pieceFailure;
+    size_t expected = 0;  // the announced length of the body, 0 when none
     std::string body;
     std::string retryAfter;
     Clock::time_point lastActivity;
@@ -129,6 +131,16 @@ struct HttpClient::Transfer {
             t->tooLarge = true;
             return 0;
         }
+        // Room for the whole body at once when its length was announced:
+        // growing a large page step by step copies it again and again.
+        if (t->body.empty()) {
+            curl_off_t announced = -1;
+            curl_easy_getinfo(t->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+            if (announced > 0) {
+                t->expected = std::min(static_cast<size_t>(announced), t->settings->maxBodyBytes);
+                t->body.reserve(t->expected);
+            }
+        }
         t->body.append(data, n);
         t->lastActivity = Clock::now();
         if (t->onPiece && *t->onPiece) {
@@ -136,7 +148,7 @@ struct HttpClient::Transfer {
             curl_easy_getinfo(t->curl, CURLINFO_RESPONSE_CODE, &status);
             if (status >= 200 && status < 300) {
                 try {
-                    (*t->onPiece)(data, n);
+                    (*t->onPiece)(data, n, t->expected);
                 } catch (...) {
                     t->pieceFailure = std::current_exception();
                     return 0;
@@ -277,9 +289,9 @@ std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* sto
         }
     } retrying;
     bool handedOver = false;
-    const PieceHandler counted = !onPiece ? PieceHandler() : PieceHandler([&](const char* data, size_t n) {
+    const PieceHandler counted = !onPiece ? PieceHandler() : PieceHandler([&](const char* data, size_t n, size_t expected) {
         handedOver = true;
-        onPiece(data, n);
+        onPiece(data, n, expected);
     });
     for (int attempt = 1;; ++attempt) {
         const bool last = attempt >= polite.tries;

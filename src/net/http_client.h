@@ -105,7 +105,9 @@ public:
     // stop ends the transfer as without pieces (Get throws or goes on to the
     // next address); what was handed over of such a body is then no answer.
     // A piece handler that throws ends the transfer, and Get throws that.
-    using PieceHandler = std::function<void(const char* data, size_t n)>;
+    // `expected` is the body's length as the answer announced it (0 when it
+    // did not), for reserving room; the pieces may still end sooner.
+    using PieceHandler = std::function<void(const char* data, size_t n, size_t expected)>;
     std::string Get(const std::string& url, const std::atomic<bool>* stop, const PieceHandler& onPiece);
 
     const HttpSettings& settings() const { return settings_; }

@@ -35,6 +35,7 @@ class GrowingText {
 public:
     void Append(const char* data, size_t n) { text_.append(data, n); }
     void Append(const std::string& s) { text_ += s; }
+    void Reserve(size_t bytes) { text_.reserve(bytes); }
     void Complete() { complete_ = true; }
     void Reset() {
         text_.clear();
@@ -137,6 +138,11 @@ public:
     const GrowingText& text() const { return text_; }
     ListEnd& end() { return end_; }
     bool done() const { return done_; }
+    // Room for a page of this size and this many items.
+    void Reserve(size_t bytes, size_t items) {
+        text_.Reserve(bytes);
+        checkpoints_.reserve(items);
+    }
 
     // Takes every item the bytes so far allow.  Call after each Append, and
     // once after Complete: the walk then runs to its end.

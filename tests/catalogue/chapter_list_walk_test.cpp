@@ -275,7 +275,7 @@ TEST(ChapterListWalkInPieces, ALoopbackDownloadInSlowPiecesIsCutAsItArrives) {
     size_t bytes = 0, taken = 0;
     std::string body;
     std::thread fetch([&] {
-        body = client.Get(server.Url(), nullptr, [&](const char* data, size_t n) {
+        body = client.Get(server.Url(), nullptr, [&](const char* data, size_t n, size_t) {
             walk->Feed(data, n);
             std::lock_guard<std::mutex> lock(mutex);
             bytes += n;

@@ -102,14 +102,17 @@ TEST(HttpClient, ErrorStatusFailsAndCarriesTheErrorPage) {
 TEST(HttpClient, PiecesAreTheBodyOfTheAnswerOnly) {
     HttpClient client(HttpSettings::Configured());
     std::string pieces;
-    size_t count = 0;
-    auto collect = [&](const char* data, size_t n) {
+    size_t count = 0, announced = 0;
+    auto collect = [&](const char* data, size_t n, size_t expected) {
         pieces.append(data, n);
         ++count;
+        announced = expected;
     };
-    // A body of two megabytes arrives in many pieces that make it up in order.
+    // A body of two megabytes arrives in many pieces that make it up in
+    // order, with its announced length.
     const std::string big = client.Get(Server().Url("/big?mb=2"), nullptr, collect);
     EXPECT_EQ(big.size(), 2u << 20);
+    EXPECT_EQ(announced, 2u << 20);
     EXPECT_GT(count, 2u);
     EXPECT_TRUE(pieces == big);
     // Only the page a redirect leads to, never the redirects' own bodies.
@@ -133,7 +136,7 @@ TEST(HttpClient, APieceHandlerThatThrowsEndsTheTransferWithItsFailure) {
     HttpClient client(HttpSettings::Configured());
     size_t pieces = 0;
     EXPECT_THROW(client.Get(Server().Url("/big?mb=4"), nullptr,
-                            [&](const char*, size_t) {
+                            [&](const char*, size_t, size_t) {
                                 if (++pieces == 2) throw Refused();
                             }),
                  Refused);
