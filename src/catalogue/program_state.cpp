@@ -10,7 +10,9 @@
 namespace talvenor {
 
 ProgramState::ProgramState(Desktop& d, AppPaths p, std::vector<std::string> a)
-    : desktop(d), paths(std::move(p)), args(std::move(a)) {}
+    : desktop(d), paths(std::move(p)), args(std::move(a)), chapterCache(paths.appDir + "cache/") {
+    chapterCache.SetLimit(CacheLimitSetting(paths.setDir, &settingsProblems));
+}
 
 ProgramState::~ProgramState() {
     StopAllWorkers();

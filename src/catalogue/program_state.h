@@ -14,6 +14,7 @@
 
 #include "catalogue/app_paths.h"
 #include "catalogue/book_list_pages.h"
+#include "catalogue/chapter_cache.h"
 #include "catalogue/desktop.h"
 #include "catalogue/list_model.h"
 #include "catalogue/reader_link.h"
@@ -48,6 +49,11 @@ struct ProgramState {
     WalkLimits bookListLimits;
     // The skin in use: a full path, empty for the default look.
     std::string SkinFileName;
+    // Chapter pages kept for reading again and offline (AppDir "cache/").
+    ChapterCache chapterCache;
+    // Problems of set/talvenor.ini found at start, one line each: the
+    // windows show them once, the command line prints them.
+    std::vector<std::string> settingsProblems;
 
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm4> form4;

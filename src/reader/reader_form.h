@@ -10,11 +10,13 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "catalogue/list_model.h"
 #include "catalogue/program_state.h"
+#include "reader/book_formats.h"
 #include "reader/marks.h"
 #include "reader/page_text.h"
 #include "reader/preferences.h"
@@ -33,7 +35,7 @@ std::string BuildExportFooter();
 // What a whole-book export did, for the window or the command line to report.
 struct ExportResult {
     bool started = false;  // false: the question was answered No, or no book name was given
-    std::string folder;    // the export folder
+    std::string folder;    // the export folder (html), or the book's file (epub, txt)
     int chapters = 0;      // chapter pages the export was to write
     int written = 0;       // pages written, those of failed chapters included
     struct Failure {
@@ -269,7 +271,29 @@ class TForm2 {
     // A chapter that cannot be fetched gets a page saying so and is listed in
     // the result; a stop ends the export without writing the chapter under
     // way.  Throws FileError when a folder or page cannot be written.
+    // exportFormat chooses what is written: the static site under
+    // download/SITE/TITLE/, or one file download/SITE/TITLE.epub or .txt
+    // (written whole at the end: a stopped export leaves none).  Every
+    // chapter page comes from the chapter cache where it is kept there, and
+    // goes into it when fetched, so an export run again after a stop or a
+    // failure fetches only what it lacks.
     ExportResult ExportBook(const std::string& key);
+    ExportFormat exportFormat = ExportFormat::Html;
+    bool exportGbk = false;  // the text file in GBK with CR LF
+    void ExportSite(const std::string& key, const std::string& name, ExportResult& result);
+    void ExportFile(const std::string& name, ExportResult& result);
+    // The selected chapter's content cut from its page (GBK), fetched or
+    // from the cache; a page that held it is cached.
+    ChapterFetch FetchExportCut(std::string* cut, std::string* why);
+    // 多玩's pictures of a chapter into the book; the chapter then names them.
+    ChapterFetch PicturesIntoBook(std::string& cut, BookContent& book, std::map<std::string, std::string>& seen,
+                                  std::string* why);
+    // A page of the open book from the cache, else fetched (not cached yet:
+    // the caller keeps only what proved to be a chapter); offline, a page
+    // not cached fails.  fromCache: whether it came from the cache; keep:
+    // cache what was fetched at once (pictures).
+    ChapterFetch CachedFetch(HttpClient& client, const std::string& url, std::string* bytes, std::string* why,
+                             bool* fromCache = nullptr, bool keep = false);
     void WriteBookIndex(const std::string& folder, int first);
     // Composes the selected chapter for the export into Memo1's text; on
     // Failed (why says why) and Stopped, Memo1 is left unchanged.
