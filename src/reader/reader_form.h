@@ -178,6 +178,15 @@ class TForm2 {
     // BtnBack / BtnNext.
     void goOnClick(const ControlState& sender);
     void pReNewClick();
+    // 刷新: the chapter is fetched again (not taken from the cache) and
+    // replaces the cached page.
+    void BtnReNewClick();
+    // The menu's 离线阅读 tick: nothing is downloaded while it is ticked.
+    MenuItem NOffline;
+    void NOfflineClick();
+    // 导出格式: what F10 / F11 write (kept in set/talvenor.ini, [export] format).
+    MenuItem NExportFormat, NExportHtml, NExportEpub, NExportTxt;
+    void SetExportFormat(ExportFormat format, bool save);
     void pHideClick();
     // The left panel's width after the splitter moved; at least 100.
     void Splitter1Moved(int width);
@@ -260,6 +269,19 @@ class TForm2 {
     // RenewClient, then fetch the selected chapter; on failure the message,
     // a full progress bar and false.
     bool FetchRenewed(std::string& page, const std::string& failure);
+    // The selected chapter's page from the chapter cache (not for 刷新,
+    // unless offline); clears pageFetched_.
+    bool CachedChapter(std::string& page);
+    // Offline with the chapter not cached: the message, and true.
+    bool OfflineMiss();
+    // Keeps a page just fetched in the cache when the cut found its
+    // chapter (no page without text was counted since withoutTextBefore).
+    void KeepChapter(const std::string& page, unsigned long withoutTextBefore);
+    // Marks the open book read now in the cache, once per book.
+    void TouchBook();
+    bool pageFetched_ = false;
+    bool refreshChapter_ = false;
+    std::string touchedBook_;
     // The end shared by the frame-B sites: spacing, composition, the page
     // written and shown.
     void ShowPageB(std::string& content);
