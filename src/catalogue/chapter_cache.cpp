@@ -172,7 +172,10 @@ bool ChapterCache::Store(const std::string& site, const std::string& key, const 
         if (!FileExists(folder + "book.info")) WriteInfo(folder, site, key, title, Now());
         std::error_code ec;
         const auto old = fs::exists(path, ec) ? fs::file_size(path, ec) : 0;
-        WriteFileAtomic(path, file);
+        // Written in place, not renamed over (a rename makes the file system
+        // write the data out at once, costly for a thousand pages): a page
+        // cut short by a crash fails its size and check sum and is fetched again.
+        WriteFileInPlace(path, file);
         total_ += file.size();
         total_ -= std::min<std::uint64_t>(total_, ec ? 0 : old);
     } catch (const FileError&) {
