@@ -13,6 +13,8 @@ packages=(
   clang libclang-rt-14-dev
   # The manual pages are written from the README; the package and its checks.
   python3 file man-db groff-base lintian appstream desktop-file-utils
+  # Books exported as EPUB are zipped with libzip and checked with epubcheck.
+  libzip-dev epubcheck
 )
 # GUI and browser-engine packages are wanted only where a target asks for them.
 if [ "${TALVENOR_WITH_GUI:-0}" = 1 ]; then

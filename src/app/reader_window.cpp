@@ -116,7 +116,7 @@ QWidget* ReaderWindow::BuildBar() {
     row->setSpacing(6);
     btnHide = AddButton("btnHide", form_.btnHide, [this] { Run([this] { form_.pHideClick(); }); });
     BtnSave = AddButton("BtnSave", form_.BtnSave, [this] { Run([this] { form_.pSaveClick(); }); });
-    BtnReNew = AddButton("BtnReNew", form_.BtnReNew, [this] { Run([this] { form_.pReNewClick(); }); });
+    BtnReNew = AddButton("BtnReNew", form_.BtnReNew, [this] { Run([this] { form_.BtnReNewClick(); }); });
     BtnBack = AddButton("BtnBack", form_.BtnBack, [this] { PageTurn(form_.BtnBack); });
     BtnNext = AddButton("BtnNext", form_.BtnNext, [this] { PageTurn(form_.BtnNext); });
     btn_set = AddButton("btn_set", form_.btn_set, [this] { Run([this] { form_.btn_setClick(); }); });

@@ -11,10 +11,11 @@
 namespace talvenor {
 
 ProgramState::ProgramState(Desktop& d, AppPaths p, std::vector<std::string> a)
-    : desktop(d), paths(std::move(p)), args(std::move(a)) {
+    : desktop(d), paths(std::move(p)), args(std::move(a)), chapterCache(paths.appDir + "cache/") {
     settings = Settings::Load(paths.setDir + Settings::kFileName);
     SetPoliteSettings(ReadPoliteSettings(settings, Hosts()));
     watchIntervalMin = ReadWatchIntervalMin(settings);
+    chapterCache.SetLimit(CacheLimitSetting(settings));
 }
 
 ProgramState::~ProgramState() {

@@ -14,6 +14,7 @@
 
 #include "catalogue/app_paths.h"
 #include "catalogue/book_list_pages.h"
+#include "catalogue/chapter_cache.h"
 #include "catalogue/desktop.h"
 #include "catalogue/list_model.h"
 #include "catalogue/reader_link.h"
@@ -55,6 +56,8 @@ struct ProgramState {
     int watchIntervalMin = 30;
     // The skin in use: a full path, empty for the default look.
     std::string SkinFileName;
+    // Chapter pages kept for reading again and offline (AppDir "cache/").
+    ChapterCache chapterCache;
 
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm4> form4;

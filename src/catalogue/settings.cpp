@@ -99,6 +99,17 @@ Settings Settings::Load(const std::string& path) {
         line.number = ++number;
         pos = end + 1;
         std::string t = Trim(line.text);
+        if (!t.empty() && t[0] != '#' && t[0] != ';') {
+            // A comment after a header or a value: "#" or ";" after a blank.
+            for (size_t i = 1; i < t.size(); ++i)
+                if ((t[i] == '#' || t[i] == ';') && (t[i - 1] == ' ' || t[i - 1] == '\t')) {
+                    size_t at = line.text.find_first_not_of(" \t") + i;
+                    while (at > 0 && (line.text[at - 1] == ' ' || line.text[at - 1] == '\t')) --at;
+                    line.comment = line.text.substr(at);
+                    t = Trim(t.substr(0, i));
+                    break;
+                }
+        }
         if (t.empty() || t[0] == '#' || t[0] == ';') {
             line.section = section;
         } else if (t[0] == '[') {
@@ -190,7 +201,7 @@ void Settings::Set(const std::string& section, const std::string& key, const std
     for (Line& l : lines_)
         if (!l.key.empty() && l.section == section && l.key == key) {
             l.value = value;
-            l.text = key + " = " + value;
+            l.text = key + " = " + value + l.comment;
             return;
         }
     Line added;

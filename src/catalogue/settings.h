@@ -56,6 +56,7 @@ private:
         std::string section;  // the section it belongs to
         std::string key;      // empty unless it is a setting
         std::string value;
+        std::string comment;  // a comment after the value, with the blanks before it
         int number = 0;       // 1-based line in the file; 0 for a line added by Set
     };
     const Line* Find(const std::string& section, const std::string& key) const;

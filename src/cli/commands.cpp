@@ -56,15 +56,19 @@ const std::vector<Command>& Commands() {
         {"open-mark", "open-mark FILE [--no-save] [--save-mark FILE]",
          "open a position file set (FILE, FILE.list, FILE.set) as 打开。。。 does and print the chapter",
          OpenMarkCommand},
-        {"export", "export SITE KEY TITLE [--pictures]",
-         "export a whole book under download/; chapters that cannot be fetched are listed (exit 1); Ctrl-C "
-         "stops at once",
+        {"export", "export SITE KEY TITLE [--pictures] [--format html|epub|txt] [--encoding utf-8|gbk]",
+         "export a whole book under download/ (html: a folder of pages; epub, txt: one file); chapters that "
+         "cannot be fetched are listed (exit 1); Ctrl-C stops at once, and the next run fetches only what "
+         "the cache lacks",
          ExportCommand},
         {"speak", "speak SITE KEY N [--to M] [--voice V] [--rate R] [--pitch P] [--no-save]",
          "read chapter N aloud (on to chapter M with --to) through speech-dispatcher, printing each sentence "
          "as it is spoken; R and P are steps from -2 to 2 ([speech] of set/talvenor.ini gives the defaults); "
          "the reading state follows the chapter as with read; Ctrl-C stops at once",
          SpeakCommand},
+        {"cache", "cache | cache clear [SITE KEY]",
+         "the offline chapter cache: each book's site, key, title, pages and size; clear one book or all",
+         CacheCommand},
     };
     return commands;
 }
@@ -72,6 +76,7 @@ const std::vector<Command>& Commands() {
 Program& Context::Start() {
     desktop = std::make_unique<CliDesktop>(answer);
     program = std::make_unique<Program>(*desktop, paths);
+    program->chapterCache.offline = offline;
     for (const std::string& problem : program->settings.Problems()) std::cerr << "talvenor-cli: " << problem << "\n";
     return *program;
 }

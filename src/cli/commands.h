@@ -27,6 +27,7 @@ enum Exit {
 struct Context {
     AppPaths paths;
     CliDesktop::Answer answer = CliDesktop::Answer::Yes;
+    bool offline = false;  // --offline
     std::unique_ptr<CliDesktop> desktop;
     std::unique_ptr<Program> program;
 
@@ -123,5 +124,6 @@ int MarksCommand(Context& ctx, const std::vector<std::string>& args);
 int OpenMarkCommand(Context& ctx, const std::vector<std::string>& args);
 int ExportCommand(Context& ctx, const std::vector<std::string>& args);
 int SpeakCommand(Context& ctx, const std::vector<std::string>& args);
+int CacheCommand(Context& ctx, const std::vector<std::string>& args);
 
 }  // namespace talvenor::cli

@@ -27,6 +27,24 @@ void TForm2::LoadBook(const std::string& url, const std::string& title) {
     BookUrl = url;
     startAtChapter = -1;
     MakeDirs(program_.paths.tmpDir);
+    if (program_.chapterCache.offline) {
+        // Offline the book opens with the chapter list it had when it was
+        // last opened, or not at all.
+        std::vector<std::string> titles, urls;
+        if (!program_.chapterCache.FindChapterList(f1.CurrentSite, url, &titles, &urls)) {
+            f4.Close();
+            f1.window.visible = true;
+            program_.TrayWindow = kTrayCatalogue;
+            program_.desktop.Message(G("离线阅读：这本书的目录不在缓存中"));
+            Changed();
+            return;
+        }
+        ListBox1.Assign(std::move(titles));
+        PageUrlList.Assign(std::move(urls));
+        program_.desktop.Post([this] { ChapterListReady(); });
+        Changed();
+        return;
+    }
     int mode = ChapterListModeOf(f1.CurrentSite);
     auto client = std::make_shared<HttpClient>(HttpSettings::RunTime());
     program_.StartWorker(client, &ListBox1, &PageUrlList, mode, &f4.ProgressBar1, url, title,
@@ -36,6 +54,10 @@ void TForm2::LoadBook(const std::string& url, const std::string& title) {
 
 void TForm2::ChapterListReady() {
     program_.StopCurrentWorker();
+    // The list is kept for opening the book offline.
+    if (!program_.chapterCache.offline && !ListBox1.Empty())
+        program_.chapterCache.StoreChapterList(Catalogue().CurrentSite, BookUrl, TheMark.BookTitle,
+                                               ListBox1.items, PageUrlList.items);
     if (chapterListArrived) chapterListArrived();
     TForm4& f4 = *program_.form4;
     program_.TrayWindow = kTrayReader;
@@ -126,6 +148,12 @@ void TForm2::goOnClick(const ControlState& sender) {
     } catch (...) {
         PageTurnBusy = false;
     }
+}
+
+void TForm2::BtnReNewClick() {
+    refreshChapter_ = true;
+    pReNewClick();
+    refreshChapter_ = false;
 }
 
 void TForm2::pReNewClick() {

@@ -21,8 +21,9 @@ TEST(Settings, ReadsTypedValuesAndReportsEveryBadLineWithItsNumber) {
                     "retry = perhaps\n"
                     "this line has no equals sign\n"
                     "per_host = 3\n"
-                    "[host 127.0.0.1]\n"
-                    "per_host = 1\n"
+                    "[host 127.0.0.1]   # one host\n"
+                    "per_host = 1 ; at a time\n"
+                    "name = a#b\n"
                     "[broken\n");
     Settings s = Settings::Load(path);
     EXPECT_EQ(s.Integer("", "check_interval", 0, 0, 1440), 30);
@@ -30,6 +31,7 @@ TEST(Settings, ReadsTypedValuesAndReportsEveryBadLineWithItsNumber) {
     EXPECT_EQ(s.Integer("downloads", "per_host", 2, 1, 16), 2) << "0 is out of range: the default holds";
     EXPECT_TRUE(s.Flag("downloads", "retry", true));
     EXPECT_EQ(s.Integer("host 127.0.0.1", "per_host", 2, 1, 16), 1);
+    EXPECT_EQ(s.Text("host 127.0.0.1", "name", ""), "a#b") << "a # inside a value is no comment";
     EXPECT_EQ(s.Integer("downloads", "absent", 7, 0, 9), 7);
     EXPECT_EQ(s.Sections("host "), std::vector<std::string>{"host 127.0.0.1"});
     // asked twice, reported once
@@ -43,7 +45,7 @@ TEST(Settings, ReadsTypedValuesAndReportsEveryBadLineWithItsNumber) {
     };
     EXPECT_TRUE(has("talvenor.ini:8: "));   // no "="
     EXPECT_TRUE(has("talvenor.ini:9: "));   // repeated key
-    EXPECT_TRUE(has("talvenor.ini:12: "));  // header without "]"
+    EXPECT_TRUE(has("talvenor.ini:13: "));  // header without "]"
     EXPECT_TRUE(has("talvenor.ini:5: per_host 应为 1 到 16 之间的整数"));
     EXPECT_TRUE(has("talvenor.ini:7: retry 应为 true 或 false"));
 }
@@ -57,7 +59,7 @@ TEST(Settings, SavingChangesOnlyWhatWasSetAndKeepsEveryOtherLine) {
         "\n"
         "[speech]\n"
         "# 语速\n"
-        "rate = 3\n"
+        "rate = 3   # 1-5\n"
         "\n"
         "[cache]\n"
         "limit_mib = 1024\n";
@@ -76,7 +78,7 @@ TEST(Settings, SavingChangesOnlyWhatWasSetAndKeepsEveryOtherLine) {
               "\n"
               "[speech]\n"
               "# 语速\n"
-              "rate = 4\n"
+              "rate = 4   # 1-5\n"
               "voice = zh\n"
               "\n"
               "[cache]\n"
