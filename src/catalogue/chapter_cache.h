@@ -23,6 +23,7 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
 #include "catalogue/settings.h"
 
 namespace talvenor {

@@ -250,10 +250,11 @@ TEST_F(ReaderWindowTest, PreferencesEffectsMarksAndPositionFilesAcrossARestart) 
                                             "-",
                                             U("退出时不修改自动标签"),
                                             "-",
-                                            U("朗读"),
-                                            U("朗读设置"),
                                             U("离线阅读"),
-                                            U("导出格式")}));
+                                            U("导出格式"),
+                                            "-",
+                                            U("朗读"),
+                                            U("朗读设置")}));
     EXPECT_EQ(MenuTexts(menu->findChild<QMenu*>("NExportFormat")),
               QStringList({U("网页 (HTML)*"), U("电子书 (EPUB)"), U("文本 (TXT)")}));
     EXPECT_EQ(MenuTexts(menu->findChild<QMenu*>("N1")),
