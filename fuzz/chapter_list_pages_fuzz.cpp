@@ -2,10 +2,17 @@
 // "2" 言情小说吧, "3" 飞库, "4" 小说520; any other byte wraps around), then
 // the page as served; or a mode letter ("a" ... "e") and the bytes a
 // chapter list is made from.
+//
+// Every page is also walked as it would arrive from a download, in pieces
+// cut at arbitrary places, and the batch must be that of the plain one-loop
+// walk of the whole page (chapter_list_reference.h).
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "catalogue/chapter_list_pages.h"
+#include "chapter_list_reference.h"
 #include "catalogue/list_model.h"
 #include "catalogue/sites.h"
 #include "fuzz_support.h"
@@ -42,6 +49,69 @@ ChapterBatch Walk(int mode, const std::string& page) {
         default:
             return S520ChapterPage(page, S520Prefix());
     }
+}
+
+ChapterBatch ReferenceWalk(int mode, const std::string& page) {
+    switch (mode) {
+        case 1:
+            return reference::DuowanChapterPage(page);
+        case 2:
+            return reference::ReadnovelChapterPage(page);
+        case 3:
+            return reference::Xs8ChapterPage(page, Demo().xs8);
+        case 4:
+            return reference::FeikuChapterPage(page, FeikuPrefix());
+        default:
+            return reference::S520ChapterPage(page, S520Prefix());
+    }
+}
+
+std::unique_ptr<ChapterListWalk> PieceWalkOf(int mode) {
+    switch (mode) {
+        case 1:
+            return DuowanChapterWalk();
+        case 2:
+            return ReadnovelChapterWalk();
+        case 3:
+            return Xs8ChapterWalk(Demo().xs8);
+        case 4:
+            return FeikuChapterWalk(FeikuPrefix());
+        default:
+            return S520ChapterWalk(S520Prefix());
+    }
+}
+
+bool SameBatch(const ChapterBatch& a, const ChapterBatch& b) {
+    return a.titles == b.titles && a.urls == b.urls && a.steps == b.steps && a.setMax == b.setMax &&
+           a.max == b.max && a.selectFirst == b.selectFirst;
+}
+
+// The page in pieces of 1 to 64 bytes, now and then a long one, cut where a
+// generator seeded by the page says: inside markers and characters alike.
+ChapterBatch WalkInPieces(int mode, const std::string& page) {
+    uint32_t x = 2166136261u;
+    for (unsigned char c : page) x = (x ^ c) * 16777619u;
+    auto next = [&x] {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return x;
+    };
+    std::unique_ptr<ChapterListWalk> walk = PieceWalkOf(mode);
+    for (size_t at = 0; at < page.size();) {
+        const uint32_t r = next();
+        const size_t n = std::min(page.size() - at, static_cast<size_t>(r % 8 == 0 ? r % 4096 + 1 : r % 64 + 1));
+        walk->Feed(page.data() + at, n);
+        at += n;
+    }
+    return walk->Finish(page);
+}
+
+// The walk of the whole page and of its pieces are the plain walk's.
+void CheckAgainstReference(int mode, const std::string& page, const ChapterBatch& whole) {
+    const ChapterBatch expected = ReferenceWalk(mode, page);
+    FUZZ_CHECK(SameBatch(whole, expected));
+    FUZZ_CHECK(SameBatch(WalkInPieces(mode, page), expected));
 }
 
 // A chapter list in the site's layout, the chapters it holds, and more
@@ -139,6 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const Made m = Make(mode, in);
         // Every chapter the list holds, in order, each title with its own URL.
         const ChapterBatch batch = Walk(mode, m.page);
+        CheckAgainstReference(mode, m.page, batch);
         FUZZ_CHECK(batch.titles == m.titles);
         FUZZ_CHECK(batch.urls == m.urls);
         CheckSteps(batch);
@@ -195,5 +266,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(batch.selectFirst);
 
     CheckSteps(batch);
+    CheckAgainstReference(mode, page, batch);
     return 0;
 }

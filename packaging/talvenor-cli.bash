@@ -52,7 +52,11 @@ _talvenor_cli() {
             compopt -o filenames 2> /dev/null
             return
             ;;
-        --wait-timeout | --page-timeout | --title | --spacing | --filter) return ;;
+        --wait-timeout | --page-timeout | --title | --spacing | --filter | --to | --voice) return ;;
+        --rate | --pitch)
+            _talvenor_cli_reply < <(printf '%s\n' -2 -1 0 1 2)
+            return
+            ;;
         --site)
             _talvenor_cli_reply < <("$cli" "${home[@]}" sites --names 2> /dev/null | tr '\t' '\n')
             return
@@ -80,6 +84,7 @@ _talvenor_cli() {
         read) options=(--title --spacing --filter --no-save --save-mark) ;;
         resume | open-mark | marks) options=(--no-save --save-mark) ;;
         export) options=(--pictures) ;;
+        speak) options=(--to --voice --rate --pitch --no-save) ;;
     esac
     if [[ $cur == -* ]]; then
         _talvenor_cli_reply < <(printf '%s\n' "${options[@]}")
@@ -88,7 +93,6 @@ _talvenor_cli() {
 
     local sites=false
     case $command:$n in
-        site:0 | update:0 | books:0 | chapters:0 | intro:0 | read:0 | export:0) sites=true ;;
         check-site:0 | trace:0) sites=true ;;
         trace:1)
             _talvenor_cli_reply < <(printf '%s\n' categories booklist search intro chapters text)
@@ -98,7 +102,8 @@ _talvenor_cli() {
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")
             compopt -o filenames 2> /dev/null
             ;;
-        watch:0) _talvenor_cli_reply < <(printf '%s\n' list add remove) ;;
+        site:0 | update:0 | books:0 | chapters:0 | intro:0 | read:0 | export:0 | speak:0) sites=true ;;
+        watch:0) _talvenor_cli_reply < <(printf '%s\n' list add remove check) ;;
         watch:1) [[ ${words[1]} == add ]] && sites=true ;;
         marks:0) _talvenor_cli_reply < <(printf '%s\n' open delete) ;;
         open-mark:0)

@@ -8,7 +8,7 @@ set -euo pipefail
 src=${1:-src}
 status=0
 hits=$(grep -rnE '^\s*#\s*include\s*[<"](Q[A-Za-z]+|Qt[A-Za-z]*/)' \
-         "$src/text" "$src/net" "$src/catalogue" "$src/reader" "$src/app" "$src/cli" 2>/dev/null \
+         "$src/text" "$src/net" "$src/catalogue" "$src/reader" "$src/speech" "$src/app" "$src/cli" 2>/dev/null \
        | grep -vE '_(qt|window|widget)\.(cpp|h):|/app/main\.cpp:' || true)
 if [ -n "$hits" ]; then
   echo "core sources include Qt headers:" >&2

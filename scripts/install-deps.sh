@@ -9,10 +9,14 @@ packages=(
   # Rule files of the sites are TOML.
   libtomlplusplus-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # scripts/bench-update.sh sets the update against curl fetching the same pages.
+  curl
   clang-format
   clang libclang-rt-14-dev
   # The manual pages are written from the README; the package and its checks.
   python3 file man-db groff-base lintian appstream desktop-file-utils
+  # Books exported as EPUB are zipped with libzip and checked with epubcheck.
+  libzip-dev epubcheck
 )
 # GUI and browser-engine packages are wanted only where a target asks for them.
 if [ "${TALVENOR_WITH_GUI:-0}" = 1 ]; then
@@ -23,6 +27,10 @@ if [ "${TALVENOR_WITH_GUI:-0}" = 1 ]; then
   # the X tools that tell what is mapped, for the window-manager tests.
   packages+=(qt6-translations-l10n openbox x11-utils)
 fi
+# Reading aloud: speech-dispatcher's C API with espeak-ng's Mandarin voice; the
+# end-to-end test speaks into a PulseAudio null sink and measures it with sox.
+packages+=(libspeechd-dev speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
+  pulseaudio pulseaudio-utils sox bc)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -158,12 +158,12 @@ def convert(lines, program, synopsis_out):
     return out
 
 
-def page(program, spec, sections, version, date):
+def page(program, info, sections, version, date):
     synopsis = []
     body = []
-    if spec.get("lead"):
+    if info.get("lead"):
         body += [".SH DESCRIPTION", ".PP"] + [text_line(line) for line in lead_paragraph(sections)]
-    for k, title in enumerate(spec["sections"]):
+    for k, title in enumerate(info["sections"]):
         lines = find_section(sections, title)
         name = SECTION_NAMES.get(title, title.upper())
         if body[:1] != [".SH " + name]:
@@ -175,12 +175,12 @@ def page(program, spec, sections, version, date):
         '.\\" Written by scripts/man-pages.py from README.md; edit the README.',
         '.TH %s 1 "%s" "Talvenor %s" "User Commands"' % (program.upper(), date, version),
         ".SH NAME",
-        "%s \\- %s" % (program.replace("-", "\\-"), spec["name"]),
+        "%s \\- %s" % (program.replace("-", "\\-"), info["name"]),
         ".SH SYNOPSIS",
     ]
     # Options are not hyphenated, nor blanks stretched, in a synopsis.
     head += [".nh", ".ad l"] + [synopsis_line(s) for s in synopsis] + [".ad", ".hy"]
-    tail = [".SH SEE ALSO", ",\n".join("\\fB%s\\fR(1)" % p.replace("-", "\\-") for p in spec["see_also"])]
+    tail = [".SH SEE ALSO", ",\n".join("\\fB%s\\fR(1)" % p.replace("-", "\\-") for p in info["see_also"])]
     return "\n".join(head + body + tail) + "\n"
 
 
@@ -199,9 +199,9 @@ def main():
     readme, outdir, version, date = sys.argv[1:]
     with open(readme, encoding="utf-8") as f:
         sections = readme_sections(f.read())
-    for program, spec in PAGES.items():
+    for program, info in PAGES.items():
         with open("%s/%s.1" % (outdir, program), "w", encoding="utf-8") as f:
-            f.write(page(program, spec, sections, version, date))
+            f.write(page(program, info, sections, version, date))
 
 
 if __name__ == "__main__":

@@ -11,6 +11,7 @@
 #include <QWindowStateChangeEvent>
 
 #include "catalogue/desktop.h"
+#include "catalogue/store.h"
 #include "platform/app_icon_qt.h"
 #include "platform/desktop_qt.h"
 #include "platform/hint_style_qt.h"
@@ -18,7 +19,9 @@
 
 namespace talvenor {
 
-TalvenorApplication::TalvenorApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TalvenorApplication::TalvenorApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    KeepHeapForLongLists();
+}
 
 bool TalvenorApplication::notify(QObject* receiver, QEvent* event) {
     try {
@@ -107,6 +110,8 @@ void ShowFailure(const std::exception_ptr& failure) {
 }
 
 void RunHandler(Desktop& desktop, const std::function<void()>& handler) {
+    // A command given while a list is read aside runs once it is shown.
+    if (desktop.DeferWhileAside([&desktop, handler] { RunHandler(desktop, handler); })) return;
     try {
         handler();
     } catch (...) {

@@ -4,16 +4,21 @@
 //
 // TITLE, when given, is searched for at start.
 #include <QEvent>
+#include <QListView>
 #include <QMessageBox>
 #include <QTimer>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/application_qt.h"
+#include "app/book_panel_widget.h"
 #include "app/catalogue_window.h"
+#include "app/program.h"
 #include "app/program_windows_qt.h"
 #include "catalogue/app_paths.h"
+#include "catalogue/catalogue_form.h"
 #include "catalogue/skins.h"
 #include "platform/desktop_qt.h"
 #include "text/encoding.h"
@@ -24,9 +29,11 @@ namespace {
 
 class PaintWatcher : public QObject {
   public:
-    using QObject::QObject;
+    // ready: true once what is to be painted is there (the category's books
+    // read, when they are read aside).
+    PaintWatcher(QObject* parent, std::function<bool()> ready) : QObject(parent), ready_(std::move(ready)) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && !done_) {
+        if (event->type() == QEvent::Paint && !done_ && ready_()) {
             done_ = true;
             QTimer::singleShot(0, qApp, &QApplication::quit);
         }
@@ -34,6 +41,7 @@ class PaintWatcher : public QObject {
     }
 
   private:
+    std::function<bool()> ready_;
     bool done_ = false;
 };
 
@@ -97,8 +105,10 @@ int main(int argc, char** argv) {
     // For the start-up benchmark: end as soon as the catalogue window has
     // been painted once.
     if (qEnvironmentVariableIsSet("TALVENOR_EXIT_AFTER_PAINT")) {
-        auto* painted = new PaintWatcher(&app);
+        TForm1& form = *windows.program().form1;
+        auto* painted = new PaintWatcher(&app, [&form] { return !form.BooksLoading(); });
         windows.catalogue().installEventFilter(painted);
+        windows.catalogue().Panel5->ListBox2->viewport()->installEventFilter(painted);
     }
     windows.Show(problems);
     return app.exec();

@@ -31,9 +31,11 @@ ListModel& Program::ReaderScratch() {
     return form2->Memo1;
 }
 
-void Program::OpenBookInReader(const std::string& key, const std::string& title) {
+void Program::OpenBookInReader(const std::string& key, const std::string& title, int startAt) {
     form2->TheMark.OpenMode = -2;
     form2->LoadBook(key, title);
+    // After LoadBook, which forgets any start of a book opened before.
+    form2->startAtChapter = startAt;
 }
 
 void Program::ChapterListCancelled() {

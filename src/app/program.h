@@ -26,7 +26,7 @@ class Program : public ProgramState, public ReaderLink {
     // ReaderLink.
     WindowState& ReaderWindow() override;
     ListModel& ReaderScratch() override;
-    void OpenBookInReader(const std::string& key, const std::string& title) override;
+    void OpenBookInReader(const std::string& key, const std::string& title, int startAt = -1) override;
     void ChapterListCancelled() override;
 
     // The catalogue window's 敏捷访问 menu, where catalogue and reader meet.

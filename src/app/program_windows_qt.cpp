@@ -22,6 +22,7 @@ ProgramWindows::ProgramWindows(const AppPaths& paths, std::vector<std::string> a
     : QObject(parent), desktop_(std::make_unique<QtDesktop>()), hotKey_(std::make_unique<GlobalHotKey>()) {
     // F7 is taken while the catalogue window lives; without X11 it is not.
     hotKey_->Register();
+    desktop_->SetFailureHandler(ShowFailure);
     program_ = std::make_unique<Program>(*desktop_, paths, std::move(args));
     catalogue_ = std::make_unique<CatalogueWindow>(*program_, *program_->form1, *desktop_);
     progress_ = std::make_unique<ProgressWindow>(*program_, *program_->form4, *desktop_);
@@ -45,7 +46,9 @@ ProgramWindows::ProgramWindows(const AppPaths& paths, std::vector<std::string> a
 
 ProgramWindows::~ProgramWindows() {
     hotKey_->Release();
+    watchTimer_.stop();
     // The workers end before the windows and lists they fill go.
+    program_->form1->StopWatchCheck();
     program_->StopAllWorkers();
     program_->form1->StopHintWorkers();
     export_.reset();
@@ -66,6 +69,21 @@ ReaderWindow& ProgramWindows::reader() {
 
 void ProgramWindows::Show(const std::string& hostProblems) {
     Sync();
+    // The watch list is checked now and then every so many minutes.
+    const int minutes = program_->watchIntervalMin;
+    if (minutes > 0 && !watchTimer_.isActive()) {
+        watchTimer_.setInterval(minutes * 60 * 1000);
+        connect(&watchTimer_, &QTimer::timeout, this, [this] { program_->form1->StartWatchCheck(); });
+        watchTimer_.start();
+        QTimer::singleShot(0, this, [this] { program_->form1->StartWatchCheck(); });
+    }
+    std::string settingsProblems;
+    for (const std::string& p : program_->settings.Problems()) settingsProblems += p + "\n";
+    if (!settingsProblems.empty())
+        QTimer::singleShot(0, this, [this, settingsProblems] {
+            desktop_->Message(G("设置文件 talvenor.ini 里有无法使用的值，已用默认值：") + "\n\n" +
+                              Utf8ToGbk(settingsProblems));
+        });
     if (hostProblems.empty()) return;
     QTimer::singleShot(0, this, [this, hostProblems] {
         desktop_->Message(G("设置文件 sites.hosts 里有无法使用的行，已略过：") + "\n\n" +

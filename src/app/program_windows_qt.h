@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +61,8 @@ class ProgramWindows : public QObject {
     std::unique_ptr<ProgressWindow> progress_;
     std::unique_ptr<ReaderWindow> reader_;
     std::unique_ptr<BookExport> export_;
+    // The watch list's checks while the program runs.
+    QTimer watchTimer_;
 };
 
 }  // namespace talvenor

@@ -6,6 +6,7 @@
 #include "app/application_qt.h"
 #include "catalogue/program_state.h"
 #include "catalogue/progress_form.h"
+#include "net/retry_policy.h"
 #include "platform/desktop_qt.h"
 #include "platform/text_qt.h"
 
@@ -61,6 +62,14 @@ void ProgressWindow::ShowProgress() {
     if (ProgressBar1->minimum() != bar.min || ProgressBar1->maximum() != bar.max)
         ProgressBar1->setRange(bar.min, bar.max);
     ProgressBar1->setValue(bar.position);
+    // A page being tried again says so in the bar ("第 2 次重试…").
+    const RetryActivity retries = CurrentRetries();
+    if (retries.fetches > 0) {
+        ProgressBar1->setFormat(Q(RetryText(retries.retry)));
+        ProgressBar1->setTextVisible(true);
+    } else if (ProgressBar1->isTextVisible()) {
+        ProgressBar1->setTextVisible(false);
+    }
 }
 
 void ProgressWindow::Sync() {

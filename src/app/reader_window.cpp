@@ -16,6 +16,7 @@
 #include <QWindow>
 
 #include "app/application_qt.h"
+#include "app/read_aloud_qt.h"
 #include "catalogue/program_state.h"
 #include "platform/desktop_qt.h"
 #include "platform/list_model_qt.h"
@@ -79,7 +80,10 @@ ReaderWindow::ReaderWindow(ProgramState& program, TForm2& form, QtDesktop& deskt
         Run([this] { form_.Timer1Timer(); });
         ticking_ = false;
     });
-    connect(&desktop_, &QtDesktop::playSound, sound_, &Sound::Play);
+    connect(&desktop_, &QtDesktop::playSound, sound_, [this] {
+        if (!chimeOff) sound_->Play();
+    });
+    readAloud = new ReadAloudQt(program_, form_, *this, desktop_);
     progressTick_.setInterval(kProgressTickMs);
     connect(&progressTick_, &QTimer::timeout, this, &ReaderWindow::ShowProgress);
     TimerChanged();
@@ -112,7 +116,7 @@ QWidget* ReaderWindow::BuildBar() {
     row->setSpacing(6);
     btnHide = AddButton("btnHide", form_.btnHide, [this] { Run([this] { form_.pHideClick(); }); });
     BtnSave = AddButton("BtnSave", form_.BtnSave, [this] { Run([this] { form_.pSaveClick(); }); });
-    BtnReNew = AddButton("BtnReNew", form_.BtnReNew, [this] { Run([this] { form_.pReNewClick(); }); });
+    BtnReNew = AddButton("BtnReNew", form_.BtnReNew, [this] { Run([this] { form_.BtnReNewClick(); }); });
     BtnBack = AddButton("BtnBack", form_.BtnBack, [this] { PageTurn(form_.BtnBack); });
     BtnNext = AddButton("BtnNext", form_.BtnNext, [this] { PageTurn(form_.BtnNext); });
     btn_set = AddButton("btn_set", form_.btn_set, [this] { Run([this] { form_.btn_setClick(); }); });
@@ -231,6 +235,7 @@ bool ReaderWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool ReaderWindow::KeyPreview(QKeyEvent* event) {
+    if (keyHook && keyHook(event)) return true;
     const int code = ReaderKeyCode(event->key());
     if (code == 0) return false;
     const ReaderAction action = ReaderKeyAction(code);
@@ -288,7 +293,9 @@ void ReaderWindow::Popup(QMenu* menu, const QPoint& at) {
 }
 
 void ReaderWindow::PopupMenu() {
-    Popup(BuildMenu(form_.PopupMenu1(), this), QCursor::pos());
+    QMenu* menu = BuildMenu(form_.PopupMenu1(), this);
+    if (extendMenu) extendMenu(menu);
+    Popup(menu, QCursor::pos());
     popup_->setObjectName(QStringLiteral("PopupMenu1"));
 }
 

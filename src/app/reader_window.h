@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+class QKeyEvent;
 class QListView;
 class QProgressBar;
 class QPushButton;
@@ -30,6 +31,7 @@ struct ProgramState;
 class PageBrowser;
 class PicShow;
 class QtDesktop;
+class ReadAloudQt;
 class Sound;
 class TForm2;
 
@@ -48,6 +50,13 @@ class ReaderWindow : public QMainWindow {
     // F10 / F11 hand the export of the book (key "F10" or "F11") to this;
     // without it the model exports in place.
     std::function<void(const std::string& key)> exportBook;
+    // Sees every key before the reader's own table (reading aloud: F6,
+    // Space); true when it took the key.
+    std::function<bool(QKeyEvent*)> keyHook;
+    // Adds items to PopupMenu1 after the model's (the 朗读 items).
+    std::function<void(QMenu*)> extendMenu;
+    // No chime while this is set (reading aloud).
+    bool chimeOff = false;
     // While a book export runs the window stays hidden and reads nothing of
     // the model, which the export changes on a thread of its own; the scroll
     // timer waits.
@@ -65,6 +74,8 @@ class ReaderWindow : public QMainWindow {
     QWidget* Panel8;  // holds PicShow1
     PicShow* PicShow1;
     QTimer Timer1;
+    // Reading aloud (F6, Space, the 朗读 menu items).
+    ReadAloudQt* readAloud;
     // The browser; null until the first page is shown.
     PageBrowser* WebBrowser1() const { return browser_; }
     // The pop-up menus while they are open (for the tests).

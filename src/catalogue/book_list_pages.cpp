@@ -1,5 +1,7 @@
 #include "catalogue/book_list_pages.h"
 
+#include <cstdint>
+#include <functional>
 #include <string_view>
 #include <unordered_set>
 
@@ -25,11 +27,25 @@ bool WalkCap::Reached(size_t books, bool wantsNext) {
 }
 
 bool KeysDiffer(const std::vector<std::string>& newKeys, const std::vector<std::string>& storedKeys) {
-    std::unordered_set<std::string_view> seen;
-    seen.reserve(newKeys.size() + storedKeys.size());
-    for (const auto* keys : {&newKeys, &storedKeys})
-        for (const std::string& key : *keys)
-            if (!key.empty() && !seen.insert(key).second) return false;
+    // An open-addressed table of indices, at most half full: a category of a
+    // million books is checked without a memory allocation per key.
+    const size_t total = newKeys.size() + storedKeys.size();
+    size_t size = 16;
+    while (size < 2 * total) size *= 2;
+    const size_t mask = size - 1;
+    std::vector<uint32_t> slots(size, 0);  // 1 + index of a key; 0: free
+    auto keyAt = [&](uint32_t slot) -> const std::string& {
+        const size_t i = slot - 1;
+        return i < newKeys.size() ? newKeys[i] : storedKeys[i - newKeys.size()];
+    };
+    for (size_t i = 0; i < total; ++i) {
+        const std::string& key = i < newKeys.size() ? newKeys[i] : storedKeys[i - newKeys.size()];
+        if (key.empty()) continue;
+        size_t at = std::hash<std::string_view>()(key) & mask;
+        for (; slots[at] != 0; at = (at + 1) & mask)
+            if (keyAt(slots[at]) == key) return false;
+        slots[at] = static_cast<uint32_t>(i + 1);
+    }
     return true;
 }
 

@@ -1,11 +1,16 @@
 #include "catalogue/catalogue_form.h"
 
+#include <filesystem>
+#include <memory>
+
 #include "catalogue/download_worker.h"
 #include "catalogue/progress_form.h"
 #include "catalogue/site_check.h"
 #include "catalogue/sites.h"
 #include "catalogue/staged_files.h"
 #include "catalogue/store.h"
+#include "catalogue/watch_check.h"
+#include "catalogue/title_search.h"
 #include "text/encoding.h"
 #include "text/files.h"
 #include "text/numbers.h"
@@ -23,9 +28,11 @@ TForm1::TForm1(ProgramState& program) : PBtnLvCaption(G("筛选")), program_(pro
     ComboBox1Items = {Label(Site::S520), Label(Site::Duowan), Label(Site::Feiku), Label(Site::Readnovel),
                       Label(Site::Xs8)};
     Edit1Text = G("书名");
+    ListBox2.decoration = [this](int row) { return WatchBadge(row); };
 }
 
 TForm1::~TForm1() {
+    StopWatchCheck();
     StopHintWorkers();
 }
 
@@ -157,16 +164,43 @@ void TForm1::ListBox1Click() {
     fenleiURLList.Select(ListBox1.itemIndex);
     if (ListBox1.itemIndex < 0) return;
     const std::string f = BookListFile(program_.paths.appDir, CurrentSite, ListBox1.Selected());
-    std::pair<StringList, StringList> lists;
-    try {
-        if (FileExists(f)) lists = LoadListPair(f, f + ".list");
-    } catch (...) {
+    struct Read {
+        std::pair<StringList, StringList> lists;
+        std::exception_ptr failure;
+    };
+    auto read = std::make_shared<Read>();
+    auto load = [f, read] {
+        try {
+            if (FileExists(f)) read->lists = LoadListPair(f, f + ".list");
+        } catch (...) {
+            read->failure = std::current_exception();
+        }
+    };
+    const std::uint64_t ticket = ++booksTicket_;
+    auto show = [this, ticket, read, alive = std::weak_ptr<int>(alive_)] {
+        if (alive.expired() || ticket != booksTicket_) return;  // a later category was chosen
+        booksLoading_ = false;
+        ShowBooks(std::move(read->lists), read->failure);
+    };
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(f, error);
+    if (error || static_cast<long long>(bytes) < kBooksReadAside) {
+        load();
+        show();
+        return;
+    }
+    booksLoading_ = true;
+    program_.desktop.RunAside(std::move(load), std::move(show));
+}
+
+void TForm1::ShowBooks(std::pair<StringList, StringList> lists, const std::exception_ptr& failure) {
+    if (failure) {
         // A damaged pair is not shown: its names would open other books.
         // An update of the category stores it whole again.
         ListBox2.Clear();
         BookURLList.Clear();
         PanelStatus = StatusText(0);
-        throw;
+        std::rethrow_exception(failure);
     }
     ListBox2.Assign(std::move(lists.first));
     BookURLList.Assign(std::move(lists.second));
@@ -244,18 +278,18 @@ void TForm1::Panel5Click() {
         }
     }
     keywords.push_back(current);
-    for (int i = 0; i < ListBox2.Count(); ++i) {
-        std::u16string title = GbkToUtf16(ListBox2.items[static_cast<size_t>(i)]);
-        bool all = true;
-        for (const auto& k : keywords)
-            if (k.empty() || title.find(k) == std::u16string::npos) {
-                all = false;
-                break;
-            }
-        if (!all) continue;
-        ListBox3.Add(ListBox2.items[static_cast<size_t>(i)]);
-        shxList.Add(i < BookURLList.Count() ? BookURLList.items[static_cast<size_t>(i)] : std::string());
+    // The matching pairs are gathered first and handed to the lists in one
+    // step each: a view shows them with one reset, not one insertion a book.
+    const std::vector<int> hits = TitlesWithAll(ListBox2.items, keywords);
+    StringList titles, keys;
+    titles.reserve(hits.size());
+    keys.reserve(hits.size());
+    for (int i : hits) {
+        titles.push_back(ListBox2.items[static_cast<size_t>(i)]);
+        keys.push_back(i < BookURLList.Count() ? BookURLList.items[static_cast<size_t>(i)] : std::string());
     }
+    ListBox3.Assign(std::move(titles));
+    shxList.Assign(std::move(keys));
     PBtnLvCaption = G("取消筛选");
     PBtnLvTag = 1;
     ListBox2.visible = false;
@@ -288,7 +322,17 @@ void TForm1::OpenBook(int index) {
     TakeSiteTag(key, CurrentSite, Label(Site::Xs8), "[xs8]");
     TakeSiteTag(key, CurrentSite, Label(Site::Readnovel), "[rdn]");
     title = TitleOfEntry(CurrentSite, title);
-    program_.reader->OpenBookInReader(key, title);
+    // A watched book with new chapters opens at the first of them.
+    int startAt = -1;
+    if (PanelLeft2Visible && PBtnLvTag != 1) {
+        const std::string watchKey = keys.items[static_cast<size_t>(index)];
+        try {
+            startAt = TakeFirstUnseen(program_.paths.setDir, watchKey);
+        } catch (const FileError&) {
+        }
+        if (WatchUnseen.erase(watchKey)) ListBox2.Redraw();
+    }
+    program_.reader->OpenBookInReader(key, title, startAt);
 }
 
 }  // namespace talvenor

@@ -3,8 +3,12 @@
 // watch list, and the hand-over of a book to the reader.
 #pragma once
 
+#include <map>
+#include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/list_model.h"
@@ -13,6 +17,8 @@
 namespace talvenor {
 
 class TDownHint;
+class WatchFollower;
+struct WatchResult;
 struct CategoryPage;
 
 // How a book-list update ended.  The windows show a message for Capped only
@@ -79,6 +85,11 @@ class TForm1 {
     // Browsing.
     bool LoadCategories();
     void ListBox1Click();
+    // True while the chosen category's books are read aside: a long list
+    // (kBooksReadAside bytes and more) is read on a thread, and the books
+    // shown until then are those of the category chosen before.
+    bool BooksLoading() const { return booksLoading_; }
+    static constexpr long long kBooksReadAside = 1 << 20;
     void Panel3Click();
     void OnBookListDone();
     // Set by the download worker before it runs OnBookListDone.
@@ -112,6 +123,24 @@ class TForm1 {
     void Button2Click();
     void Button3Click();
     void SaveWatchList();
+
+    // Following the watch list: a check of every entry on a thread of its
+    // own (started at start and every ProgramState::watchIntervalMin
+    // minutes by the windows); the count of new chapters each entry shows;
+    // a tray message for each book with news.
+    void StartWatchCheck();
+    bool WatchCheckRunning() const;
+    void StopWatchCheck();
+    // Keys of the watch list -> chapters new to the reader, from the state
+    // file and the latest check.
+    std::map<std::string, int> WatchUnseen;
+    // The tray messages of the latest check with news ("《书名》更新了 3 章").
+    std::vector<std::string> WatchNews;
+    // Checks finished so far (tests wait for it).
+    int WatchChecksDone = 0;
+    // What the watch list shows after entry `row`: its new chapters, if any.
+    std::string WatchBadge(int row) const;
+    void WatchChecked(const std::vector<WatchResult>& results);
 
     // Book introductions, shown as the hint of the book list.
     void ListBox2Click();
@@ -151,7 +180,18 @@ class TForm1 {
 
   private:
     ProgramState& program_;
+    // Shows a category's books read from its files (or the failure that
+    // reading them met).
+    void ShowBooks(std::pair<std::vector<std::string>, std::vector<std::string>> lists,
+                   const std::exception_ptr& failure);
+    // The latest category read; a reading that ends after a later one began
+    // is dropped.
+    std::uint64_t booksTicket_ = 0;
+    bool booksLoading_ = false;
+    // Gone with the form: what was read aside for it finds nobody to show it.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     bool categoriesFetchFailed_ = false;
+    std::shared_ptr<WatchFollower> watchFollower_;
     // The common opening of the site menu actions; true when the stored
     // catalogue was shown and the action is done.
     bool OpenSite(MenuItem& sender, const std::string& label);

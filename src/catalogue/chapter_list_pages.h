@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,32 @@ struct ChapterBatch {
     }
 };
 
+// A chapter-list walk fed with the page while it arrives, so that cutting
+// the list overlaps the download.  Pieces may be cut anywhere; the batch is
+// always the walk of the whole page.
+class ChapterListWalk {
+public:
+    virtual ~ChapterListWalk() = default;
+    // The next piece of the page's body.
+    virtual void Feed(const char* data, size_t n) = 0;
+    // Room for a page of this many bytes (its announced length).
+    virtual void Reserve(size_t pageBytes) = 0;
+    // The download ended and `page` is its whole body.  Normally the pieces
+    // fed were that body; when they were not (a body that was not handed
+    // over in pieces), the walk starts again on `page`.
+    virtual ChapterBatch Finish(const std::string& page) = 0;
+    // Chapters cut so far (some may be taken back when the end of the list
+    // turns out to lie before them).
+    virtual size_t Taken() const = 0;
+};
+
+std::unique_ptr<ChapterListWalk> DuowanChapterWalk();
+std::unique_ptr<ChapterListWalk> ReadnovelChapterWalk();
+std::unique_ptr<ChapterListWalk> Xs8ChapterWalk(const std::string& base);
+std::unique_ptr<ChapterListWalk> FeikuChapterWalk(const std::string& prefix);
+std::unique_ptr<ChapterListWalk> S520ChapterWalk(const std::string& prefix);
+
+// The walks of whole pages.
 // 多玩 (mode 1): the page as served (UTF-8; empty after a failed fetch).
 ChapterBatch DuowanChapterPage(const std::string& utf8Page);
 // 小说阅读网 (mode 2): the entries after the book's own entry.

@@ -4,6 +4,9 @@
 // A list can hold thousands of chapters, so it is built on the worker thread
 // and handed to the reader's lists in one batch, together with the progress
 // steps it made (replayed in order, so the bar ends where it would have).
+// The list is cut while its page arrives: each piece the client hands over
+// takes the walk as far as the bytes allow, and the batch is handed over
+// once the page is complete.
 #include <utility>
 
 #include "catalogue/chapter_list_pages.h"
@@ -13,6 +16,16 @@
 #include "text/files.h"
 
 namespace talvenor {
+
+ChapterBatch TDownloadBar::FetchChapterList(const std::string& url, ChapterListWalk& walk) {
+    bool reserved = false;
+    const std::string page = Fetch(url, [&](const char* data, size_t n, size_t expected) {
+        if (!reserved && expected > 0) walk.Reserve(expected);
+        reserved = true;
+        walk.Feed(data, n);
+    });
+    return walk.Finish(page);
+}
 
 // Hands a walk's result over: appended to the lists as they stand.
 static void Apply(ChapterBatch& batch, ListModel* titles, ListModel* urls, ProgressModel* progress) {
@@ -34,8 +47,7 @@ void TDownloadBar::DuowanChapterList() {
     });
     // A list that cannot be fetched is a failed download, not a book
     // without chapters: the reader is not opened on an empty list.
-    const std::string page = Fetch(Hosts().duowan + "/" + TargetUrl + "index.html");
-    ChapterBatch batch = DuowanChapterPage(page);
+    ChapterBatch batch = FetchChapterList(Hosts().duowan + "/" + TargetUrl + "index.html", *DuowanChapterWalk());
     OnMain([&] { Apply(batch, TitleList, UrlList, Progress); });
     FinishChapterList();
 }
@@ -51,8 +63,7 @@ void TDownloadBar::ReadnovelChapterList() {
         TitleList->Add(TargetName);
         UrlList->Add(listUrl);
     });
-    const std::string page = Fetch(listUrl);
-    ChapterBatch batch = ReadnovelChapterPage(page);
+    ChapterBatch batch = FetchChapterList(listUrl, *ReadnovelChapterWalk());
     OnMain([&] { Apply(batch, TitleList, UrlList, Progress); });
     FinishChapterList();
 }
@@ -99,8 +110,7 @@ void TDownloadBar::FeikuChapterList() {
         UrlList->Clear();
     });
     const std::string prefix = Hosts().feiku + "/" + TargetUrl + "/";
-    const std::string page = Fetch(prefix + "List.shtm");
-    ChapterBatch batch = FeikuChapterPage(page, prefix);
+    ChapterBatch batch = FetchChapterList(prefix + "List.shtm", *FeikuChapterWalk(prefix));
     OnMain([&] { Apply(batch, TitleList, UrlList, Progress); });
     FinishChapterList();
 }
@@ -113,8 +123,7 @@ void TDownloadBar::S520ChapterList() {
         UrlList->Clear();
     });
     const std::string prefix = Hosts().s520Chapters + "/" + TargetUrl + "/";
-    const std::string page = Fetch(prefix + "List.shtml");
-    ChapterBatch batch = S520ChapterPage(page, prefix);
+    ChapterBatch batch = FetchChapterList(prefix + "List.shtml", *S520ChapterWalk(prefix));
     OnMain([&] { Apply(batch, TitleList, UrlList, Progress); });
     FinishChapterList();
 }

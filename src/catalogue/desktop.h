@@ -69,6 +69,12 @@ class Desktop {
     // Adds the notification-area icon; false when the system refuses it.
     virtual bool AddTrayIcon() { return true; }
     virtual void RemoveTrayIcon() {}
+    // A message from the notification area (the icon is shown for it when
+    // the program is not in the tray).  GBK text.
+    virtual void TrayMessage(const std::string& title, const std::string& text) {
+        (void)title;
+        (void)text;
+    }
 
     // Runs work - a fetch that touches no window and no list - and returns
     // when it has ended, rethrowing what it threw.  The windows run it on a
@@ -76,6 +82,23 @@ class Desktop {
     // takes no user input, so nothing else can start meanwhile and the order
     // of effects stays that of a blocking call.  Elsewhere it runs in place.
     virtual void RunBlocking(const std::function<void()>& work) { work(); }
+
+    // Runs work - reading that touches no window and no list, and throws
+    // nothing - aside, then done on the main thread.  The windows run work on
+    // a thread of its own and keep taking input meanwhile; the commands the
+    // user gives before done has run wait for it (DeferWhileAside), so they
+    // find what done left, as after a blocking call.  Elsewhere both run in
+    // place, in order.
+    virtual void RunAside(std::function<void()> work, std::function<void()> done) {
+        work();
+        done();
+    }
+    // While work handed to RunAside has not yet been done: keeps command to
+    // run after it, in order, and answers true.  False otherwise (run it now).
+    virtual bool DeferWhileAside(std::function<void()> command) {
+        (void)command;
+        return false;
+    }
 
     // Runs fn on the main thread at its next turn.  Thread-safe; never
     // blocks.  Work posted after the desktop stopped is dropped.

@@ -114,10 +114,10 @@ void TDownloadBar::OnMainAsync(std::function<void()> ops) {
     });
 }
 
-std::string TDownloadBar::Fetch(const std::string& url) {
+std::string TDownloadBar::Fetch(const std::string& url, const HttpClient::PieceHandler& onPiece) {
     ThrowIfStopped();
     try {
-        return Client->Get(url, &stop_);
+        return Client->Get(url, &stop_, onPiece);
     } catch (const FetchError& e) {
         if (e.cancelled() || stop_.load()) throw WorkerStopped();
         throw;

@@ -20,6 +20,7 @@
 
 #include "catalogue/book_list_pages.h"
 #include "catalogue/catalogue_form.h"
+#include "catalogue/chapter_list_pages.h"
 #include "catalogue/list_model.h"
 #include "net/http_client.h"
 #include "net/site_hosts.h"
@@ -79,7 +80,10 @@ class TDownloadBar : public std::enable_shared_from_this<TDownloadBar> {
         return value;
     }
     // GET with the worker's client; abandoned at once when stopped.
-    std::string Fetch(const std::string& url);
+    // onPiece, when given, sees the body's pieces as they arrive.
+    std::string Fetch(const std::string& url, const HttpClient::PieceHandler& onPiece = {});
+    // A chapter list cut while its page arrives.
+    ChapterBatch FetchChapterList(const std::string& url, ChapterListWalk& walk);
     void ThrowIfStopped() const {
         if (stop_.load()) throw WorkerStopped();
     }

@@ -35,6 +35,9 @@ struct ListModel {
     int tag = 0;
     bool visible = true;
     std::string hint;
+    // Text a view shows after an entry (GBK; empty for none), such as the
+    // watch list's count of new chapters.  Not part of items.
+    std::function<std::string(int row)> decoration;
 
     // Counts every change of items or selection.
     std::uint64_t revision = 0;
@@ -91,6 +94,10 @@ struct ListModel {
     void Select(int index) {
         itemIndex = index >= 0 && index < Count() ? index : -1;
         Notify({ListChange::kSelected, itemIndex, 0});
+    }
+    // Every row shows anew (its decoration changed).
+    void Redraw() {
+        if (!items.empty()) Notify({ListChange::kChanged, 0, Count()});
     }
     const std::string& Selected() const { return items.at(static_cast<size_t>(itemIndex)); }
     void Assign(std::vector<std::string> lines) {

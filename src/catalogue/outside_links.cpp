@@ -3,6 +3,7 @@
 
 #include "catalogue/catalogue_form.h"
 #include "catalogue/sites.h"
+#include "catalogue/title_search.h"
 #include "net/site_hosts.h"
 #include "text/encoding.h"
 
@@ -33,11 +34,8 @@ void TForm1::Panel4Click() {
     // An empty text is found in no title.
     const std::u16string wanted = GbkToUtf16(text);
     if (wanted.empty()) return;
-    for (int i = 0; i < ListBox2.Count(); ++i) {
-        if (GbkToUtf16(ListBox2.items[static_cast<size_t>(i)]).find(wanted) == std::u16string::npos) continue;
-        ListBox2.Select(i);
-        return;
-    }
+    const int found = FirstTitleWith(ListBox2.items, wanted);
+    if (found >= 0) ListBox2.Select(found);
 }
 
 void TForm1::OpenInBrowser(const std::string& address) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "catalogue/catalogue_form.h"
+#include "catalogue/download_settings.h"
 #include "catalogue/download_worker.h"
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
@@ -10,7 +11,12 @@
 namespace talvenor {
 
 ProgramState::ProgramState(Desktop& d, AppPaths p, std::vector<std::string> a)
-    : desktop(d), paths(std::move(p)), args(std::move(a)) {}
+    : desktop(d), paths(std::move(p)), args(std::move(a)), chapterCache(paths.appDir + "cache/") {
+    settings = Settings::Load(paths.setDir + Settings::kFileName);
+    SetPoliteSettings(ReadPoliteSettings(settings, Hosts()));
+    watchIntervalMin = ReadWatchIntervalMin(settings);
+    chapterCache.SetLimit(CacheLimitSetting(settings));
+}
 
 ProgramState::~ProgramState() {
     StopAllWorkers();

@@ -14,9 +14,11 @@
 
 #include "catalogue/app_paths.h"
 #include "catalogue/book_list_pages.h"
+#include "catalogue/chapter_cache.h"
 #include "catalogue/desktop.h"
 #include "catalogue/list_model.h"
 #include "catalogue/reader_link.h"
+#include "catalogue/settings.h"
 #include "catalogue/window_model.h"
 #include "net/http_client.h"
 
@@ -46,8 +48,16 @@ struct ProgramState {
     std::string LastKeyword;
     // How far a book-list walk may go before it ends as a failed one.
     WalkLimits bookListLimits;
+    // set/talvenor.ini as read at start; the download limits in it apply to
+    // every fetch of the process from then on.
+    Settings settings;
+    // [watch] check_interval_min: minutes between checks of the watch list
+    // while the windows run; 0: none.
+    int watchIntervalMin = 30;
     // The skin in use: a full path, empty for the default look.
     std::string SkinFileName;
+    // Chapter pages kept for reading again and offline (AppDir "cache/").
+    ChapterCache chapterCache;
 
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm4> form4;

@@ -19,8 +19,10 @@ class ReaderLink {
     // The reader's hidden text box, which two scrapers use as a buffer.
     virtual ListModel& ReaderScratch() = 0;
     // Hands a book opened from a list to the reader: its automatic mark is
-    // looked for once the chapter list has arrived.
-    virtual void OpenBookInReader(const std::string& key, const std::string& title) = 0;
+    // looked for once the chapter list has arrived.  startAt >= 0: the
+    // reader starts at that chapter of its list instead (a watched book's
+    // first new chapter).
+    virtual void OpenBookInReader(const std::string& key, const std::string& title, int startAt = -1) = 0;
     // A chapter-list download was cancelled: the reader's lists are emptied
     // and the reader stays hidden.
     virtual void ChapterListCancelled() = 0;

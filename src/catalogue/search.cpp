@@ -6,6 +6,7 @@
 #include "catalogue/search_pages.h"
 #include "catalogue/sites.h"
 #include "catalogue/store.h"
+#include "catalogue/watch_check.h"
 #include "net/site_hosts.h"
 #include "text/encoding.h"
 #include "text/files.h"
@@ -66,6 +67,13 @@ void TForm1::N14Click() {
     }
     PanelLeft2Visible = true;
     PanelLeft1Visible = false;
+    // The counts of new chapters as the last check left them.
+    try {
+        for (const auto& [key, book] : LoadWatchState(program_.paths.setDir + kWatchStateFile))
+            WatchUnseen[key] = book.count - book.seen;
+    } catch (const FileError&) {
+    }
+    ListBox2.Redraw();
 }
 
 void TForm1::Edit1KeyPress(char key) {

@@ -18,6 +18,11 @@ using StringList = std::vector<std::string>;
 // Throws FileError when the file is missing or unreadable.
 StringList LoadList(const std::string& path);
 StringList ParseLines(const std::string& bytes);
+StringList ParseLines(const char* data, size_t size);
+// Makes the heap keep the memory of long lists once they are freed, so that
+// showing another long list does not take its memory from the system anew.
+// Called once at the start of a program.
+void KeepHeapForLongLists();
 // Replaces the file atomically; throws FileError.
 void SaveList(const std::string& path, const StringList& items);
 std::string FormatLines(const StringList& items);

@@ -7,6 +7,7 @@
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
 #include "net/http_client.h"
+#include "net/retry_policy.h"
 #include "reader/reader_form.h"
 #include "text/encoding.h"
 
@@ -48,8 +49,9 @@ const std::vector<Command>& Commands() {
          "search a site (default 小说520) for a title; with --yes the following sites are searched too when "
          "nothing is found",
          SearchCommand},
-        {"watch", "watch list | watch add SITE TEXT N | watch remove N",
-         "the watch list: print it, add result N of a search, remove entry N", WatchCommand},
+        {"watch", "watch list | watch add SITE TEXT N | watch remove N | watch check [N]",
+         "the watch list: print it, add result N of a search, remove entry N, check for new chapters",
+         WatchCommand},
         {"intro", "intro SITE KEY", "download a book's introduction, store it and print it", IntroCommand},
         {"read",
          "read SITE KEY N [--title TITLE] [--spacing 0-3] [--filter WORD] [--no-save] [--save-mark FILE]",
@@ -66,10 +68,19 @@ const std::vector<Command>& Commands() {
         {"open-mark", "open-mark FILE [--no-save] [--save-mark FILE]",
          "open a position file set (FILE, FILE.list, FILE.set) as 打开。。。 does and print the chapter",
          OpenMarkCommand},
-        {"export", "export SITE KEY TITLE [--pictures]",
-         "export a whole book under download/; chapters that cannot be fetched are listed (exit 1); Ctrl-C "
-         "stops at once",
+        {"export", "export SITE KEY TITLE [--pictures] [--format html|epub|txt] [--encoding utf-8|gbk]",
+         "export a whole book under download/ (html: a folder of pages; epub, txt: one file); chapters that "
+         "cannot be fetched are listed (exit 1); Ctrl-C stops at once, and the next run fetches only what "
+         "the cache lacks",
          ExportCommand},
+        {"speak", "speak SITE KEY N [--to M] [--voice V] [--rate R] [--pitch P] [--no-save]",
+         "read chapter N aloud (on to chapter M with --to) through speech-dispatcher, printing each sentence "
+         "as it is spoken; R and P are steps from -2 to 2 ([speech] of set/talvenor.ini gives the defaults); "
+         "the reading state follows the chapter as with read; Ctrl-C stops at once",
+         SpeakCommand},
+        {"cache", "cache | cache clear [SITE KEY]",
+         "the offline chapter cache: each book's site, key, title, pages and size; clear one book or all",
+         CacheCommand},
     };
     return commands;
 }
@@ -77,6 +88,8 @@ const std::vector<Command>& Commands() {
 Program& Context::Start() {
     desktop = std::make_unique<CliDesktop>(answer);
     program = std::make_unique<Program>(*desktop, paths);
+    program->chapterCache.offline = offline;
+    for (const std::string& problem : program->settings.Problems()) std::cerr << "talvenor-cli: " << problem << "\n";
     return *program;
 }
 
@@ -148,7 +161,7 @@ void PrintPairs(const std::vector<std::string>& names, const std::vector<std::st
 bool WaitForDownload(Context& ctx) {
     TForm4& f4 = *ctx.program->form4;
     bool cancelled = false;
-    int shown = -1;
+    int shown = -1, shownRetry = 0;
     ctx.desktop->RunUntil(
         [&] { return !f4.window.visible; },
         [&] {
@@ -161,9 +174,13 @@ bool WaitForDownload(Context& ctx) {
             int percent = bar.max > bar.min
                               ? static_cast<int>(100LL * (bar.position - bar.min) / (bar.max - bar.min))
                               : 0;
-            if (percent != shown) {
+            const RetryActivity retries = CurrentRetries();
+            const int retry = retries.fetches > 0 ? retries.retry : 0;
+            if (percent != shown || retry != shownRetry) {
                 shown = percent;
-                std::cerr << "\rdownloading " << percent << "%   " << std::flush;
+                shownRetry = retry;
+                std::cerr << "\rdownloading " << percent << "%"
+                          << (retry > 0 ? " " + Out(RetryText(retry)) : std::string()) << "        " << std::flush;
             }
         });
     std::cerr << "\r" << (cancelled ? "cancelled        " : "done             ") << "\n";

@@ -27,6 +27,7 @@ enum Exit {
 struct Context {
     AppPaths paths;
     CliDesktop::Answer answer = CliDesktop::Answer::Yes;
+    bool offline = false;  // --offline
     std::unique_ptr<CliDesktop> desktop;
     std::unique_ptr<Program> program;
 
@@ -117,11 +118,15 @@ int BooksCommand(Context& ctx, const std::vector<std::string>& args);
 int ChaptersCommand(Context& ctx, const std::vector<std::string>& args);
 int SearchCommand(Context& ctx, const std::vector<std::string>& args);
 int WatchCommand(Context& ctx, const std::vector<std::string>& args);
+// watch check [N]: every entry of the watch list (or entry N).
+int WatchCheckCommand(Context& ctx, int only);
 int IntroCommand(Context& ctx, const std::vector<std::string>& args);
 int ReadCommand(Context& ctx, const std::vector<std::string>& args);
 int ResumeCommand(Context& ctx, const std::vector<std::string>& args);
 int MarksCommand(Context& ctx, const std::vector<std::string>& args);
 int OpenMarkCommand(Context& ctx, const std::vector<std::string>& args);
 int ExportCommand(Context& ctx, const std::vector<std::string>& args);
+int SpeakCommand(Context& ctx, const std::vector<std::string>& args);
+int CacheCommand(Context& ctx, const std::vector<std::string>& args);
 
 }  // namespace talvenor::cli

@@ -12,6 +12,7 @@
 
 #include "catalogue/app_paths.h"
 #include "catalogue/failures.h"
+#include "catalogue/store.h"
 #include "cli/commands.h"
 #include "cli/terminal_output.h"
 #include "net/http_client.h"
@@ -21,10 +22,11 @@
 using namespace talvenor;
 
 static void Usage(std::ostream& out) {
-    out << "usage: talvenor-cli [--home DIR] [--yes|--no|--ask] [--wait-timeout S] [--page-timeout S] "
-           "COMMAND [ARGS]\n\n"
+    out << "usage: talvenor-cli [--home DIR] [--offline] [--yes|--no|--ask] [--wait-timeout S] "
+           "[--page-timeout S] COMMAND [ARGS]\n\n"
            "  --home DIR        the folder of the store (default: ~/.local/share/talvenor, or beside the\n"
            "                    program when a file \"portable\" is there)\n"
+           "  --offline         no download at all: chapters and chapter lists come from the cache\n"
            "  --yes/--no        how the program's questions are answered (default --yes); --ask asks on the "
            "terminal\n"
            "  --wait-timeout S  give up on a server that sends nothing for S seconds (default 20, 30 for "
@@ -51,9 +53,11 @@ static int Milliseconds(const std::string& text) {
 
 int main(int argc, char** argv) {
     cli::InstallInterruptHandler();
+    KeepHeapForLongLists();
     cli::GuardTerminalOutput();
     std::string home;
     bool homeGiven = false;
+    bool offline = false;
     std::vector<std::string> args;
     cli::CliDesktop::Answer answer = cli::CliDesktop::Answer::Yes;
     FetchLimits limits = CurrentFetchLimits();
@@ -80,6 +84,8 @@ int main(int argc, char** argv) {
         } else if (a.rfind("--home=", 0) == 0) {
             home = a.substr(7);
             homeGiven = true;
+        } else if (a == "--offline") {
+            offline = true;
         } else if ((a == "--yes" || a == "-y")) {
             answer = cli::CliDesktop::Answer::Yes;
         } else if ((a == "--no" || a == "-n")) {
@@ -110,6 +116,7 @@ int main(int argc, char** argv) {
         try {
             cli::Context ctx;
             ctx.answer = answer;
+            ctx.offline = offline;
             ctx.paths = AppPaths::ForAppDir(ResolveAppDir(home, ""));
             std::string problems = PrepareAppDirs(ctx.paths);
             if (!problems.empty()) std::cerr << problems;

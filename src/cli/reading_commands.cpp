@@ -1,10 +1,12 @@
 // Commands that search, follow and read books.
+#include <cctype>
 #include <iostream>
 
 #include "catalogue/catalogue_form.h"
 #include "catalogue/progress_form.h"
 #include "catalogue/sites.h"
 #include "cli/commands.h"
+#include "cli/progress_line.h"
 #include "net/http_client.h"
 #include "reader/reader_form.h"
 #include "text/encoding.h"
@@ -79,8 +81,13 @@ int SearchCommand(Context& ctx, const std::vector<std::string>& args) {
 }
 
 int WatchCommand(Context& ctx, const std::vector<std::string>& args) {
-    const char* usage = "watch list | watch add SITE TEXT N | watch remove N";
+    const char* usage = "watch list | watch add SITE TEXT N | watch remove N | watch check [N]";
     if (args.empty()) return Usage(usage);
+    if (args[0] == "check") {
+        if (args.size() > 2 || (args.size() == 2 && !IsNumber(args[1]))) return Usage(usage);
+        ctx.Start();
+        return WatchCheckCommand(ctx, args.size() == 2 ? std::stoi(args[1]) : -1);
+    }
     const bool list = args[0] == "list" && args.size() == 1;
     const bool add = args[0] == "add" && args.size() == 4 && IsNumber(args[3]);
     const bool remove = args[0] == "remove" && args.size() == 2 && IsNumber(args[1]);
@@ -221,16 +228,42 @@ int ReadCommand(Context& ctx, const std::vector<std::string>& args) {
 }
 
 int ExportCommand(Context& ctx, const std::vector<std::string>& args) {
-    const char* usage = "export SITE KEY TITLE [--pictures]";
+    const char* usage = "export SITE KEY TITLE [--pictures] [--format html|epub|txt] [--encoding utf-8|gbk]";
     std::vector<std::string> pos;
     bool pictures = false;
-    for (const auto& a : args) {
-        if (a == "--pictures")
+    ExportFormat format = ExportFormat::Html;
+    bool gbk = false, encodingGiven = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--pictures") {
             pictures = true;
-        else
+        } else if (a == "--format" || a == "--encoding") {
+            if (i + 1 >= args.size()) return Usage(usage);
+            const std::string v = args[++i];
+            if (a == "--format") {
+                if (!ParseExportFormat(v, &format)) {
+                    std::cerr << "talvenor-cli: --format is html, epub or txt, not \"" << v << "\"\n";
+                    return Usage(usage);
+                }
+            } else {
+                std::string e;
+                for (char c : v) e += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                if (e != "gbk" && e != "utf-8" && e != "utf8") {
+                    std::cerr << "talvenor-cli: --encoding is utf-8 or gbk, not \"" << v << "\"\n";
+                    return Usage(usage);
+                }
+                gbk = e == "gbk";
+                encodingGiven = true;
+            }
+        } else {
             pos.push_back(a);
+        }
     }
     if (pos.size() != 3) return Usage(usage);
+    if (encodingGiven && format != ExportFormat::Txt) {
+        std::cerr << "talvenor-cli: --encoding is for --format txt\n";
+        return Usage(usage);
+    }
     std::string label = SiteArg(pos[0]);
     if (label.empty()) return Usage(usage);
     Program& p = ctx.Start();
@@ -238,18 +271,28 @@ int ExportCommand(Context& ctx, const std::vector<std::string>& args) {
     int rc = OpenBookWithChapters(ctx, label, In(pos[1]), In(pos[2]));
     if (rc != kExitOk) return rc;
     f2.exportStop = &gInterrupted;
-    f2.exportProgress = [](int done, int total) {
-        std::cerr << "\rexported " << done << "/" << total << "   " << std::flush;
-    };
-    const ExportResult r = f2.ExportBook(pictures ? "F10" : "F11");
-    if (r.written > 0) std::cerr << "\n";
+    f2.exportFormat = format;
+    f2.exportGbk = gbk;
+    ExportResult r;
+    {
+        ProgressLine line;
+        f2.exportProgress = [&line](int done, int total) {
+            line.Set("exported " + std::to_string(done) + "/" + std::to_string(total));
+        };
+        r = f2.ExportBook(pictures ? "F10" : "F11");
+        f2.exportProgress = nullptr;
+    }
     if (!r.started) {
         std::cerr << "talvenor-cli: nothing exported (the question was answered No)\n";
         return kExitFailed;
     }
     if (r.stopped) {
-        std::cerr << "talvenor-cli: stopped after " << r.written << " of " << r.chapters
-                  << " chapters; the chapter under way was not written\n";
+        if (format == ExportFormat::Html)
+            std::cerr << "talvenor-cli: stopped after " << r.written << " of " << r.chapters
+                      << " chapters; the chapter under way was not written\n";
+        else
+            std::cerr << "talvenor-cli: stopped after " << r.written << " of " << r.chapters
+                      << " chapters; no book was written (the chapters fetched are cached)\n";
         return kExitInterrupted;
     }
     if (r.chapters == 0) {
@@ -259,9 +302,13 @@ int ExportCommand(Context& ctx, const std::vector<std::string>& args) {
     std::cout << r.folder << "\n";
     if (r.failed.empty()) return kExitOk;
     std::cerr << "talvenor-cli: " << r.failed.size() << " of " << r.chapters
-              << " chapters could not be fetched; their pages say so:\n";
+              << " chapters could not be fetched; "
+              << (format == ExportFormat::Html ? "their pages" : "the book") << " say"
+              << (format == ExportFormat::Html ? "" : "s") << " so:\n";
     for (const auto& f : r.failed)
-        std::cerr << f.index << ".htm\t" << Field(f.title) << "\t" << f.why << "\n";
+        std::cerr << (format == ExportFormat::Html ? std::to_string(f.index) + ".htm"
+                                                   : std::to_string(f.index))
+                  << "\t" << Field(f.title) << "\t" << f.why << "\n";
     return kExitFailed;
 }
 

@@ -2,7 +2,13 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <exception>
+#include <thread>
+
+#include "net/host_gate.h"
+#include "net/retry_policy.h"
 
 namespace talvenor {
 
@@ -74,9 +80,16 @@ void GlobalInit() {
 
 using Clock = std::chrono::steady_clock;
 
+// While a fetch may still be tried again, its failures are kept here
+// instead of being counted: only the last try's failure counts.
+thread_local FetchFailureRecord* tDeferredFailure = nullptr;
+
 // Counts a failure and hands it back to be thrown.
 FetchError Failed(FetchError e) {
-    if (!e.cancelled()) {
+    if (!e.cancelled() && tDeferredFailure) {
+        tDeferredFailure->last = e.what();
+        tDeferredFailure->lastStatus = e.status();
+    } else if (!e.cancelled()) {
         std::lock_guard<std::mutex> lock(gFailuresMutex);
         ++gFailures.count;
         gFailures.last = e.what();
@@ -90,7 +103,12 @@ FetchError Failed(FetchError e) {
 struct HttpClient::Transfer {
     const HttpSettings* settings;
     const std::atomic<bool>* stop;
+    const PieceHandler* onPiece = nullptr;
+    CURL* curl = nullptr;
+    std::exception_ptr pieceFailure;
+    size_t expected = 0;  // the announced length of the body, 0 when none
     std::string body;
+    std::string retryAfter;
     Clock::time_point lastActivity;
     Clock::time_point deadline;  // of the whole page; max() without a limit
     curl_off_t lastBytes = 0;
@@ -113,12 +131,34 @@ struct HttpClient::Transfer {
             t->tooLarge = true;
             return 0;
         }
+        // Room for the whole body at once when its length was announced:
+        // growing a large page step by step copies it again and again.
+        if (t->body.empty()) {
+            curl_off_t announced = -1;
+            curl_easy_getinfo(t->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+            if (announced > 0) {
+                t->expected = std::min(static_cast<size_t>(announced), t->settings->maxBodyBytes);
+                t->body.reserve(t->expected);
+            }
+        }
         t->body.append(data, n);
         t->lastActivity = Clock::now();
+        if (t->onPiece && *t->onPiece) {
+            long status = 0;
+            curl_easy_getinfo(t->curl, CURLINFO_RESPONSE_CODE, &status);
+            if (status >= 200 && status < 300) {
+                try {
+                    (*t->onPiece)(data, n, t->expected);
+                } catch (...) {
+                    t->pieceFailure = std::current_exception();
+                    return 0;
+                }
+            }
+        }
         return n;
     }
 
-    static size_t OnHeader(char* /*data*/, size_t size, size_t count, void* self) {
+    static size_t OnHeader(char* data, size_t size, size_t count, void* self) {
         auto* t = static_cast<Transfer*>(self);
         size_t n = size * count;
         // The line as received, CR LF included; the limit is on the line itself.
@@ -128,6 +168,10 @@ struct HttpClient::Transfer {
             t->headerTooLong = true;
             return 0;
         }
+        static const char kRetryAfter[] = "retry-after:";
+        const size_t name = sizeof kRetryAfter - 1;
+        if (line > name && curl_strnequal(data, kRetryAfter, name))
+            t->retryAfter.assign(data + name, line - name);
         t->lastActivity = Clock::now();
         return n;
     }
@@ -225,7 +269,75 @@ bool IsFetchableUrl(const std::string& url) {
 }
 
 std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* stop) {
+    return Get(url, stop, PieceHandler());
+}
+
+std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* stop, const PieceHandler& onPiece) {
     if (!IsFetchableUrl(url)) throw Failed(FetchError("not an http address: " + url, ""));
+    const PoliteSettings polite = CurrentPoliteSettings();
+    const std::string host = HostOfUrl(url);
+    auto cancelled = [&] { return FetchError("download cancelled", "", 0, true); };
+    auto stopped = [&] { return AllFetchesStopped() || (stop && stop->load()); };
+    struct Retrying {
+        int retry = 0;
+        ~Retrying() {
+            if (retry > 0) detail::RetryEnded(retry);
+        }
+        void Next() {
+            if (retry > 0) detail::RetryEnded(retry);
+            detail::RetryStarted(++retry);
+        }
+    } retrying;
+    bool handedOver = false;
+    const PieceHandler counted = !onPiece ? PieceHandler() : PieceHandler([&](const char* data, size_t n, size_t expected) {
+        handedOver = true;
+        onPiece(data, n, expected);
+    });
+    for (int attempt = 1;; ++attempt) {
+        const bool last = attempt >= polite.tries;
+        FetchFailureRecord deferred;
+        long long waitMs = 0;
+        {
+            HostPass pass;
+            if (!pass.Enter(host, stop)) throw cancelled();
+            struct Defer {
+                explicit Defer(FetchFailureRecord* to) { tDeferredFailure = to; }
+                ~Defer() { tDeferredFailure = nullptr; }
+            };
+            try {
+                Defer defer(last ? nullptr : &deferred);
+                return GetOnce(url, stop, counted);
+            } catch (const FetchError& e) {
+                // A body already handed over in part cannot be taken back:
+                // such a transfer is not tried again.
+                if (last || !IsRetryable(e) || handedOver) {
+                    if (!last && !e.cancelled()) Failed(e);  // counted after all
+                    throw;
+                }
+                std::optional<long long> after;
+                if (!e.retryAfter().empty()) after = ParseRetryAfter(e.retryAfter(), std::time(nullptr));
+                if (after && *after > polite.maxRetryAfterMs) {
+                    FetchError longer(std::string(e.what()) + " (the site asks to wait " +
+                                          std::to_string(*after / 1000) + " s)",
+                                      e.body(), e.status());
+                    throw Failed(longer);
+                }
+                waitMs = after ? *after : BackoffMs(attempt, polite.backoffMs);
+            }
+        }
+        // The place at the host is given up while waiting.
+        retrying.Next();
+        const auto until = Clock::now() + std::chrono::milliseconds(waitMs);
+        while (Clock::now() < until) {
+            if (stopped()) throw cancelled();
+            std::this_thread::sleep_for(std::min<Clock::duration>(std::chrono::milliseconds(20),
+                                                                  until - Clock::now()));
+        }
+        if (stopped()) throw cancelled();
+    }
+}
+
+std::string HttpClient::GetOnce(const std::string& url, const std::atomic<bool>* stop, const PieceHandler& onPiece) {
     if (gStopAll.load() || (stop && stop->load())) throw FetchError("download cancelled", "", 0, true);
     std::lock_guard<std::mutex> lock(mutex_);
     CURL* c = static_cast<CURL*>(curl_);
@@ -248,6 +360,8 @@ std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* sto
         Transfer t;
         t.settings = &settings_;
         t.stop = stop;
+        t.onPiece = &onPiece;
+        t.curl = c;
         t.lastActivity = Clock::now();
         t.deadline = deadline;
         // curl's own limit, a little later, backs up the check in the
@@ -284,6 +398,7 @@ std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* sto
         curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
         const int st = static_cast<int>(status);
 
+        if (t.pieceFailure) std::rethrow_exception(t.pieceFailure);
         if (rc != CURLE_OK) {
             if (t.cancelled || gStopAll.load())
                 throw FetchError("download cancelled", std::move(t.body), st, true);
@@ -303,8 +418,10 @@ std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* sto
                 throw Failed(FetchError(
                     "read timed out after " + std::to_string(settings_.readTimeoutMs) + " ms: " + current,
                     std::move(t.body), st));
-            throw Failed(
-                FetchError(std::string(curl_easy_strerror(rc)) + ": " + current, std::move(t.body), st));
+            FetchError failure(std::string(curl_easy_strerror(rc)) + ": " + current, std::move(t.body), st);
+            failure.SetConnectionFailed(rc == CURLE_COULDNT_CONNECT || rc == CURLE_GOT_NOTHING ||
+                                        rc == CURLE_SEND_ERROR || rc == CURLE_RECV_ERROR);
+            throw Failed(failure);
         }
 
         if (status >= 200 && status < 300) return std::move(t.body);
@@ -324,7 +441,9 @@ std::string HttpClient::Get(const std::string& url, const std::atomic<bool>* sto
                     FetchError("redirected to a non-http address: " + current, std::move(t.body), st));
             continue;
         }
-        throw Failed(FetchError("HTTP " + std::to_string(status) + ": " + current, std::move(t.body), st));
+        FetchError failure("HTTP " + std::to_string(status) + ": " + current, std::move(t.body), st);
+        failure.SetRetryAfter(t.retryAfter);
+        throw Failed(failure);
     }
 }
 

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -67,11 +68,20 @@ public:
     const std::string& body() const { return body_; }
     int status() const { return status_; }
     bool cancelled() const { return cancelled_; }
+    // No answer came: the connection could not be made, or broke before a
+    // response (a failure worth another try).
+    bool connectionFailed() const { return connectionFailed_; }
+    // The Retry-After header of the response, as sent; empty when none.
+    const std::string& retryAfter() const { return retryAfter_; }
+    void SetConnectionFailed(bool failed) { connectionFailed_ = failed; }
+    void SetRetryAfter(std::string value) { retryAfter_ = std::move(value); }
 
 private:
     std::string body_;
     int status_;
     bool cancelled_;
+    bool connectionFailed_ = false;
+    std::string retryAfter_;
 };
 
 class HttpClient {
@@ -83,8 +93,22 @@ public:
 
     // GET url; the body unchanged (no conversion, no decompression).  Throws
     // FetchError.  `stop`, when given and set, abandons the transfer at once
-    // (checked while waiting for data too).
+    // (checked while waiting for data too, and while waiting for the host's
+    // gate or a retry).  The host's limits hold (net/host_gate.h); a busy
+    // server or a failed connection is tried again (net/retry_policy.h).
     std::string Get(const std::string& url, const std::atomic<bool>* stop = nullptr);
+
+    // The body's pieces as they arrive, on the thread that calls Get, so
+    // that a caller can work on the page while the rest is on its way.  Only
+    // the pieces of a successful answer (2xx) are handed over, in order;
+    // together they are the body Get returns.  A failure, a redirect or a
+    // stop ends the transfer as without pieces (Get throws or goes on to the
+    // next address); what was handed over of such a body is then no answer.
+    // A piece handler that throws ends the transfer, and Get throws that.
+    // `expected` is the body's length as the answer announced it (0 when it
+    // did not), for reserving room; the pieces may still end sooner.
+    using PieceHandler = std::function<void(const char* data, size_t n, size_t expected)>;
+    std::string Get(const std::string& url, const std::atomic<bool>* stop, const PieceHandler& onPiece);
 
     const HttpSettings& settings() const { return settings_; }
     // Change the time-outs of this client (tests use short ones).
@@ -93,6 +117,8 @@ public:
 
 private:
     struct Transfer;
+    // One try of Get, without the gate and the retries.
+    std::string GetOnce(const std::string& url, const std::atomic<bool>* stop, const PieceHandler& onPiece);
     // Runs one request, waking often enough to see a stop or a time-out at
     // once, even while no byte arrives.
     int Perform(Transfer& t);  // a CURLcode

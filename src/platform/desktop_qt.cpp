@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QThread>
+#include <QTimer>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -46,7 +47,11 @@ QtDesktop::QtDesktop(QObject* parent) : QObject(parent), tray_(new QSystemTrayIc
     });
 }
 
-QtDesktop::~QtDesktop() = default;
+QtDesktop::~QtDesktop() {
+    // Work still aside ends before the program does; its done is dropped
+    // with the queue.
+    for (auto& [id, thread] : asideThreads_) thread.join();
+}
 
 QWidget* QtDesktop::DialogParent() const {
     QWidget* active = QApplication::activeWindow();
@@ -257,12 +262,29 @@ bool QtDesktop::ApplySkin(const std::string& styleSheet) {
 
 bool QtDesktop::AddTrayIcon() {
     if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
+    iconForMessage_ = false;
     tray_->show();
     return true;
 }
 
 void QtDesktop::RemoveTrayIcon() {
+    iconForMessage_ = false;
     tray_->hide();
+}
+
+void QtDesktop::TrayMessage(const std::string& title, const std::string& text) {
+    const QString t = Q(title), body = Q(text);
+    trayMessages_.push_back({t, body});
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    if (!tray_->isVisible()) {
+        iconForMessage_ = true;
+        tray_->show();
+        QTimer::singleShot(kMessageMs, this, [this] {
+            if (iconForMessage_) tray_->hide();
+            iconForMessage_ = false;
+        });
+    }
+    tray_->showMessage(t, body, QSystemTrayIcon::Information, kMessageMs);
 }
 
 void QtDesktop::RunBlocking(const std::function<void()>& work) {
@@ -283,6 +305,46 @@ void QtDesktop::RunBlocking(const std::function<void()>& work) {
     worker.join();
     if (--blocking_ == 0) emit blockingEnded();
     if (failure) std::rethrow_exception(failure);
+}
+
+void QtDesktop::RunAside(std::function<void()> work, std::function<void()> done) {
+    const unsigned id = ++asideIds_;
+    ++aside_;
+    asideThreads_[id] = std::thread([this, id, work = std::move(work), done = std::move(done)]() mutable {
+        work();
+        Post([this, id, done = std::move(done)] {
+            auto thread = asideThreads_.find(id);
+            if (thread != asideThreads_.end()) {
+                thread->second.join();  // it has posted this, its last act
+                asideThreads_.erase(thread);
+            }
+            --aside_;
+            std::exception_ptr failure;
+            try {
+                done();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            if (failure && !failureHandler_) std::rethrow_exception(failure);
+            if (failure) failureHandler_(failure);
+            emit changed();
+            RunDeferred();
+        });
+    });
+}
+
+bool QtDesktop::DeferWhileAside(std::function<void()> command) {
+    if (aside_ == 0) return false;
+    deferred_.push_back(std::move(command));
+    return true;
+}
+
+void QtDesktop::RunDeferred() {
+    while (aside_ == 0 && !deferred_.empty()) {
+        std::function<void()> command = std::move(deferred_.front());
+        deferred_.pop_front();
+        command();
+    }
 }
 
 void QtDesktop::Post(std::function<void()> fn) {

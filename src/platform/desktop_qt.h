@@ -8,6 +8,13 @@
 #include <QUrl>
 #include <QWidget>
 #include <atomic>
+#include <utility>
+#include <vector>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <map>
+#include <thread>
 
 #include "catalogue/desktop.h"
 
@@ -41,7 +48,22 @@ class QtDesktop : public QObject, public Desktop {
     bool ApplySkin(const std::string& styleSheet) override;
     bool AddTrayIcon() override;
     void RemoveTrayIcon() override;
+    // Shown by the tray icon; an icon shown only for the message goes again
+    // after it (kMessageMs), unless the program went to the tray meanwhile.
+    void TrayMessage(const std::string& title, const std::string& text) override;
+    static constexpr int kMessageMs = 10000;
+    // The messages shown so far (UTF-8, title and text), for the tests.
+    const std::vector<std::pair<QString, QString>>& TrayMessages() const { return trayMessages_; }
     void RunBlocking(const std::function<void()>& work) override;
+    void RunAside(std::function<void()> work, std::function<void()> done) override;
+    bool DeferWhileAside(std::function<void()> command) override;
+    // Shows a failure that escaped the done of RunAside (the program's
+    // general handler); without one it goes on into the event loop.
+    void SetFailureHandler(std::function<void(std::exception_ptr)> handler) {
+        failureHandler_ = std::move(handler);
+    }
+    // True while work handed to RunAside is not done.
+    bool Aside() const { return aside_ > 0; }
     void Post(std::function<void()> fn) override;
     bool OnMainThread() const override;
     // From another thread the windows redraw at the main thread's next turn.
@@ -86,9 +108,21 @@ class QtDesktop : public QObject, public Desktop {
     // abandoned.
     bool RunOnMain(const std::function<void()>& fn);
 
+    // Runs the commands kept while work was aside, until one of them hands
+    // work aside again.
+    void RunDeferred();
+
     QPointer<QWidget> main_;
+    // Threads of RunAside, each joined when its done runs (or at the end).
+    std::map<unsigned, std::thread> asideThreads_;
+    unsigned asideIds_ = 0;
+    int aside_ = 0;
+    std::deque<std::function<void()>> deferred_;
+    std::function<void(std::exception_ptr)> failureHandler_;
     QSystemTrayIcon* tray_;
     int blocking_ = 0;
+    bool iconForMessage_ = false;
+    std::vector<std::pair<QString, QString>> trayMessages_;
     std::atomic<bool> abandoned_{false};
 };
 

@@ -26,7 +26,10 @@ QVariant ListModelAdapter::data(const QModelIndex& index, int role) const {
     // The list changes before its notice arrives: a view asking about a row
     // that is already gone gets nothing.
     if (!index.isValid() || index.row() >= list_.Count()) return QVariant();
-    if (role == Qt::DisplayRole) return Q(list_.items[static_cast<size_t>(index.row())]);
+    if (role == Qt::DisplayRole) {
+        const std::string& item = list_.items[static_cast<size_t>(index.row())];
+        return list_.decoration ? Q(item + list_.decoration(index.row())) : Q(item);
+    }
     return QVariant();
 }
 

@@ -1,9 +1,13 @@
 // Exporting a whole book as a small static web site under AppDir "download/".
+#include <ctime>
+#include <map>
+
 #include "catalogue/catalogue_form.h"
 #include "catalogue/sites.h"
 #include "catalogue/store.h"
 #include "net/downloads.h"
 #include "net/site_hosts.h"
+#include "reader/book_formats.h"
 #include "reader/chapter_pages.h"
 #include "reader/page_text.h"
 #include "reader/reader_form.h"
@@ -79,11 +83,6 @@ ExportResult TForm2::ExportBook(const std::string& key) {
     result.started = true;
     const std::string savedFooter = f1.PageFooter;
     window.visible = false;
-    // The book name becomes one folder inside the site's export folder,
-    // whatever it holds.
-    const std::string folder =
-        program_.paths.downloadDir + SafeFileName(f1.CurrentSite) + "/" + SafeFileName(name) + "/";
-    result.folder = folder;
     // Whatever happens from here on, the footer and the window come back.
     struct Restore {
         TForm2& form;
@@ -95,7 +94,23 @@ ExportResult TForm2::ExportBook(const std::string& key) {
             form.Memo1.Clear();
         }
     } restore{*this, f1, savedFooter};
+    // A book exported is a book being read: room is made in the cache from
+    // other books first.
+    program_.chapterCache.Touch(f1.CurrentSite, BookUrl, name);
+    if (exportFormat == ExportFormat::Html)
+        ExportSite(key, name, result);
+    else
+        ExportFile(name, result);
+    return result;
+}
 
+void TForm2::ExportSite(const std::string& key, const std::string& name, ExportResult& result) {
+    TForm1& f1 = *program_.form1;
+    // The book name becomes one folder inside the site's export folder,
+    // whatever it holds.
+    const std::string folder =
+        program_.paths.downloadDir + SafeFileName(f1.CurrentSite) + "/" + SafeFileName(name) + "/";
+    result.folder = folder;
     if (!DirExists(folder)) MakeDirs(folder);
     const int first = FirstExportedChapter(f1.CurrentSite);
     WriteBookIndex(folder, first);
@@ -153,17 +168,146 @@ ExportResult TForm2::ExportBook(const std::string& key) {
         if (exportProgress) exportProgress(i - first + 1, total);
     }
     writer.Finish();
-    return result;
+}
+
+void TForm2::ExportFile(const std::string& name, ExportResult& result) {
+    TForm1& f1 = *program_.form1;
+    const bool epub = exportFormat == ExportFormat::Epub;
+    const std::string folder = program_.paths.downloadDir + SafeFileName(f1.CurrentSite) + "/";
+    result.folder = folder + SafeFileName(name + (epub ? ".epub" : ".txt"));
+    if (!DirExists(folder)) MakeDirs(folder);
+    const int first = FirstExportedChapter(f1.CurrentSite);
+    const int total = ListBox1.Count() > first ? ListBox1.Count() - first : 0;
+    result.chapters = total;
+
+    BookContent book;
+    std::map<std::string, std::string> pictures;  // address: its name in the book
+    book.title = GbkToUtf8(name);
+    book.identifier = BookIdentifier(GbkToUtf8(f1.CurrentSite) + "\n" + GbkToUtf8(BookUrl));
+    for (int i = first; i < ListBox1.Count(); ++i) {
+        if (ExportStopRequested()) {
+            result.stopped = true;
+            break;
+        }
+        ListBox1.Select(i);
+        BookChapter chapter;
+        chapter.title = GbkToUtf8(SelectedTitle());
+        std::string cut, why;
+        ChapterFetch end = FetchExportCut(&cut, &why);
+        if (end == ChapterFetch::Done && epub) end = PicturesIntoBook(cut, book, pictures, &why);
+        if (end == ChapterFetch::Stopped) {
+            result.stopped = true;
+            break;
+        }
+        if (end == ChapterFetch::Failed) {
+            result.failed.push_back({i, SelectedTitle(), why});
+            chapter.failed = true;
+        } else {
+            chapter.html = GbkToUtf8(cut);
+        }
+        book.chapters.push_back(std::move(chapter));
+        ++result.written;
+        if (exportProgress) exportProgress(i - first + 1, total);
+    }
+    // A stopped export leaves no half book: the chapters fetched are in the
+    // cache, and the next run writes the whole file.
+    if (result.stopped) {
+        result.written = 0;
+        return;
+    }
+    if (epub) {
+        char modified[32];
+        const std::time_t now = std::time(nullptr);
+        std::tm utc{};
+        gmtime_r(&now, &utc);
+        std::strftime(modified, sizeof modified, "%Y-%m-%dT%H:%M:%SZ", &utc);
+        WriteEpub(book, result.folder, modified);
+    } else {
+        WriteFileAtomic(result.folder, BookText(book, exportGbk));
+    }
+}
+
+ChapterFetch TForm2::PicturesIntoBook(std::string& cut, BookContent& book,
+                                      std::map<std::string, std::string>& seen, std::string* why) {
+    HttpClient& client = *program_.IdHTTP1.Get();
+    int p = FindMarker("<img src=", cut, 1);
+    while (p > 0) {
+        int start = 0;
+        const std::string address = CutBetween(cut, "'", "'", p, &start);
+        // The same picture twice is in the book once.
+        std::string local = seen[address];
+        if (local.empty() && !address.empty()) {
+            std::string bytes;
+            std::string failure;
+            const ChapterFetch end = CachedFetch(client, address, &bytes, &failure, nullptr, true);
+            if (end != ChapterFetch::Done) {
+                if (why) *why = failure;
+                return end;
+            }
+            const std::string type = PictureMediaType(bytes);
+            if (!type.empty()) {
+                const char* ext = type == "image/gif" ? ".gif" : type == "image/png" ? ".png" : ".jpg";
+                local = "images/p" + std::to_string(book.pictures.size() + 1) + ext;
+                book.pictures.push_back({local, type, std::move(bytes)});
+            }
+            seen[address] = local;
+        }
+        // A picture that is no picture a reader can show leaves no trace.
+        const std::string src = local.empty() ? std::string("none") : Utf8ToGbk(local);
+        cut.replace(static_cast<size_t>(start), address.size(), src);
+        p = FindMarker("<img src=", cut, start);
+    }
+    return ChapterFetch::Done;
 }
 
 bool TForm2::ExportStopRequested() const {
     return (exportStop && exportStop->load()) || AllFetchesStopped();
 }
 
-ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::string& key, std::string* why) {
+ChapterFetch TForm2::CachedFetch(HttpClient& client, const std::string& url, std::string* bytes,
+                                 std::string* why, bool* fromCache, bool keep) {
+    ChapterCache& cache = program_.chapterCache;
+    const std::string& site = program_.form1->CurrentSite;
+    if (fromCache) *fromCache = false;
+    if (cache.Find(site, BookUrl, url, bytes)) {
+        if (fromCache) *fromCache = true;
+        return ChapterFetch::Done;
+    }
+    if (cache.offline) {
+        if (why) *why = "not in the offline cache: " + url;
+        return ChapterFetch::Failed;
+    }
+    try {
+        if (SiteOfLabel(site) == Site::Xs8) {
+            // 言情小说吧's chapters come by the desktop's download.
+            const std::string file = program_.paths.tmpDir + "DownXS8.htm";
+            if (!DirExists(program_.paths.tmpDir)) MakeDirs(program_.paths.tmpDir);
+            RemoveFile(file);
+            if (!DownloadToFile(url, file, exportStop)) {
+                if (ExportStopRequested()) return ChapterFetch::Stopped;
+                if (why) *why = "download failed: " + url;
+                return ChapterFetch::Failed;
+            }
+            *bytes = ReadFileBytes(file);
+            RemoveFile(file);
+        } else {
+            *bytes = client.Get(url, exportStop);
+        }
+    } catch (const FetchError& e) {
+        if (e.cancelled() || ExportStopRequested()) return ChapterFetch::Stopped;
+        if (why) *why = e.what();
+        return ChapterFetch::Failed;
+    } catch (const std::exception& e) {
+        if (ExportStopRequested()) return ChapterFetch::Stopped;
+        if (why) *why = e.what();
+        return ChapterFetch::Failed;
+    }
+    if (keep) program_.chapterCache.Store(site, BookUrl, TheMark.BookTitle, url, *bytes);
+    return ChapterFetch::Done;
+}
+
+ChapterFetch TForm2::FetchExportCut(std::string* cut, std::string* why) {
     TForm1& f1 = *program_.form1;
-    const std::string attrs = prefs.Attributes();
-    const std::string& footer = f1.PageFooter;
     auto failed = [&](const std::string& reason) {
         if (ExportStopRequested()) return ChapterFetch::Stopped;
         if (why) *why = reason;
@@ -173,87 +317,120 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
     // served as found) holds no chapter: a page of only its title would
     // pass for an exported chapter.
     const std::string noText = "the page holds no chapter text (empty, or without the site's markers)";
-    std::string page;
-    try {
-        const std::string url = SelectedUrl();
-        const std::string title = SelectedTitle();
-        const int i = ListBox1.itemIndex;
-        HttpClient& client = *program_.IdHTTP1.Get();
-        int pos = 100;
-        switch (SiteOfLabel(f1.CurrentSite)) {
-            case Site::Duowan: {
-                std::string text = DecodeUtf8Page(client.Get(url, exportStop));
-                pos = FindMarker("<div id=\"text\" class=\"typetxt\">", text, 100);
-                if (pos < 0 || !HasPiece(text, "</h1>", "</div>", pos)) return failed(noText);
-                std::string cut = CutBetween(text, "</h1>", "</div>", pos);
-                if (key == "F10") {
-                    // Pictures go beside the pages; the page then names the local copy.
-                    int p = FindMarker("<img src=", cut, 1);
-                    while (p > 0) {
-                        int start = 0;
-                        std::string address = CutBetween(cut, "'", "'", p, &start);
-                        std::string local = ImageBaseName(address) + ".gif";
-                        FetchToFile(client, address, folder + SafeFileName(local), exportStop);
-                        cut.replace(static_cast<size_t>(start), address.size(), local);
-                        p = FindMarker("<img src=", cut, start);
-                    }
-                }
-                page =
-                    Framed("<htm><body" + attrs + ">" + Heading(title), cut, footer + "</font><body></htm>");
-                break;
-            }
-            case Site::Readnovel: {
-                std::string text = client.Get(url, exportStop);
-                const std::string start = i == 0 ? G("<!--站内公告开始-->") : "</iframe>";
-                const std::string end = i == 0 ? G("<!--站内公告结束-->") : "</div>";
-                if (!HasPiece(text, start, end, pos)) return failed(noText);
-                std::string cut = CutBetween(text, start, end, pos);
-                page = Framed("<htm><body" + attrs + ">", cut, "<hr>" + footer + "</font><body></htm>");
-                break;
-            }
-            case Site::Xs8: {
-                const std::string file = program_.paths.tmpDir + "DownXS8.htm";
-                if (!DirExists(program_.paths.tmpDir)) MakeDirs(program_.paths.tmpDir);
-                RemoveFile(file);
-                if (!DownloadToFile(url, file, exportStop)) return failed("download failed: " + url);
-                std::string text = ReadFileBytes(file);
-                RemoveFile(file);
-                const std::string start = i == 0 ? G("[书籍简介]") : "<td height=70 align=center>";
-                const std::string end = i == 0 ? "<a href=" : "<a href=\"" + Hosts().xs8Forum;
-                if (!HasPiece(text, start, end, pos)) return failed(noText);
-                std::string cut = CutBetween(text, start, end, pos);
-                page = Framed("<body" + attrs + ">", cut, "<hr>" + footer + "</font>");
-                break;
-            }
-            case Site::Feiku: {
-                std::string text = client.Get(url, exportStop);
-                // A picture chapter has no text block; it is exported as it always was.
-                if (!HasPiece(text, "<div id=\"BookText\">", "</div>", pos) &&
-                    FindMarker("<div id=\"frontdiv\"", text, 0) < 0)
-                    return failed(noText);
-                std::string cut = CutBetween(text, "<div id=\"BookText\">", "</div>", pos);
-                page = Framed("<body" + attrs + ">" + Heading(title), cut, "<hr>" + footer + "</font>");
-                break;
-            }
-            case Site::S520: {
-                ProgressBar1.StepBy(30);
-                std::string text = client.Get(url, exportStop);
-                if (!HasPiece(text, "<div id=\"BookText\">", "<SPAN", pos)) return failed(noText);
-                std::string cut = CutBetween(text, "<div id=\"BookText\">", "<SPAN", pos);
-                AddParagraphSpacing(cut, prefs);
-                page = Framed("<body" + attrs + ">" + Heading(title), cut, "<hr>" + footer + "</font>");
-                break;
-            }
-            default:
-                return ChapterFetch::Done;  // composes nothing: the page is saved empty
+    const std::string url = SelectedUrl();
+    const int i = ListBox1.itemIndex;
+    HttpClient& client = *program_.IdHTTP1.Get();
+    const Site site = SiteOfLabel(f1.CurrentSite);
+    if (site == Site::None) return ChapterFetch::Done;
+    std::string raw;
+    bool cached = false;
+    const ChapterFetch end = CachedFetch(client, url, &raw, why, &cached);
+    if (end != ChapterFetch::Done) return end;
+    int pos = 100;
+    switch (site) {
+        case Site::Duowan: {
+            std::string text = DecodeUtf8Page(raw);
+            pos = FindMarker("<div id=\"text\" class=\"typetxt\">", text, 100);
+            if (pos < 0 || !HasPiece(text, "</h1>", "</div>", pos)) return failed(noText);
+            *cut = CutBetween(text, "</h1>", "</div>", pos);
+            break;
         }
-    } catch (const FetchError& e) {
-        if (e.cancelled()) return ChapterFetch::Stopped;
-        return failed(e.what());
+        case Site::Readnovel: {
+            const std::string start = i == 0 ? G("<!--站内公告开始-->") : "</iframe>";
+            const std::string stop = i == 0 ? G("<!--站内公告结束-->") : "</div>";
+            if (!HasPiece(raw, start, stop, pos)) return failed(noText);
+            *cut = CutBetween(raw, start, stop, pos);
+            break;
+        }
+        case Site::Xs8: {
+            const std::string start = i == 0 ? G("[书籍简介]") : "<td height=70 align=center>";
+            const std::string stop = i == 0 ? "<a href=" : "<a href=\"" + Hosts().xs8Forum;
+            if (!HasPiece(raw, start, stop, pos)) return failed(noText);
+            *cut = CutBetween(raw, start, stop, pos);
+            break;
+        }
+        case Site::Feiku:
+            // A picture chapter has no text block; it is exported as it always was.
+            if (!HasPiece(raw, "<div id=\"BookText\">", "</div>", pos) &&
+                FindMarker("<div id=\"frontdiv\"", raw, 0) < 0)
+                return failed(noText);
+            *cut = CutBetween(raw, "<div id=\"BookText\">", "</div>", pos);
+            break;
+        case Site::S520:
+            ProgressBar1.StepBy(30);
+            if (!HasPiece(raw, "<div id=\"BookText\">", "<SPAN", pos)) return failed(noText);
+            *cut = CutBetween(raw, "<div id=\"BookText\">", "<SPAN", pos);
+            break;
+        default:
+            break;
+    }
+    // Only a page that held its chapter is kept for the next time.
+    if (!cached) program_.chapterCache.Store(f1.CurrentSite, BookUrl, TheMark.BookTitle, url, raw);
+    return ChapterFetch::Done;
+}
+
+ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::string& key, std::string* why) {
+    TForm1& f1 = *program_.form1;
+    const std::string attrs = prefs.Attributes();
+    const std::string& footer = f1.PageFooter;
+    std::string cut;
+    const Site site = SiteOfLabel(f1.CurrentSite);
+    if (site == Site::None) return ChapterFetch::Done;  // composes nothing: the page is saved empty
+    try {
+        const ChapterFetch end = FetchExportCut(&cut, why);
+        if (end != ChapterFetch::Done) return end;
     } catch (const std::exception& e) {
-        return failed(e.what());
-    } catch (...) {
-        return failed("unknown failure");
+        if (ExportStopRequested()) return ChapterFetch::Stopped;
+        if (why) *why = e.what();
+        return ChapterFetch::Failed;
+    }
+    const std::string title = SelectedTitle();
+    std::string page;
+    switch (site) {
+        case Site::Duowan: {
+            if (key == "F10") {
+                // Pictures go beside the pages; the page then names the local copy.
+                HttpClient& client = *program_.IdHTTP1.Get();
+                int p = FindMarker("<img src=", cut, 1);
+                while (p > 0) {
+                    int start = 0;
+                    std::string address = CutBetween(cut, "'", "'", p, &start);
+                    std::string local = ImageBaseName(address) + ".gif";
+                    std::string bytes, failure;
+                    const ChapterFetch end = CachedFetch(client, address, &bytes, &failure, nullptr, true);
+                    if (end == ChapterFetch::Stopped) return end;
+                    if (end == ChapterFetch::Failed) {
+                        if (why) *why = failure;
+                        return end;
+                    }
+                    try {
+                        WriteFileInPlace(folder + SafeFileName(local), bytes);
+                    } catch (const FileError& e) {
+                        if (why) *why = e.what();
+                        return ChapterFetch::Failed;
+                    }
+                    cut.replace(static_cast<size_t>(start), address.size(), local);
+                    p = FindMarker("<img src=", cut, start);
+                }
+            }
+            page = Framed("<htm><body" + attrs + ">" + Heading(title), cut, footer + "</font><body></htm>");
+            break;
+        }
+        case Site::Readnovel:
+            page = Framed("<htm><body" + attrs + ">", cut, "<hr>" + footer + "</font><body></htm>");
+            break;
+        case Site::Xs8:
+            page = Framed("<body" + attrs + ">", cut, "<hr>" + footer + "</font>");
+            break;
+        case Site::Feiku:
+            page = Framed("<body" + attrs + ">" + Heading(title), cut, "<hr>" + footer + "</font>");
+            break;
+        case Site::S520:
+            AddParagraphSpacing(cut, prefs);
+            page = Framed("<body" + attrs + ">" + Heading(title), cut, "<hr>" + footer + "</font>");
+            break;
+        default:
+            break;
     }
     Memo1.Assign(ParseLines(page));
     return ChapterFetch::Done;

@@ -58,14 +58,52 @@ void Full(ProgressModel& bar) {
 
 }  // namespace
 
+bool TForm2::CachedChapter(std::string& page) {
+    ChapterCache& cache = program_.chapterCache;
+    pageFetched_ = false;
+    // 刷新 fetches the page again, unless nothing may be downloaded.
+    if (refreshChapter_ && !cache.offline) return false;
+    if (!cache.Find(CurrentSite(), BookUrl, SelectedUrl(), &page)) return false;
+    TouchBook();
+    return true;
+}
+
+bool TForm2::OfflineMiss() {
+    if (!program_.chapterCache.offline) return false;
+    program_.desktop.Message(G("离线阅读：本章不在缓存中"));
+    Full(ProgressBar1);
+    return true;
+}
+
+void TForm2::KeepChapter(const std::string& page, unsigned long withoutTextBefore) {
+    // Only a page that held its chapter is kept: a failure or an error page
+    // would be shown again from the cache.
+    if (!pageFetched_ || page.empty() || ChaptersWithoutText() != withoutTextBefore) return;
+    pageFetched_ = false;
+    program_.chapterCache.Store(CurrentSite(), BookUrl, TheMark.BookTitle, SelectedUrl(), page);
+    TouchBook();
+}
+
+void TForm2::TouchBook() {
+    const std::string book = CurrentSite() + "\n" + BookUrl;
+    if (book == touchedBook_) return;
+    touchedBook_ = book;
+    program_.chapterCache.Touch(CurrentSite(), BookUrl, TheMark.BookTitle);
+}
+
 bool TForm2::FetchRenewed(std::string& page, const std::string& failure) {
+    if (CachedChapter(page)) return true;
+    if (OfflineMiss()) return false;
     // Renewing the shared client and fetching fail together: any failure of
     // either is the chapter's network failure.
     try {
         program_.IdHTTP1.Renew();
         ClientPtr client = program_.IdHTTP1.Get();
         const std::string url = SelectedUrl();
-        program_.desktop.RunBlocking([&] { page = FetchPage(*client, url); });
+        program_.desktop.RunBlocking([&] {
+            if (!takePrefetched || !takePrefetched(url, page)) page = FetchPage(*client, url);
+        });
+        pageFetched_ = true;
         return true;
     } catch (...) {
         program_.desktop.Message(failure);
@@ -86,15 +124,24 @@ void TForm2::ShowPageB(std::string& content) {
 void TForm2::ScrapeReadnovel() {
     const int i = ListBox1.itemIndex;
     std::string page;
-    try {
-        ClientPtr client = program_.IdHTTP1.Get();
-        const std::string url = SelectedUrl();
-        program_.desktop.RunBlocking([&] { page = FetchPage(*client, url); });
-    } catch (...) {
-        page = G("连接超时。。。请稍后访问");
+    if (!CachedChapter(page)) {
+        if (OfflineMiss()) return;
+        try {
+            ClientPtr client = program_.IdHTTP1.Get();
+            const std::string url = SelectedUrl();
+            program_.desktop.RunBlocking([&] {
+                if (!takePrefetched || !takePrefetched(url, page)) page = FetchPage(*client, url);
+            });
+            pageFetched_ = true;
+        } catch (...) {
+            page = G("连接超时。。。请稍后访问");
+        }
     }
     ProgressBar1.StepBy(30);
+    const unsigned long withoutText = ChaptersWithoutText();
     ReadnovelChapter cut = ReadnovelChapterPage(page, i == 0, prefs);
+    // A page that said "超时" is shown whole but is no chapter to keep.
+    if (cut.cut) KeepChapter(page, withoutText);
     std::string& content = cut.content;
     if (cut.cut) {
         ProgressBar1.StepIt();
@@ -112,7 +159,9 @@ void TForm2::ScrapeDuowan() {
     std::string page;
     if (!FetchRenewed(page, G("网络连接失败"))) return;
     ProgressBar1.StepBy(30);
+    const unsigned long withoutText = ChaptersWithoutText();
     std::string content = DuowanChapterPage(page, prefs);
+    KeepChapter(page, withoutText);
     ProgressBar1.StepIt();
     // Spacing goes over the opening and the heading too, so the page is
     // put together here rather than by ComposePage.
@@ -134,7 +183,13 @@ void TForm2::ScrapeXs8() {
     if (!DirExists(program_.paths.tmpDir)) MakeDirs(program_.paths.tmpDir);
     RemoveFile(f);
     const std::string url = SelectedUrl();
-    program_.desktop.RunBlocking([&] { DownloadToFile(url, f); });
+    std::string cached;
+    if (CachedChapter(cached)) {
+        WriteFileAtomic(f, cached);
+    } else {
+        if (OfflineMiss()) return;
+        program_.desktop.RunBlocking([&] { pageFetched_ = DownloadToFile(url, f); });
+    }
     ProgressBar1.StepBy(30);
     std::string page =
         ReadFileBytes(f);  // no file after a failed download: the caller's guard shows an empty page
@@ -145,7 +200,9 @@ void TForm2::ScrapeXs8() {
         Full(ProgressBar1);
         return;
     }
+    const unsigned long withoutText = ChaptersWithoutText();
     std::string content = Xs8ChapterPage(page, i == 0, Hosts().xs8Forum, prefs);
+    KeepChapter(page, withoutText);
     ProgressBar1.StepIt();
     ShowPageB(content);
 }
@@ -155,7 +212,9 @@ void TForm2::ScrapeFeiku() {
     std::string page;
     if (!FetchRenewed(page, G("网络连接失败！"))) return;
     ProgressBar1.StepIt();
+    const unsigned long withoutText = ChaptersWithoutText();
     std::string content = Heading(SelectedTitle()) + FeikuChapterPage(page, Hosts().feiku, prefs);
+    KeepChapter(page, withoutText);
     ProgressBar1.StepIt();
     ShowPageB(content);
 }
@@ -165,7 +224,9 @@ void TForm2::ScrapeS520() {
     std::string page;
     if (!FetchRenewed(page, G("网络连接失败！"))) return;
     ProgressBar1.StepIt();
+    const unsigned long withoutText = ChaptersWithoutText();
     std::string content = S520ChapterPage(page, prefs);
+    KeepChapter(page, withoutText);
     content = Heading(SelectedTitle()) + content;
     ProgressBar1.StepIt();
     ShowPageB(content);

@@ -79,6 +79,12 @@ std::vector<MenuNode> TForm2::PopupMenu1() {
         Item("N25", p.N25, d, [this] { N25Click(); }),
         Separator(),
         Item("N14", p.N14, d, [this] { N14Click(); }),
+        Separator(),
+        Item("NOffline", NOffline, d, [this] { NOfflineClick(); }),
+        Submenu("NExportFormat", NExportFormat,
+                {Item("NExportHtml", NExportHtml, d, [this] { SetExportFormat(ExportFormat::Html, true); }),
+                 Item("NExportEpub", NExportEpub, d, [this] { SetExportFormat(ExportFormat::Epub, true); }),
+                 Item("NExportTxt", NExportTxt, d, [this] { SetExportFormat(ExportFormat::Txt, true); })}),
     };
 }
 

@@ -3,6 +3,7 @@
 
 #include "catalogue/catalogue_form.h"
 #include "catalogue/failures.h"
+#include "catalogue/settings.h"
 #include "catalogue/sites.h"
 #include "catalogue/store.h"
 
@@ -23,6 +24,33 @@ TForm2::TForm2(ProgramState& program) : ExportFooter(BuildExportFooter()), progr
     PopMark_open = {G("打开"), 0, false};
     PopMark_Del = {G("删除标签"), 0, false};
     PopMark_Lock = {G("锁定自动标签列表"), 0, false};
+    NOffline = {G("离线阅读"), 0, false};
+    NExportFormat = {G("导出格式"), 0, false};
+    NExportHtml = {G("网页 (HTML)"), 0, false};
+    NExportEpub = {G("电子书 (EPUB)"), 0, false};
+    NExportTxt = {G("文本 (TXT)"), 0, false};
+    ExportFormat format = ExportFormat::Html;
+    const Settings settings = Settings::Load(program_.paths.setDir + Settings::kFileName);
+    if (!ParseExportFormat(settings.Text("export", "format", "html"), &format)) format = ExportFormat::Html;
+    SetExportFormat(format, false);
+}
+
+void TForm2::SetExportFormat(ExportFormat format, bool save) {
+    exportFormat = format;
+    NExportHtml.checked = format == ExportFormat::Html;
+    NExportEpub.checked = format == ExportFormat::Epub;
+    NExportTxt.checked = format == ExportFormat::Txt;
+    if (!save) return;
+    const std::string path = program_.paths.setDir + Settings::kFileName;
+    Settings settings = Settings::Load(path);
+    settings.Set("export", "format", ExportFormatName(format));
+    settings.Save(path);
+}
+
+void TForm2::NOfflineClick() {
+    program_.chapterCache.offline = !program_.chapterCache.offline;
+    NOffline.checked = program_.chapterCache.offline;
+    Changed();
 }
 
 TForm1& TForm2::Catalogue() {
@@ -43,6 +71,7 @@ void TForm2::FormCreate() {
 }
 
 void TForm2::FormClose() {
+    if (readerClosing) readerClosing();
     if (!ListBox1.Empty()) SaveReaderState();
     window.visible = false;
     Catalogue().window.visible = true;

@@ -10,11 +10,13 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "catalogue/list_model.h"
 #include "catalogue/program_state.h"
+#include "reader/book_formats.h"
 #include "reader/marks.h"
 #include "reader/page_text.h"
 #include "reader/preferences.h"
@@ -33,7 +35,7 @@ std::string BuildExportFooter();
 // What a whole-book export did, for the window or the command line to report.
 struct ExportResult {
     bool started = false;  // false: the question was answered No, or no book name was given
-    std::string folder;    // the export folder
+    std::string folder;    // the export folder (html), or the book's file (epub, txt)
     int chapters = 0;      // chapter pages the export was to write
     int written = 0;       // pages written, those of failed chapters included
     struct Failure {
@@ -91,6 +93,8 @@ class TForm2 {
     mark TheMark;
     std::string BookUrl;
     std::string ChapterIndex;  // decimal index of the chapter last shown, or the one a mark asks for
+    // The chapter the next book opened starts at, past its mark; -1: the mark's.
+    int startAtChapter = -1;
     bool PageTurnBusy = false;
     int ChapterViews = 0;
     bool CounterFooterSet = false;
@@ -153,6 +157,11 @@ class TForm2 {
     // is shown: a front end that counts failed fetches can then tell a
     // failed list from a failed first chapter.
     std::function<void()> chapterListArrived;
+    // Run first when the reader closes (its window's close, Esc).
+    std::function<void()> readerClosing;
+    // A chapter page fetched ahead for this address, if there is one (run
+    // on the fetching thread); false: the page is fetched as ever.
+    std::function<bool(const std::string& url, std::string& page)> takePrefetched;
 
     // ---- Start and end ----
     // Mark list and preferences (the window's creation).
@@ -176,6 +185,15 @@ class TForm2 {
     // BtnBack / BtnNext.
     void goOnClick(const ControlState& sender);
     void pReNewClick();
+    // 刷新: the chapter is fetched again (not taken from the cache) and
+    // replaces the cached page.
+    void BtnReNewClick();
+    // The menu's 离线阅读 tick: nothing is downloaded while it is ticked.
+    MenuItem NOffline;
+    void NOfflineClick();
+    // 导出格式: what F10 / F11 write (kept in set/talvenor.ini, [export] format).
+    MenuItem NExportFormat, NExportHtml, NExportEpub, NExportTxt;
+    void SetExportFormat(ExportFormat format, bool save);
     void pHideClick();
     // The left panel's width after the splitter moved; at least 100.
     void Splitter1Moved(int width);
@@ -258,6 +276,19 @@ class TForm2 {
     // RenewClient, then fetch the selected chapter; on failure the message,
     // a full progress bar and false.
     bool FetchRenewed(std::string& page, const std::string& failure);
+    // The selected chapter's page from the chapter cache (not for 刷新,
+    // unless offline); clears pageFetched_.
+    bool CachedChapter(std::string& page);
+    // Offline with the chapter not cached: the message, and true.
+    bool OfflineMiss();
+    // Keeps a page just fetched in the cache when the cut found its
+    // chapter (no page without text was counted since withoutTextBefore).
+    void KeepChapter(const std::string& page, unsigned long withoutTextBefore);
+    // Marks the open book read now in the cache, once per book.
+    void TouchBook();
+    bool pageFetched_ = false;
+    bool refreshChapter_ = false;
+    std::string touchedBook_;
     // The end shared by the frame-B sites: spacing, composition, the page
     // written and shown.
     void ShowPageB(std::string& content);
@@ -269,7 +300,29 @@ class TForm2 {
     // A chapter that cannot be fetched gets a page saying so and is listed in
     // the result; a stop ends the export without writing the chapter under
     // way.  Throws FileError when a folder or page cannot be written.
+    // exportFormat chooses what is written: the static site under
+    // download/SITE/TITLE/, or one file download/SITE/TITLE.epub or .txt
+    // (written whole at the end: a stopped export leaves none).  Every
+    // chapter page comes from the chapter cache where it is kept there, and
+    // goes into it when fetched, so an export run again after a stop or a
+    // failure fetches only what it lacks.
     ExportResult ExportBook(const std::string& key);
+    ExportFormat exportFormat = ExportFormat::Html;
+    bool exportGbk = false;  // the text file in GBK with CR LF
+    void ExportSite(const std::string& key, const std::string& name, ExportResult& result);
+    void ExportFile(const std::string& name, ExportResult& result);
+    // The selected chapter's content cut from its page (GBK), fetched or
+    // from the cache; a page that held it is cached.
+    ChapterFetch FetchExportCut(std::string* cut, std::string* why);
+    // 多玩's pictures of a chapter into the book; the chapter then names them.
+    ChapterFetch PicturesIntoBook(std::string& cut, BookContent& book, std::map<std::string, std::string>& seen,
+                                  std::string* why);
+    // A page of the open book from the cache, else fetched (not cached yet:
+    // the caller keeps only what proved to be a chapter); offline, a page
+    // not cached fails.  fromCache: whether it came from the cache; keep:
+    // cache what was fetched at once (pictures).
+    ChapterFetch CachedFetch(HttpClient& client, const std::string& url, std::string* bytes, std::string* why,
+                             bool* fromCache = nullptr, bool keep = false);
     void WriteBookIndex(const std::string& folder, int first);
     // Composes the selected chapter for the export into Memo1's text; on
     // Failed (why says why) and Stopped, Memo1 is left unchanged.

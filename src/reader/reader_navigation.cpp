@@ -25,7 +25,26 @@ void TForm2::LoadBook(const std::string& url, const std::string& title) {
     PageUrlList.Clear();
     TheMark.BookTitle = title;
     BookUrl = url;
+    startAtChapter = -1;
     MakeDirs(program_.paths.tmpDir);
+    if (program_.chapterCache.offline) {
+        // Offline the book opens with the chapter list it had when it was
+        // last opened, or not at all.
+        std::vector<std::string> titles, urls;
+        if (!program_.chapterCache.FindChapterList(f1.CurrentSite, url, &titles, &urls)) {
+            f4.Close();
+            f1.window.visible = true;
+            program_.TrayWindow = kTrayCatalogue;
+            program_.desktop.Message(G("离线阅读：这本书的目录不在缓存中"));
+            Changed();
+            return;
+        }
+        ListBox1.Assign(std::move(titles));
+        PageUrlList.Assign(std::move(urls));
+        program_.desktop.Post([this] { ChapterListReady(); });
+        Changed();
+        return;
+    }
     int mode = ChapterListModeOf(f1.CurrentSite);
     auto client = std::make_shared<HttpClient>(HttpSettings::RunTime());
     program_.StartWorker(client, &ListBox1, &PageUrlList, mode, &f4.ProgressBar1, url, title,
@@ -35,6 +54,10 @@ void TForm2::LoadBook(const std::string& url, const std::string& title) {
 
 void TForm2::ChapterListReady() {
     program_.StopCurrentWorker();
+    // The list is kept for opening the book offline.
+    if (!program_.chapterCache.offline && !ListBox1.Empty())
+        program_.chapterCache.StoreChapterList(Catalogue().CurrentSite, BookUrl, TheMark.BookTitle,
+                                               ListBox1.items, PageUrlList.items);
     if (chapterListArrived) chapterListArrived();
     TForm4& f4 = *program_.form4;
     program_.TrayWindow = kTrayReader;
@@ -84,6 +107,16 @@ void TForm2::ShowChapter() {
             ChapterIndex = std::to_string(ListBox1.itemIndex);
         }
         if (PopMark_Lock.tag == 0) TrackMarks();
+        if (startAtChapter >= 0) {
+            // A watched book with new chapters opens at the first of them,
+            // its mark following.
+            if (startAtChapter < ListBox1.Count()) {
+                ListBox1.Select(startAtChapter);
+                ChapterIndex = std::to_string(startAtChapter);
+                if (PopMark_Lock.tag == 0) RefreshMarks();
+            }
+            startAtChapter = -1;
+        }
         ProgressBar1.SetMax(100);
         ProgressBar1.position = 0;
         ProgressBar1.StepIt();
@@ -115,6 +148,12 @@ void TForm2::goOnClick(const ControlState& sender) {
     } catch (...) {
         PageTurnBusy = false;
     }
+}
+
+void TForm2::BtnReNewClick() {
+    refreshChapter_ = true;
+    pReNewClick();
+    refreshChapter_ = false;
 }
 
 void TForm2::pReNewClick() {

@@ -176,33 +176,41 @@ inline void AppendGbk(std::string& out, char16_t c, const Cp936Tables& t) {
 
 }  // namespace
 
-std::u16string GbkToUtf16(const std::string& gbk) {
+void GbkToUtf16(const std::string& gbk, std::u16string& out) {
     const Cp936Tables& t = Tables();
-    std::u16string out;
-    out.reserve(gbk.size());
     const size_t n = gbk.size();
+    // Never more characters than bytes: written in place, then cut to size.
+    out.resize(n);
+    char16_t* o = out.data();
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(gbk.data());
     for (size_t i = 0; i < n;) {
-        unsigned char b = static_cast<unsigned char>(gbk[i]);
+        const unsigned char b = in[i];
         if (b < 0x80) {
-            out.push_back(b);
+            *o++ = b;
             ++i;
             continue;
         }
         if (b >= 0x81 && b <= 0xFE && i + 1 < n) {
-            unsigned char trail = static_cast<unsigned char>(gbk[i + 1]);
+            const unsigned char trail = in[i + 1];
             if (trail >= 0x40 && trail <= 0xFE) {
-                char16_t c = t.decode[b - 0x81][trail - 0x40];
+                const char16_t c = t.decode[b - 0x81][trail - 0x40];
                 if (c != 0) {
-                    out.push_back(c);
+                    *o++ = c;
                     i += 2;
                     continue;
                 }
             }
         }
         // 0x80 is the euro sign of the code page; anything else is not GBK.
-        out.push_back(b == 0x80 ? u'\u20AC' : u'?');
+        *o++ = b == 0x80 ? u'\u20AC' : u'?';
         ++i;
     }
+    out.resize(static_cast<size_t>(o - out.data()));
+}
+
+std::u16string GbkToUtf16(const std::string& gbk) {
+    std::u16string out;
+    GbkToUtf16(gbk, out);
     return out;
 }
 
@@ -215,9 +223,80 @@ std::string Utf16ToGbk(const std::u16string& text) {
 }
 
 std::string DecodeUtf8Page(const std::string& bytes) {
+    // Decoded and encoded in one pass (strict, as DecodeUtf8): a list page
+    // of a site in UTF-8 costs no intermediate 16-bit copy.
+    if (bytes.empty()) return std::string();
+    const Cp936Tables& t = Tables();
+    const size_t n = bytes.size();
+    std::string out(n, '\0');  // GBK never takes more bytes than UTF-8
+    char* o = out.data();
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (size_t i = 0; i < n;) {
+        const unsigned char b = in[i];
+        if (b < 0x80) {
+            *o++ = static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        const int extra = (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : -1;
+        if (extra < 0 || i + extra >= n) return std::string();
+        char32_t c = extra == 1 ? (b & 0x1F) : (b & 0x0F);
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char trail = in[i + k];
+            if ((trail & 0xC0) != 0x80) return std::string();
+            c = (c << 6) | (trail & 0x3F);
+        }
+        i += 1 + extra;
+        if (c < 0x80) {
+            *o++ = static_cast<char>(c);
+            continue;
+        }
+        const uint16_t g = t.encode[c];
+        if (g == 0) {
+            *o++ = '?';
+        } else if (g < 0x100) {
+            *o++ = static_cast<char>(g);
+        } else {
+            *o++ = static_cast<char>(g >> 8);
+            *o++ = static_cast<char>(g & 0xFF);
+        }
+    }
+    out.resize(static_cast<size_t>(o - out.data()));
+    return out;
+}
+
+bool Utf8PageDecoder::Feed(const char* data, size_t n, std::string& gbk) {
+    if (failed_) return false;
+    std::string chunk;
+    chunk.reserve(tail_.size() + n);
+    chunk += tail_;
+    chunk.append(data, n);
+    // Hold back the last character when its bytes have not all arrived.  Its
+    // lead byte is one of the last four; anything else a strict decode
+    // refuses anyway.
+    const size_t k = chunk.size();
+    size_t cut = k;
+    for (size_t i = k; i > 0 && k - i < 4; --i) {
+        const auto b = static_cast<unsigned char>(chunk[i - 1]);
+        if ((b & 0xC0) == 0x80) continue;
+        const size_t need = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 1;
+        if (i - 1 + need > k) cut = i - 1;
+        break;
+    }
+    tail_.assign(chunk, cut, std::string::npos);
+    chunk.resize(cut);
     std::u16string wide;
-    if (bytes.empty() || !DecodeUtf8(bytes, wide, true)) return std::string();
-    return Utf16ToGbk(wide);
+    if (!DecodeUtf8(chunk, wide, true)) {
+        failed_ = true;
+        return false;
+    }
+    gbk += Utf16ToGbk(wide);
+    return true;
+}
+
+bool Utf8PageDecoder::Finish() {
+    if (!tail_.empty()) failed_ = true;  // a character cut off by the end
+    return !failed_;
 }
 
 std::string EncodeUtf8(const std::string& gbk) {

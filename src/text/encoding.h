@@ -12,6 +12,22 @@ namespace talvenor {
 // the empty string.  Characters GBK cannot hold become "?".
 std::string DecodeUtf8Page(const std::string& bytes);
 
+// DecodeUtf8Page for a page that arrives in pieces cut anywhere: each piece
+// gives the GBK text of the characters it completes, and the text of all the
+// pieces is DecodeUtf8Page of the whole page, unless Feed or Finish says the
+// page is not valid (the whole page then decodes to the empty string).
+class Utf8PageDecoder {
+public:
+    // Appends to gbk; false once the page has turned out invalid.
+    bool Feed(const char* data, size_t n, std::string& gbk);
+    // No more bytes: false when the page ended inside a character or was invalid.
+    bool Finish();
+
+private:
+    std::string tail_;  // a character not complete yet
+    bool failed_ = false;
+};
+
 // GBK text to UTF-8 (one to three bytes a character).
 std::string EncodeUtf8(const std::string& gbk);
 
@@ -24,6 +40,9 @@ std::string Utf8ToGbk(const std::string& utf8);
 // GBK <-> UTF-16, for operations that must work on characters rather than
 // bytes (a Latin letter can be the second byte of a GBK character).
 std::u16string GbkToUtf16(const std::string& gbk);
+// The same into out, whose storage is reused: a loop over many titles
+// allocates nothing.
+void GbkToUtf16(const std::string& gbk, std::u16string& out);
 std::string Utf16ToGbk(const std::u16string& text);
 
 // Every byte as "%" + its value in upper-case hexadecimal (two digits for

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -19,10 +20,30 @@ namespace talvenor {
 namespace fs = std::filesystem;
 
 std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw FileError("cannot read " + path);
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw FileError("cannot read " + path);
+    // Read in large blocks into a string sized from the file's length: a
+    // list file of tens of megabytes costs what the copy costs.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw FileError("cannot read " + path);
+    struct stat st {};
+    std::string data;
+    // One byte more than the length, so that the read that finds the end
+    // needs no second buffer.
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        data.resize(static_cast<size_t>(st.st_size) + 1);
+    size_t have = 0;
+    for (;;) {
+        if (have == data.size()) data.resize(std::max<size_t>(data.size() * 2, 65536));
+        const ssize_t got = ::read(fd, data.data() + have, data.size() - have);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            ::close(fd);
+            throw FileError("cannot read " + path);
+        }
+        if (got == 0) break;
+        have += static_cast<size_t>(got);
+    }
+    ::close(fd);
+    data.resize(have);
     return data;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "catalogue/book_list_pages.h"
+#include "catalogue/failures.h"
 #include "catalogue/sites.h"
 #include "test_home.h"
 #include "text/files.h"
@@ -25,6 +27,69 @@ TEST(LineFiles, EveryLineEndIsAccepted) {
     EXPECT_EQ(ParseLines("a\r\n\r\nb"), (StringList{"a", "", "b"}));
     EXPECT_EQ(ParseLines("\n"), (StringList{""}));
     EXPECT_EQ(ParseLines(""), StringList{});
+}
+
+// A long list read back through each kind of line end, and through all of
+// them mixed: every item comes back once, in its place.
+TEST(LineFiles, LongListsReadBackWithEveryLineEnd) {
+    StringList items;
+    for (int i = 0; i < 200000; ++i)
+        items.push_back(i % 7 == 0 ? std::string() : G("第") + std::to_string(i));
+    const std::string crlf = FormatLines(items);
+    std::string lf, cr, mixed;
+    for (size_t i = 0; i < items.size(); ++i) {
+        lf += items[i] + "\n";
+        cr += items[i] + "\r";
+        // A CR before an empty item ended by LF would be a CR LF.
+        const bool crWouldPair = i + 1 < items.size() && items[i + 1].empty();
+        mixed += items[i] + (i % 3 == 0 || crWouldPair ? "\r\n" : i % 3 == 1 ? "\r" : "\n");
+    }
+    EXPECT_EQ(ParseLines(crlf), items);
+    EXPECT_EQ(ParseLines(lf), items);
+    EXPECT_EQ(ParseLines(cr), items);
+    EXPECT_EQ(ParseLines(mixed), items);
+    mixed.pop_back();  // the last line without its end, the empty one too
+    StringList withoutLast = items;
+    if (withoutLast.back().empty()) withoutLast.pop_back();
+    EXPECT_EQ(ParseLines(mixed), withoutLast);
+}
+
+// Both files of a pair are read at once; a failure of either is the pair's.
+TEST(LineFiles, PairsReadBackOrFailWhole) {
+    TestHome home;
+    StringList names, keys;
+    for (int i = 0; i < 50000; ++i) {
+        names.push_back(G("《书") + std::to_string(i) + G("》"));
+        keys.push_back("book/" + std::to_string(i) + "/");
+    }
+    SaveListPair(home.dir() + "a.ml", names, keys);
+    const auto back = LoadListPair(home.dir() + "a.ml", home.dir() + "a.ml.list");
+    EXPECT_EQ(back.first, names);
+    EXPECT_EQ(back.second, keys);
+    EXPECT_THROW(LoadListPair(home.dir() + "missing.ml", home.dir() + "a.ml.list"), FileError);
+    EXPECT_THROW(LoadListPair(home.dir() + "a.ml", home.dir() + "missing.ml.list"), FileError);
+    keys.pop_back();
+    SaveList(home.dir() + "a.ml.list", keys);
+    EXPECT_THROW(LoadListPair(home.dir() + "a.ml", home.dir() + "a.ml.list"), ListIndexError);
+}
+
+// New books go on top of the stored ones as they are only when no key stands
+// twice among them all, however far apart the two are.
+TEST(LineFiles, KeysThatStandTwiceAreFoundInLongLists) {
+    StringList fresh, stored;
+    for (int i = 0; i < 300000; ++i) {
+        fresh.push_back("book/n" + std::to_string(i) + "/");
+        stored.push_back("book/s" + std::to_string(i) + "/");
+    }
+    fresh.push_back("");
+    stored.push_back("");  // books without a key are never the same book
+    EXPECT_TRUE(KeysDiffer(fresh, stored));
+    EXPECT_TRUE(KeysDiffer({}, stored));
+    stored[299999] = fresh[0];
+    EXPECT_FALSE(KeysDiffer(fresh, stored));
+    stored[299999] = "book/s299999/";
+    fresh[150000] = fresh[149999];
+    EXPECT_FALSE(KeysDiffer(fresh, stored));
 }
 
 TEST(LineFiles, LineBreaksInsideItemsKeepPairsInStep) {

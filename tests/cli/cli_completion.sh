@@ -30,7 +30,7 @@ bash -c '. "$1"; complete -p talvenor-cli' _ "$completion" | grep -q -- '-F _tal
 [ "$(complete --home "$h" ma)" = marks ] || fail "after --home: $(complete --home "$h" ma)"
 [ "$(complete --ve)" = --version ] || fail "--ve: $(complete --ve)"
 [ "$(complete read duowan k 1 --s)" = "$(lines --save-mark --spacing)" ] || fail "read's options"
-[ "$(complete watch '')" = "$(lines add list remove)" ] || fail "watch: $(complete watch '')"
+[ "$(complete watch '')" = "$(lines add check list remove)" ] || fail "watch: $(complete watch '')"
 
 start_demosites --log
 run demo-hosts "$port" > /dev/null

@@ -7,6 +7,7 @@
 set -euo pipefail
 cli=$1
 demosites=$2
+closed_port=$3
 . "$(dirname "$0")/common.sh"
 h=$home/h
 run() { "$cli" --home "$h" "$@"; }
@@ -29,7 +30,15 @@ start_demosites --books 12 --chapters 5 \
 run demo-hosts "$port" > /dev/null
 for s in $sites; do expect_no_categories "site $s answering 404" "$s"; done
 stop_demosites
+# Down: a port held closed, so that no other test's server can take it while
+# the program tries again.
+"$closed_port" > "$home/closed" &
+closer=$!
+trap 'kill $closer 2> /dev/null || true; [ -z "$server" ] || kill $server 2>/dev/null || true; rm -rf "$home"' EXIT
+await_line '[0-9]' "$home/closed"
+run demo-hosts "$(head -1 "$home/closed")" > /dev/null
 for s in $sites; do expect_no_categories "site $s down" "$s"; done
+kill $closer
 
 # Chapter 2 of every book comes back empty, chapter 3 without its markers;
 # 飞库's introductions fail.

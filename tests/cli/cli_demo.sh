@@ -36,6 +36,23 @@ title=$(echo "$filtered" | head -1 | cut -f1 | sed 's/[《》]//g')
 expect 0 'export' run export duowan "$key" "$title"
 [ -f "$home/download/多玩/$title/index.htm" ] && [ -f "$home/download/多玩/$title/5.htm" ] || fail "export files"
 
+# The same book as one EPUB and one GBK text file, from the chapter cache;
+# offline, a chapter never read is refused, one read is shown.
+expect 0 'export as EPUB' run export duowan "$key" "$title" --format epub
+[ "$(cat "$home/out")" = "$home/download/多玩/$title.epub" ] || fail "the EPUB's path is printed"
+[ "$(head -c 58 "$home/download/多玩/$title.epub" | tail -c 28)" = "mimetypeapplication/epub+zip" ] \
+  || fail "the EPUB opens with its stored mimetype"
+expect 0 'export as GBK text' run export duowan "$key" "$title" --format txt --encoding gbk
+iconv -f GBK -t UTF-8 "$home/download/多玩/$title.txt" > "$home/book.txt" || fail "the text is GBK"
+head -1 "$home/book.txt" | grep -q "^$title"$'\r$' || fail "the text opens with the title"
+expect 2 'an unknown format' run export duowan "$key" "$title" --format pdf
+expect 0 'the cache lists the book' run cache
+grep -q $'^多玩\t'"$key"$'\t' "$home/out" || fail "cache lists the book"
+expect 0 'offline, a cached chapter' run --offline read duowan "$key" 4
+expect 0 'clear the book from the cache' run cache clear duowan "$key"
+expect 3 'nothing left to clear' run cache clear duowan "$key"
+expect 1 'offline, nothing cached' run --offline read duowan "$key" 4
+
 # Search, and the watch list.
 expect 0 'search finds 穿越 on 飞库' run search --site feiku 穿越
 cp "$home/out" "$home/found.txt"

@@ -5,6 +5,7 @@
 set -euo pipefail
 cli=$1
 demosites=$2
+closed_port=$3
 . "$(dirname "$0")/common.sh"
 run() { "$cli" --home "$home/store" "$@"; }
 
@@ -40,8 +41,14 @@ start_demo --fault 'feiku.localhost:page=1=nomarker' --fault 'xs8.localhost:page
 expect_kept "飞库 page 1 without its list" 飞库 update feiku 0
 expect_kept "言情小说吧 page 1 redirected for ever" 言情小说吧 update xs8
 
-# The sites down altogether.
+# The sites down altogether: a port held closed, so that no other test's
+# server can take it while the program tries again.
 stop_demosites
+"$closed_port" > "$home/closed" &
+closer=$!
+trap 'kill $closer 2> /dev/null || true; [ -z "$server" ] || kill $server 2>/dev/null || true; rm -rf "$home"' EXIT
+await_line '[0-9]' "$home/closed"
+run demo-hosts "$(head -1 "$home/closed")" > /dev/null
 expect_kept "飞库 down" 飞库 update feiku 0
 expect_kept "言情小说吧 down" 言情小说吧 update xs8
 

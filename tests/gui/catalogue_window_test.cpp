@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QToolTip>
+#include <filesystem>
 
 #include "app/reader_window.h"
 #include "gui_fixture.h"
@@ -208,6 +209,64 @@ TEST_F(GuiTest, UpdateShowsProgressAndCancelGoesBackToTheSite) {
     EXPECT_EQ(CurrentRow(cat().Panel5->ListBox2), 0);
     EXPECT_EQ(cat().PanelStatus->text(), U("total: %1 本").arg(expected.size()));
     EXPECT_EQ(U(category.name), Rows(cat().ListBox1)[2]);
+}
+
+// A category too long to read in place is read on a thread: the window
+// keeps taking clicks meanwhile, and the commands they give run on the list
+// once it is there, so the user ends up seeing what a blocking read showed.
+TEST_F(GuiTest, LongCategoryIsReadAsideAndClicksMeanwhileFollowIt) {
+    std::vector<std::string> shortBooks = {"《甲书》", "《乙书》"};
+    std::vector<std::string> titles, keys;
+    QStringList longBooks, expected;
+    for (int i = 0; i < 80000; ++i) {
+        titles.push_back(std::string(i % 2 ? "《穿越" : "《重生") + "之第" + std::to_string(i) +
+                         "号书》作者某 连载中");
+        keys.push_back("book/" + std::to_string(i) + "/");
+        longBooks << U(titles.back());
+        if (longBooks.back().contains(U("重生")) && longBooks.back().contains(U("99")))
+            expected << longBooks.back();
+    }
+    Store("多玩", "fenlei.ml", {"短类", "长类"});
+    Store("多玩", "fenlei.ml.list", {"http://a/s_1.html", "http://a/l_1.html"});
+    Store("多玩", "短类.ml", shortBooks);
+    Store("多玩", "短类.ml.list", {"book/a/", "book/b/"});
+    Store("多玩", "长类.ml", titles);
+    Store("多玩", "长类.ml.list", keys);
+    ASSERT_GE(std::filesystem::file_size(BookListFile(paths.appDir, G("多玩"), G("长类"))),
+              static_cast<std::uintmax_t>(TForm1::kBooksReadAside));
+    SaveList(paths.setDir + "default.0", {G("多玩"), G("短类.ml"), G("短类.ml.list"), "1"});
+    Start();
+    QListView* books = cat().Panel5->ListBox2;
+    ASSERT_EQ(Rows(books), QStringList({U("《甲书》"), U("《乙书》")}));
+
+    // The click returns before the books are read; 筛选 clicked meanwhile
+    // filters the long list.
+    ClickRow(cat().ListBox1, 1);
+    EXPECT_TRUE(f1().BooksLoading());
+    EXPECT_EQ(CurrentRow(cat().ListBox1), 1);
+    modal.Type(U("重生 99"));
+    QTest::mouseClick(cat().PBtnLv, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return !windows->desktop().Aside() && modal.Idle(); }));
+    EXPECT_FALSE(f1().BooksLoading());
+    EXPECT_EQ(Rows(books), longBooks);
+    EXPECT_EQ(CurrentRow(books), 0);
+    EXPECT_EQ(cat().PanelStatus->text(), U("total: 80000 本"));
+    EXPECT_TRUE(cat().Panel5->ListBox3->isVisible());
+    EXPECT_EQ(Rows(cat().Panel5->ListBox3), expected);
+    EXPECT_EQ(cat().PBtnLv->text(), U("取消筛选"));
+    QTest::mouseClick(cat().PBtnLv, Qt::LeftButton);
+
+    // The long category and at once the short one: the selection moves at
+    // the second click, and the short one's books are what stays shown.
+    ClickRow(cat().ListBox1, 0);
+    ClickRow(cat().ListBox1, 1);
+    ASSERT_TRUE(f1().BooksLoading());
+    ClickRow(cat().ListBox1, 0);
+    EXPECT_EQ(CurrentRow(cat().ListBox1), 0);
+    ASSERT_TRUE(WaitFor([&] { return !windows->desktop().Aside(); }));
+    EXPECT_EQ(Rows(books), QStringList({U("《甲书》"), U("《乙书》")}));
+    EXPECT_EQ(cat().PanelStatus->text(), U("total: 2 本"));
+    EXPECT_TRUE(books->isVisible());
 }
 
 TEST_F(GuiTest, FilterLocateAndOpenABook) {

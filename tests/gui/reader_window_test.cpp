@@ -248,7 +248,15 @@ TEST_F(ReaderWindowTest, PreferencesEffectsMarksAndPositionFilesAcrossARestart) 
                                             U("页面百变效果"),
                                             U("页面词语过滤。。"),
                                             "-",
-                                            U("退出时不修改自动标签")}));
+                                            U("退出时不修改自动标签"),
+                                            "-",
+                                            U("离线阅读"),
+                                            U("导出格式"),
+                                            "-",
+                                            U("朗读"),
+                                            U("朗读设置")}));
+    EXPECT_EQ(MenuTexts(menu->findChild<QMenu*>("NExportFormat")),
+              QStringList({U("网页 (HTML)*"), U("电子书 (EPUB)"), U("文本 (TXT)")}));
     EXPECT_EQ(MenuTexts(menu->findChild<QMenu*>("N1")),
               QStringList({U("最小"), U("较小"), U("中*"), U("较大"), U("最大")}));
     menu->close();
@@ -475,4 +483,34 @@ TEST_F(ReaderWindowTest, AnExportHidesTheReaderShowsItsProgressAndStopsOnCancel)
     EXPECT_EQ(Row(), 1);
     EXPECT_TRUE(Shows(1));
     EXPECT_EQ(modal.seen.size(), asked + 1);
+}
+
+TEST_F(ReaderWindowTest, OfflineFromTheMenuShowsCachedChaptersAndRefreshDownloadsNothing) {
+    Start();
+    OpenBook();
+    ASSERT_TRUE(Shows(0));
+    Click(rw().BtnNext);
+    ASSERT_TRUE(Shows(1));
+    QMenu* menu = Popup();
+    ASSERT_TRUE(menu);
+    QAction* offline = menu->findChild<QAction*>("NOffline");
+    ASSERT_TRUE(offline);
+    EXPECT_FALSE(offline->isChecked());
+    menu->close();
+    offline->trigger();
+    sites.ClearRequestLog();
+    Click(rw().BtnBack);
+    EXPECT_TRUE(Shows(0));
+    // 刷新 while offline shows the cached page again.
+    Click(rw().BtnReNew);
+    EXPECT_TRUE(Shows(0));
+    // (The page's counter picture is the browser's, not a chapter download.)
+    for (const std::string& r : sites.RequestLog())
+        for (int i = 0; i < 2; ++i)
+            EXPECT_EQ(r.find(QUrl(U(f2().PageUrlList.items.at(i))).path().toStdString()), std::string::npos)
+                << r;
+    menu = Popup();
+    ASSERT_TRUE(menu);
+    EXPECT_TRUE(menu->findChild<QAction*>("NOffline")->isChecked());
+    menu->close();
 }

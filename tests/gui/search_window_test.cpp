@@ -311,3 +311,26 @@ TEST_F(GuiTest, TheNightSkinsSiteChooserShowsItsArrow) {
     EXPECT_LT(qGray(box.pixel(box.width() / 2, box.height() - 3)), 80) << "the box is not dark";
     EXPECT_GE(light, 12) << "no arrow to be seen";
 }
+
+TEST_F(GuiTest, TheWatchListShowsNewChaptersAndTheTraySaysSo) {
+    const demo::Book book = content().BookAt(demo::Site::Duowan, 0, 2);
+    SaveList(paths.setDir + "lianzai.sname", {G(book.title.c_str())});
+    SaveList(paths.setDir + "lianzai.surl", {book.key});
+    // The check at start records where the book stands; nothing is new.
+    Start();
+    ASSERT_TRUE(WaitFor([&] { return f1().WatchChecksDone == 1; }));
+    EXPECT_TRUE(windows->desktop().TrayMessages().empty());
+    content().SetChapterCount(demo::Site::Duowan, book.key, book.chapterCount + 3);
+    f1().StartWatchCheck();
+    ASSERT_TRUE(WaitFor([&] { return f1().WatchChecksDone == 2; }));
+    ASSERT_EQ(windows->desktop().TrayMessages().size(), 1u);
+    EXPECT_EQ(windows->desktop().TrayMessages()[0].second, U("《" + book.title + "》更新了 3 章"));
+
+    cat().N14->trigger();
+    QListView* watch = cat().Panel5->ListBox2;
+    ASSERT_TRUE(WaitFor([&] { return Rows(watch).size() == 1; }));
+    EXPECT_EQ(Rows(watch), QStringList({U(book.title + "  （新 3 章）")}));
+    if (const char* shot = std::getenv("TALVENOR_SHOT_DIR")) cat().grab().save(QString(shot) + "/watch.png");
+    // The file keeps the bare name.
+    EXPECT_EQ(LoadList(paths.setDir + "lianzai.sname"), StringList({G(book.title.c_str())}));
+}

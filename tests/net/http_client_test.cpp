@@ -99,6 +99,52 @@ TEST(HttpClient, ErrorStatusFailsAndCarriesTheErrorPage) {
     }
 }
 
+TEST(HttpClient, PiecesAreTheBodyOfTheAnswerOnly) {
+    HttpClient client(HttpSettings::Configured());
+    std::string pieces;
+    size_t count = 0, announced = 0;
+    auto collect = [&](const char* data, size_t n, size_t expected) {
+        pieces.append(data, n);
+        ++count;
+        announced = expected;
+    };
+    // A body of two megabytes arrives in many pieces that make it up in
+    // order, with its announced length.
+    const std::string big = client.Get(Server().Url("/big?mb=2"), nullptr, collect);
+    EXPECT_EQ(big.size(), 2u << 20);
+    EXPECT_EQ(announced, 2u << 20);
+    EXPECT_GT(count, 2u);
+    EXPECT_TRUE(pieces == big);
+    // Only the page a redirect leads to, never the redirects' own bodies.
+    pieces.clear();
+    EXPECT_EQ(client.Get(Server().Url("/redirect/3"), nullptr, collect), "landed");
+    EXPECT_EQ(pieces, "landed");
+    // An error page is no answer: nothing is handed over, the failure is as without pieces.
+    pieces.clear();
+    try {
+        client.Get(Server().Url("/status/500"), nullptr, collect);
+        ADD_FAILURE() << "no failure";
+    } catch (const FetchError& e) {
+        EXPECT_EQ(e.status(), 500);
+        EXPECT_EQ(e.body(), "<html>error page 500</html>");
+    }
+    EXPECT_EQ(pieces, "");
+}
+
+TEST(HttpClient, APieceHandlerThatThrowsEndsTheTransferWithItsFailure) {
+    struct Refused {};
+    HttpClient client(HttpSettings::Configured());
+    size_t pieces = 0;
+    EXPECT_THROW(client.Get(Server().Url("/big?mb=4"), nullptr,
+                            [&](const char*, size_t, size_t) {
+                                if (++pieces == 2) throw Refused();
+                            }),
+                 Refused);
+    EXPECT_EQ(pieces, 2u);  // no piece after the failure
+    // The client goes on working.
+    EXPECT_EQ(client.Get(Server().Url("/hello")), "hello");
+}
+
 TEST(HttpClient, CookiesAreKeptPerClient) {
     HttpClient a(HttpSettings::Configured()), b(HttpSettings::RunTime());
     EXPECT_EQ(a.Get(Server().Url("/cookie/echo")), "cookie=");

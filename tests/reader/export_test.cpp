@@ -174,7 +174,8 @@ TEST_F(Export, AMissingPictureFailsItsChapterAndAStopWritesNoHalfChapter) {
     EXPECT_EQ(r.written, 5);
 
     // Stopped while chapter 3 is under way: chapters 1 and 2 are written,
-    // nothing of chapter 3 or later.
+    // nothing of chapter 3 or later.  (Emptied, the cache cannot serve it.)
+    program->chapterCache.ClearAll();
     f2().TheMark.BookTitle = "stopped";
     Fault("duowan.localhost", path(f2().PageUrlList.items[2]), FaultKind::Hold);
     std::atomic<bool> stop{false};

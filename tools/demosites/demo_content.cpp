@@ -245,7 +245,20 @@ Book DemoContent::BookById(Site site, int category, int id) const {
             b.key = "html/" + c1 + "/" + number;
             break;
     }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = chapters_.find({SiteIndex(site), b.key});
+        if (it != chapters_.end()) {
+            b.chapterCount = it->second;
+            b.latestChapter = ComposeChapterTitle(b.chapterCount, Mix(h, b.chapterCount, 77));
+        }
+    }
     return b;
+}
+
+void DemoContent::SetChapterCount(Site site, const std::string& key, int count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    chapters_[{SiteIndex(site), key}] = std::max(1, count);
 }
 
 std::optional<Book> DemoContent::BookByKey(Site site, const std::string& key) const {

@@ -109,6 +109,10 @@ class DemoContent {
     // "所有分类" list, newest first.
     void AddBooks(Site site, int category, int count);
 
+    // A book that has been written on, or cut short: count chapters from
+    // now on (at least 1) instead of chaptersPerBook.
+    void SetChapterCount(Site site, const std::string& key, int count);
+
     // List paging (1-based pages; every list has at least one page).
     int ListPageCount(Site site, int category) const;
     std::string ListPageUrl(Site site, int category, int page) const;
@@ -143,6 +147,7 @@ class DemoContent {
     mutable std::mutex mutex_;
     std::map<std::pair<int, int>, int> added_;      // (site, category) -> books added
     std::vector<std::pair<int, int>> duowanAdded_;  // (category, id) in order of adding
+    std::map<std::pair<int, std::string>, int> chapters_;  // (site, key) -> chapters
 };
 
 // Deterministic integer hash of a few values.

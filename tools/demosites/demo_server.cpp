@@ -123,6 +123,27 @@ bool DemoSites::Impl::TestPath(const std::string& target, const httplib::Request
         res.set_header("X-Long", std::string(static_cast<size_t>(QueryInt(target, "bytes", 20000)), 'a'));
     } else if (parts.size() == 3 && parts[1] == "status" && ToInt(parts[2], &n) && n >= 100 && n < 600) {
         page = ErrorPage(n, false);
+    } else if (path == "/test/chapters") {
+        // A book written on (or cut short) while the sites run.
+        Site site;
+        const std::string name = RawQueryParam(target, "site");
+        const std::string key = RawQueryParam(target, "key");
+        const int count = QueryInt(target, "count", 0);
+        const std::pair<const char*, Site> kNames[] = {{"duowan", Site::Duowan}, {"readnovel", Site::Readnovel},
+                                                       {"xs8", Site::Xs8},       {"feiku", Site::Feiku},
+                                                       {"520", Site::S520}};
+        bool known = false;
+        for (const auto& [alias, s] : kNames)
+            if (name == alias) {
+                site = s;
+                known = true;
+            }
+        if (!known || key.empty() || count < 1 || !content.BookByKey(site, key)) {
+            page = ErrorPage(404, false);
+        } else {
+            content.SetChapterCount(site, key, count);
+            page.body = "<html><body>" + std::to_string(count) + " chapters</body></html>\r\n";
+        }
     } else if (path == "/test/echo") {
         page.html = false;
         page.mimeType = "text/plain";
@@ -140,6 +161,13 @@ void DemoSites::Impl::ApplyFault(const Fault& fault, Page page, const httplib::R
     switch (fault.kind) {
         case FaultKind::Status:
             Send(ErrorPage(fault.value ? fault.value : 500, page.gbk), res);
+            return;
+        case FaultKind::Busy:
+            Send(ErrorPage(429, page.gbk), res);
+            res.set_header("Retry-After", std::to_string(fault.value ? fault.value : 1));
+            return;
+        case FaultKind::Flaky:
+            Send(ErrorPage(503, page.gbk), res);
             return;
         case FaultKind::Delay:
             if (!Pause(fault.value ? fault.value : 3000)) {

@@ -16,6 +16,8 @@
 //   /test/longheader?bytes=N a response header line of N bytes
 //   /test/status/CODE        that status, with an error page
 //   /test/echo               the request line and headers as received
+//   /test/chapters?site=S&key=K&count=N  book K of site S (duowan, readnovel, xs8,
+//                            feiku, 520) has N chapters from now on
 #pragma once
 
 #include <functional>
@@ -39,6 +41,8 @@ enum class FaultKind {
     EmptyBody,     // 200 with an empty body
     Hold,          // no answer until ReleaseHeld() (or the server stops): a server that never answers
     Hostile,       // the page with HostileMarkup after its first "<br>" and before its first "</a>"
+    Busy,          // 429 with "Retry-After: value" seconds (default 1)
+    Flaky,         // every value-th request it matches (default 3) gets a 503 without Retry-After
 };
 
 // Markup a hostile site (or anyone on the way) would put into a page: script
@@ -56,6 +60,7 @@ struct Fault {
     int value = 0;  // 0: the kind's default
     std::string location;
     int times = -1;  // requests it still hits; -1: every one
+    int seen = 0;    // requests it matched so far (Flaky counts them)
 };
 
 // Reads "HOST:SUBSTRING=KIND[:ARG][@TIMES]", e.g.

@@ -17,7 +17,8 @@ const KindName kKinds[] = {
     {"redirect", FaultKind::Redirect}, {"badutf8", FaultKind::BadUtf8},
     {"cutoff", FaultKind::CutOff},     {"nomarker", FaultKind::NoMarker},
     {"empty", FaultKind::EmptyBody},   {"hold", FaultKind::Hold},
-    {"hostile", FaultKind::Hostile},
+    {"hostile", FaultKind::Hostile},   {"busy", FaultKind::Busy},
+    {"flaky", FaultKind::Flaky},
 };
 
 bool AllDigits(const std::string& s) {
@@ -105,6 +106,8 @@ std::string FaultUsage() {
            "             empty           200 with an empty body\n"
            "             hold            no answer at all (until the server stops)\n"
            "             hostile         script, frames, a redirect and the like put into the page\n"
+           "             busy[:SECS]     429 with Retry-After: SECS (1)\n"
+           "             flaky[:N]       one request in N (3) gets a 503\n"
            "  @TIMES     only the next TIMES requests (default: all)\n";
 }
 
@@ -171,6 +174,7 @@ std::optional<Fault> FaultTable::Take(const std::string& host, const std::string
         Fault& f = it->second;
         if (!f.host.empty() && f.host != "*" && f.host != host) continue;
         if (target.find(f.match) == std::string::npos) continue;
+        if (f.kind == FaultKind::Flaky && ++f.seen % (f.value > 0 ? f.value : 3) != 0) continue;
         Fault hit = f;
         if (f.times > 0 && --f.times == 0) faults_.erase(it);
         return hit;
