@@ -57,8 +57,9 @@ class Machine {
   public:
     Machine(const Walk& walk, WalkKind kind, const std::string& page, const Inputs& in, Trace* trace)
         : w_(walk), page_(page), trace_(trace) {
-        I_.assign(static_cast<size_t>(walk.intRegs), 0);
-        S_.resize(static_cast<size_t>(walk.strRegs));
+        // The inputs' registers exist even in a walk the file does not define.
+        I_.assign(static_cast<size_t>(std::max(walk.intRegs, 6)), 0);
+        S_.resize(static_cast<size_t>(std::max(walk.strRegs, 7)));
         I_[1] = in.n;
         I_[2] = in.next;
         I_[3] = in.total;
