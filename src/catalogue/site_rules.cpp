@@ -529,6 +529,7 @@ class Machine {
         size_t step = 0;
         long long pass = -1;  // -1: before the step; else the pass of a loop
         long long item = 0;
+        long long seq = 0;  // which capture it is
     };
     struct Spot {
         size_t step = 0;
@@ -543,6 +544,7 @@ class Machine {
         long long from = 0, scanned = 0, lastEnd = 0;
         bool resolved = false;
         long long value = 0;
+        long long resolvedAfter = 0;  // the capture last made before it was resolved
         long long item = 0;  // the item that made it
     };
     // A condition answered on the assumption that an open position lies far
@@ -559,7 +561,7 @@ class Machine {
     };
     static constexpr long long kFar = 1LL << 40;
 
-    void Capture(State& st, size_t step, long long pass) const {
+    void Capture(State& st, size_t step, long long pass) {
         st.I = I_;
         st.S = S_;
         st.lists.resize(out_.lists.size());
@@ -571,6 +573,7 @@ class Machine {
         st.step = step;
         st.pass = pass;
         st.item = item_;
+        st.seq = ++captures_;
     }
 
     void Restore(const State& st) {
@@ -592,7 +595,8 @@ class Machine {
                 if (!p.resolved) --unresolved_;
                 pendingFlag_[static_cast<size_t>(p.reg)] = 0;
                 pending_.erase(pending_.begin() + static_cast<long>(i));
-            } else if (p.resolved) {
+            } else if (p.resolved && st.seq <= p.resolvedAfter) {
+                // Captured while still open: the register holds no value yet.
                 I_[static_cast<size_t>(p.reg)] = p.value;
             }
         }
@@ -653,6 +657,7 @@ class Machine {
     void Resolve(Pending& p, long long v) {
         p.resolved = true;
         p.value = v;
+        p.resolvedAfter = captures_;
         I_[static_cast<size_t>(p.reg)] = v;
         --unresolved_;
     }
@@ -778,7 +783,7 @@ class Machine {
     bool streaming_ = false, complete_ = true, done_ = false;
     State last_;
     Spot at_;
-    long long item_ = 0;
+    long long item_ = 0, captures_ = 0;
     std::vector<Pending> pending_;
     std::vector<char> pendingFlag_;
     int unresolved_ = 0;
