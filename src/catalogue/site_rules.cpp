@@ -74,9 +74,9 @@ class Machine {
         out_.lists.resize(Fields()[static_cast<size_t>(kind)].size());
         out_.outs.resize(Outs()[static_cast<size_t>(kind)].size());
         // Room for the items a page of this size can hold (a chapter link
-        // takes some fifty bytes), so long lists grow without copying.
+        // takes thirty bytes or more), so long lists grow without copying.
         if (kind == WalkKind::Chapters || kind == WalkKind::BookList) {
-            const size_t room = std::min<size_t>(page.size() / (kind == WalkKind::Chapters ? 48 : 256) + 1, 100000);
+            const size_t room = std::min<size_t>(page.size() / (kind == WalkKind::Chapters ? 32 : 256) + 1, 100000);
             for (auto& list : out_.lists) list.reserve(room);
             if (kind == WalkKind::Chapters) out_.progress.reserve(room + 2);
         }
@@ -110,7 +110,7 @@ class Machine {
     }
     void Reserve(size_t bytes, WalkKind kind) {
         if (kind != WalkKind::Chapters && kind != WalkKind::BookList) return;
-        const size_t room = std::min<size_t>(bytes / (kind == WalkKind::Chapters ? 48 : 256) + 1, 100000);
+        const size_t room = std::min<size_t>(bytes / (kind == WalkKind::Chapters ? 32 : 256) + 1, 100000);
         for (auto& list : out_.lists) list.reserve(room);
         if (kind == WalkKind::Chapters) out_.progress.reserve(room + 2);
     }
