@@ -67,6 +67,29 @@ void BM_ChapterList10000(benchmark::State& state) {
     }
 }
 
+// The list alone: the round ends when the 10 000 chapters are in the
+// reader's lists, without opening the first chapter.
+void BM_ChapterList10000Only(benchmark::State& state) {
+    WorkerHarness& h = Harness();
+    demo::Book book = h.content().BookAt(demo::Site::Feiku, 0, 0);
+    for (auto _ : state) {
+        if (h.RunChapterList(Site::Feiku, book.key, "bench", false) != WorkerHarness::End::Ready)
+            state.SkipWithError("the chapter list did not arrive");
+        if (h.f2().ListBox1.Count() != 10000) state.SkipWithError("wrong number of chapters");
+    }
+}
+
+// The same page with a client of its own each time, as each list has.
+void BM_ChapterListPlainDownloadNewClient(benchmark::State& state) {
+    WorkerHarness& h = Harness();
+    demo::Book book = h.content().BookAt(demo::Site::Feiku, 0, 0);
+    const std::string url = Hosts().feiku + "/" + book.key + "/List.shtm";
+    for (auto _ : state) {
+        auto client = std::make_shared<HttpClient>(HttpSettings::RunTime());
+        benchmark::DoNotOptimize(client->Get(url).size());
+    }
+}
+
 void BM_ChapterListPlainDownload(benchmark::State& state) {
     WorkerHarness& h = Harness();
     demo::Book book = h.content().BookAt(demo::Site::Feiku, 0, 0);
@@ -168,6 +191,14 @@ void BM_ChapterList10000_2msLatency(benchmark::State& state) {
     Latency l(Harness());
     BM_ChapterList10000(state);
 }
+void BM_ChapterList10000Only_2msLatency(benchmark::State& state) {
+    Latency l(Harness());
+    BM_ChapterList10000Only(state);
+}
+void BM_ChapterListPlainDownloadNewClient_2msLatency(benchmark::State& state) {
+    Latency l(Harness());
+    BM_ChapterListPlainDownloadNewClient(state);
+}
 void BM_ChapterListPlainDownload_2msLatency(benchmark::State& state) {
     Latency l(Harness());
     BM_ChapterListPlainDownload(state);
@@ -191,6 +222,8 @@ BENCHMARK(BM_BookListPlainDownload_2msLatency)->Unit(benchmark::kMillisecond)->U
 BENCHMARK(BM_BookListUpdate_2msLatency)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_ChapterListPlainDownload_2msLatency)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ChapterList10000_2msLatency)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ChapterListPlainDownloadNewClient_2msLatency)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ChapterList10000Only_2msLatency)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportPlainDownload_2msLatency)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_ExportBook1000_2msLatency)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_ExportBook1000Cached_2msLatency)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
@@ -198,5 +231,7 @@ BENCHMARK(BM_BookListPlainDownload)->Unit(benchmark::kMillisecond)->UseRealTime(
 BENCHMARK(BM_BookListUpdate)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ChapterListPlainDownload)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ChapterList10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ChapterListPlainDownloadNewClient)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ChapterList10000Only)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportPlainDownload)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportBook1000)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -178,6 +178,9 @@ class TForm2 {
     void LoadBook(const std::string& url, const std::string& title);
     // Run on the main thread by the chapter-list worker when it is done.
     void ChapterListReady();
+    // ChapterListReady without opening the chosen chapter: the worker ends,
+    // the list is kept for offline reading and the reader takes the tray.
+    void ChapterListTaken();
     // The chapter list's click handling; shows the selected chapter.
     void ListBox1Click();
     void ShowChapter();

@@ -53,6 +53,11 @@ void TForm2::LoadBook(const std::string& url, const std::string& title) {
 }
 
 void TForm2::ChapterListReady() {
+    ChapterListTaken();
+    ListBox1Click();
+}
+
+void TForm2::ChapterListTaken() {
     program_.StopCurrentWorker();
     // The list is kept for opening the book offline.
     if (!program_.chapterCache.offline && !ListBox1.Empty())
@@ -66,7 +71,6 @@ void TForm2::ChapterListReady() {
         window.visible = true;
     }
     Changed();
-    ListBox1Click();
 }
 
 void TForm2::ListBox1Click() {

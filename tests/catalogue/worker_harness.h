@@ -73,7 +73,9 @@ class WorkerHarness : public ProgramFixture {
         int tmpFiles = 0;
     } atReady;
     // As the reader's LoadBook does, with a client of the worker's own.
-    End RunChapterList(talvenor::Site site, const std::string& key, const std::string& name) {
+    // openChapter: the reader opens the selected chapter as it does (false:
+    // the list alone, for a benchmark of the list).
+    End RunChapterList(talvenor::Site site, const std::string& key, const std::string& name, bool openChapter = true) {
         using namespace talvenor;
         f1().CurrentSite = Label(site);
         f1().window.visible = false;
@@ -84,11 +86,15 @@ class WorkerHarness : public ProgramFixture {
         MakeDirs(paths.tmpDir);
         auto worker = program->StartWorker(std::make_shared<HttpClient>(HttpSettings::RunTime()),
                                            &f2().ListBox1, &f2().PageUrlList, ChapterListModeOf(Label(site)),
-                                           &f4().ProgressBar1, key, name, paths.appDir, &f2().Memo1, [this] {
+                                           &f4().ProgressBar1, key, name, paths.appDir, &f2().Memo1,
+                                           [this, openChapter] {
                                                // What the worker left, before the reader shows the chapter.
                                                atReady.selected = f2().ListBox1.itemIndex;
                                                atReady.tmpFiles = CountFiles(paths.tmpDir);
-                                               f2().ChapterListReady();
+                                               if (openChapter)
+                                                   f2().ChapterListReady();
+                                               else
+                                                   f2().ChapterListTaken();
                                            });
         Wait(*worker);
         return program->TrayWindow == kTrayReader ? End::Ready : End::Failed;
