@@ -271,7 +271,10 @@ class Machine {
             const int from = Clamp(s.hasFrom ? Eval(s.from) : I_[0]);
             long long b = from;
             const long long size = static_cast<long long>(m.size());
-            for (int e = FindMarker(m, page_, from); e >= 0; e = FindMarker(m, page_, Clamp(e + size))) b = e + size;
+            // `until`: only the markers that end by then count.
+            const long long until = s.value.Empty() ? LLONG_MAX : Eval(s.value);
+            for (int e = FindMarker(m, page_, from); e >= 0 && e + size <= until; e = FindMarker(m, page_, Clamp(e + size)))
+                b = e + size;
             Note(s, m, from, b, std::string());
             I_[static_cast<size_t>(s.dst)] = b;
             return Go;
@@ -399,6 +402,13 @@ class Machine {
             return Go;
         case Step::Break: return BreakLoop;
         case Step::Stop: return StopWalk;
+        case Step::Next: {
+            std::string v = Fill(s.text, scratch1);
+            if (!Spend(v.size())) return StopWalk;
+            Note(s, std::string(), 0, 0, v);
+            out_.next = std::move(v);
+            return Go;
+        }
         }
         return Go;
     }

@@ -1,5 +1,6 @@
 #include <iostream>
 
+#include "catalogue/added_sites.h"
 #include "catalogue/site_rules.h"
 #include "catalogue/sites.h"
 #include "cli/commands.h"
@@ -48,7 +49,7 @@ int SitesCommand(Context&, const std::vector<std::string>& args) {
             std::cout << site->name << "\t" << site->key << "\n";
         else
             std::cout << site->name << "\t-\t0\t-\t0\t" << (site->utf8Pages ? "UTF-8" : "GBK") << "\t"
-                      << (site->base.empty() ? "-" : site->base) << "\t" << (site->base2.empty() ? "-" : site->base2)
+                      << (AddedBase(*site).empty() ? "-" : AddedBase(*site)) << "\t" << (site->base2.empty() ? "-" : site->base2)
                       << "\n";
     }
     return 0;

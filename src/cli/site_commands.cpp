@@ -46,6 +46,10 @@ int CheckRulesCommand(Context&, const std::vector<std::string>& args) {
     }
     try {
         auto site = rules::LoadRules(text, args[0]);
+        if (auto problem = rules::NewSiteProblem(*site)) {
+            std::cerr << problem->Text() << "\n";
+            return kExitFailed;
+        }
         std::cout << args[0] << ": ok: site " << site->name << " (" << site->key << "), walks:";
         for (int i = 0; i < rules::kWalkKinds; ++i)
             if (site->walks[i].defined)
