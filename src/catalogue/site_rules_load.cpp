@@ -200,7 +200,7 @@ class Loader {
                     Fail(node.source(), "'query' must be \"utf-8\" or \"gbk\"");
             } else if (k != "steps" && !node.is_array()) {
                 Fail(key.source(), "unknown key '" + k + "' in [" + WalkName(kind) +
-                                       "] (known: steps, decode, test, url, query, and arrays of steps named for loop and if)");
+                                       "] (known: steps, decode, test, and arrays of steps named for loop and if)");
             }
         }
         if (!t.get("steps")) {

@@ -25,6 +25,13 @@ grep -q "^qingdeng = http://qingdeng.localhost:$port\$" "$h/set/sites.hosts" || 
 grep -q "sites/bad.toml:6:20: 'find' must be a string (the file is skipped)" "$home/err" ||
   { cat "$home/err"; fail "the broken file is reported with its place"; }
 
+# check-rules: the file is whole; without a walk's address it names the walk.
+expect 0 'check-rules' run check-rules "$h/sites/qingdeng.toml"
+grep -v '^url  = "{base}/book/{book}/"$' "$rulefile" > "$home/nourl.toml"
+expect 1 'check-rules without url' run check-rules "$home/nourl.toml"
+grep -q "nourl.toml:[0-9]*:[0-9]*: \[intro\] of a new site needs 'url', the address of its page" "$home/err" ||
+  { cat "$home/err"; fail "the walk without its address is named"; }
+
 expect 0 'sites --names' run sites --names
 grep -q "^青灯书屋	qingdeng\$" "$home/out" || { cat "$home/out"; fail "the added site is listed"; }
 tail -n 1 "$home/out" | grep -q qingdeng || fail "the added site comes after the five"
@@ -55,6 +62,13 @@ expect 0 'chapters' run chapters qingdeng "$key"
 for p in index_2 index_3; do
   [ "$(grep -c "^qingdeng.localhost /book/$key/$p.html\$" "$log")" -eq 1 ] || { grep qingdeng "$log"; fail "$p fetched once"; }
 done
+
+# trace names the page a walk goes on to; the last page names none.
+expect 0 'trace chapters' run trace qingdeng chapters "http://qingdeng.localhost:$port/book/$key/"
+grep -q "^next page: http://qingdeng.localhost:$port/book/$key/index_2.html\$" "$home/out" || { cat "$home/out"; fail "trace shows the next page"; }
+expect 0 'trace the last page' run trace qingdeng chapters "http://qingdeng.localhost:$port/book/$key/index_3.html"
+grep -q '^items: 6$' "$home/out" || { cat "$home/out"; fail "the last page's six chapters"; }
+if grep -q '^next page' "$home/out"; then fail "the last page has no next page"; fi
 
 # A chapter's text is both its pages: every paragraph of each is shown.
 expect 0 'read' run read qingdeng "$key" 4 --no-save
