@@ -108,7 +108,8 @@ class TForm1 {
                             const std::string& tag);
 
     // The search panel: the site to search (小说520, 多玩, 飞库, 小说阅读网,
-    // 言情小说吧), the search text and the results with their keys.
+    // 言情小说吧, then the sites added by rule files in key order), the
+    // search text and the results with their keys.
     std::vector<std::string> ComboBox1Items;
     int ComboBox1ItemIndex = 0;
     std::string Edit1Text;

@@ -36,6 +36,9 @@ expect 0 'sites --names' run sites --names
 grep -q "^青灯书屋	qingdeng\$" "$home/out" || { cat "$home/out"; fail "the added site is listed"; }
 tail -n 1 "$home/out" | grep -q qingdeng || fail "the added site comes after the five"
 if grep -q '坏' "$home/out"; then fail "a broken file adds no site"; fi
+expect 0 'sites' run sites
+grep -q "^青灯书屋	青灯书屋	100	\[qingdeng\]	6	UTF-8	http://qingdeng.localhost:$port	-\$" "$home/out" ||
+  { cat "$home/out"; fail "the site table's line: menu item, number, tag, mode, host from sites.hosts"; }
 
 # The categories: relative links made whole.
 expect 0 'site qingdeng' run site qingdeng
