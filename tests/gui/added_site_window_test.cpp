@@ -85,3 +85,19 @@ TEST_F(GuiTest, AnAddedSiteIsReadThroughTheMenuTheBookListAndTheSearch) {
     EXPECT_EQ(f2().ListBox1.Count(), book.chapterCount);
     EXPECT_EQ(f2().PageUrlList.items.back(), content().ChapterOf(book, book.chapterCount, false).url);
 }
+
+TEST_F(GuiTest, ABrokenRuleFileIsToldAtStartAndTheOthersLoad) {
+    MakeDirs(paths.appDir + "sites/");
+    CopyFileOver(TALVENOR_DOCS_SITES "qingdeng.toml", paths.appDir + "sites/qingdeng.toml");
+    WriteFileAtomic(paths.appDir + "sites/bad.toml",
+                    "[site]\nname = \"坏\"\nkey = \"bad\"\npage = \"gbk\"\n[intro]\nsteps = [ { find = 1 } ]\n");
+    hostProblems = PrepareAppDirs(paths);
+    modal.Ok();
+    Start();
+    ASSERT_TRUE(modal.WaitSeen(1));
+    EXPECT_EQ(modal.seen[0].text, U("网站规则文件有错误，已略过：\n\n" + paths.appDir +
+                                    "sites/bad.toml:6:20: 'find' must be a string (the file is skipped)\n"));
+    QMenu* menu = cat().menuBar()->actions()[0]->menu();
+    EXPECT_TRUE(MenuTexts(menu).contains(U("青灯书屋")));
+    EXPECT_FALSE(MenuTexts(menu).contains(U("坏")));
+}
