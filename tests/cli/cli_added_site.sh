@@ -93,6 +93,11 @@ folder="$h/download/青灯书屋/$title"
 second=$(sed -n 's/^　　\(.*\)<br>.*/\1/p' "$home/out" | tail -n 1)
 iconv -f gbk -t utf-8 "$folder/4.htm" | grep -qF -- "$second" || fail "the export (GBK) holds the chapter's second page"
 
+# Both pages of every chapter are in the cache now: offline, the chapter
+# reads as it did online.
+expect 0 'offline read' run --offline read qingdeng "$key" 4 --no-save
+diff "$home/read" "$home/out" > /dev/null || { diff "$home/read" "$home/out"; fail "offline, the chapter reads as online"; }
+
 # Search with a UTF-8 query, on the site and as the cascade's last site.
 expect 0 'search --site qingdeng' run search --site qingdeng "$title"
 grep -q "^《$title》	\[qingdeng\]$key\$" "$home/out" || { cat "$home/out"; fail "search finds the book"; }
