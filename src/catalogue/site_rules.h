@@ -174,6 +174,31 @@ using Trace = std::vector<TraceLine>;
 Output Run(const SiteRules& site, WalkKind kind, const std::string& page, const Inputs& in,
            Trace* trace = nullptr, bool pageDecoded = false);
 
+// A walk fed its page in pieces while the page downloads (chapter lists):
+// the items the bytes so far allow are cut at once, and once the page is
+// complete the output is exactly Run's on the whole page.
+class StreamedWalk {
+  public:
+    StreamedWalk(std::shared_ptr<const SiteRules> site, WalkKind kind, Inputs in);
+    ~StreamedWalk();
+    StreamedWalk(const StreamedWalk&) = delete;
+    StreamedWalk& operator=(const StreamedWalk&) = delete;
+
+    // Room for a page of this many bytes.
+    void Reserve(size_t pageBytes);
+    // The next piece of the page as served.
+    void Feed(const char* data, size_t n);
+    // The page is complete: `page` is the whole body.  A body other than
+    // the pieces fed (a retry, a redirect) is walked whole.
+    Output Finish(const std::string& page);
+    // Items of the first field cut so far.
+    size_t Taken() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
 // Field and out slots of each kind (index into Output::lists / outs).
 int FieldSlot(WalkKind kind, const char* name);
 int OutSlot(WalkKind kind, const char* name);

@@ -3,6 +3,8 @@
 // The reader is strict: an unknown key, a value of the wrong type, a marker
 // the page's code page cannot hold, a name used before anything sets it, a
 // block nobody runs: each is an error naming file:line:column.
+#include <cstring>
+
 #define TOML_HEADER_ONLY 1
 #define TOML_ENABLE_FORMATTERS 0
 #include <toml++/toml.h>
@@ -27,6 +29,7 @@ class Loader {
     explicit Loader(std::string file) : file_(std::move(file)) {}
 
     std::shared_ptr<const SiteRules> Load(const std::string& text) {
+        OnlyAsciiOutsideStrings(text);
         toml::table root;
         try {
             root = toml::parse(text, file_);
@@ -58,6 +61,73 @@ class Loader {
     }
 
   private:
+    // TOML allows other than ASCII only inside strings and comments.  The
+    // parser's own check of such a character where a blank may stand is not
+    // sound in the library version we build on, so the file is checked here
+    // first: the error names the character's line and column.
+    void OnlyAsciiOutsideStrings(const std::string& text) const {
+        enum { Plain, Comment, Basic, Literal, MultiBasic, MultiLiteral } state = Plain;
+        int line = 1, column = 1;
+        auto starts = [&](size_t i, const char* m) { return text.compare(i, std::strlen(m), m) == 0; };
+        auto skip = [&](size_t& i, size_t n) {
+            i += n;
+            column += static_cast<int>(n);
+        };
+        for (size_t i = 0; i < text.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            const int atLine = line, atColumn = column;
+            if (c == '\n') {
+                ++line;
+                column = 1;
+            } else if (c < 0x80 || c >= 0xC0) {
+                ++column;  // a character, not a UTF-8 continuation byte
+            }
+            switch (state) {
+            case Plain:
+                if (c >= 0x80)
+                    throw RuleFileError(
+                        {file_, atLine, atColumn, "a character other than ASCII outside a string or a comment"});
+                if (c == '#') {
+                    state = Comment;
+                } else if (starts(i, "\"\"\"")) {
+                    state = MultiBasic;
+                    skip(i, 2);
+                } else if (starts(i, "'''")) {
+                    state = MultiLiteral;
+                    skip(i, 2);
+                } else if (c == '"') {
+                    state = Basic;
+                } else if (c == '\'') {
+                    state = Literal;
+                }
+                break;
+            case Comment:
+                if (c == '\n') state = Plain;
+                break;
+            case Basic:
+            case MultiBasic:
+                if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
+                    skip(i, 1);  // an escaped character
+                } else if (state == Basic && (c == '"' || c == '\n')) {
+                    state = Plain;
+                } else if (state == MultiBasic && starts(i, "\"\"\"")) {
+                    state = Plain;
+                    skip(i, 2);
+                }
+                break;
+            case Literal:
+                if (c == '\'' || c == '\n') state = Plain;
+                break;
+            case MultiLiteral:
+                if (starts(i, "'''")) {
+                    state = Plain;
+                    skip(i, 2);
+                }
+                break;
+            }
+        }
+    }
+
     [[noreturn]] void Fail(const toml::source_region& r, const std::string& message) const {
         throw RuleFileError({file_, static_cast<int>(r.begin.line), static_cast<int>(r.begin.column), message});
     }

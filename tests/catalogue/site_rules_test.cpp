@@ -59,6 +59,11 @@ TEST(SiteRules, EveryMistakeNamesItsFileLineAndColumn) {
               "t.toml:6:25: unknown key 'form' in a 'find' step (known: when, from, to, after)");
     EXPECT_EQ(ErrorOf("[novel]\nsteps = []\n"),
               "t.toml:5:2: unknown table 'novel' (known: site, categories, booklist, search, intro, chapters, text)");
+    // A character other than ASCII where TOML has none (a full-width comma
+    // typed after a value), while strings and comments may hold any.
+    EXPECT_EQ(ErrorOf("[intro]\n# 简介\nsteps = [ { find = \"简介\" }， ]\n"),
+              "t.toml:7:26: a character other than ASCII outside a string or a comment");
+    EXPECT_EQ(ErrorOf("[intro]\nsteps = [ { find = '''a'简''' }, { find = \"\\\"简\" } ]\n"), "");
     // A wrong type.
     EXPECT_EQ(ErrorOf("[intro]\nsteps = [ { find = 3 } ]\n"), "t.toml:6:20: 'find' must be a string");
     // A marker the page's code page cannot hold (an emoji is no GBK character).
