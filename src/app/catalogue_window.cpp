@@ -12,6 +12,7 @@
 #include "app/application_qt.h"
 #include "app/book_panel_widget.h"
 #include "app/search_panel_widget.h"
+#include "catalogue/added_sites.h"
 #include "catalogue/catalogue_form.h"
 #include "catalogue/program_state.h"
 #include "platform/desktop_qt.h"
@@ -66,6 +67,12 @@ void CatalogueWindow::BuildMenus() {
     N29 = AddItem(sites, "N29", "*飞库手机电子书", [this] { form_.N29Click(form_.N29); });
     N8 = AddItem(sites, "N8", "小说阅读网", [this] { form_.N8Click(form_.N8); });
     N21 = AddItem(sites, "N21", "言情小说吧", [this] { form_.N21Click(form_.N21); });
+    const std::vector<RuleSite> added = AddedSites();
+    for (size_t i = 0; i < form_.AddedSiteItems.size() && i < added.size(); ++i) {
+        const std::string name = "site_" + added[i]->key;
+        QAction* item = AddItem(sites, name.c_str(), added[i]->name.c_str(), [this, i] { form_.AddedSiteClick(i); });
+        addedSiteItems.push_back(item);
+    }
     sites->addSeparator();
     N14 = AddItem(sites, "N14", "搜书。。。", [this] { form_.N14Click(); });
     N30 = AddItem(sites, "N30", "检查网站", [this] { form_.N30Click(); });

@@ -31,6 +31,8 @@ class CatalogueWindow : public QMainWindow {
     // The menus' items, by their names.  The shops' items carry their tag
     // (0, 1, 2) as data.
     QAction *N2, *N29, *N8, *N21, *N14, *N30;
+    // The sites added by rule files, after the five (named "site_KEY").
+    std::vector<QAction*> addedSiteItems;
     QAction *N17, *N12, *N11, *N22;
     QAction *N16, *N20;
     std::vector<QAction*> shopItems;

@@ -84,10 +84,28 @@ void ProgramWindows::Show(const std::string& hostProblems) {
             desktop_->Message(G("设置文件 talvenor.ini 里有无法使用的值，已用默认值：") + "\n\n" +
                               Utf8ToGbk(settingsProblems));
         });
-    if (hostProblems.empty()) return;
-    QTimer::singleShot(0, this, [this, hostProblems] {
-        desktop_->Message(G("设置文件 sites.hosts 里有无法使用的行，已略过：") + "\n\n" +
-                          Utf8ToGbk(hostProblems));
+    // The problems of start: the hosts file's lines, and the sites' rule
+    // files that were skipped (each "FILE:LINE:COLUMN: why (the file is
+    // skipped)"), each under its own heading.
+    std::string hosts, ruleFiles;
+    size_t from = 0;
+    while (from < hostProblems.size()) {
+        size_t end = hostProblems.find('\n', from);
+        if (end == std::string::npos) end = hostProblems.size();
+        const std::string line = hostProblems.substr(from, end - from);
+        const std::string skipped = "(the file is skipped)";
+        const bool ruleFile =
+            line.size() >= skipped.size() && line.compare(line.size() - skipped.size(), skipped.size(), skipped) == 0;
+        if (!line.empty()) (ruleFile ? ruleFiles : hosts) += line + "\n";
+        from = end + 1;
+    }
+    if (!ruleFiles.empty())
+        QTimer::singleShot(0, this, [this, ruleFiles] {
+            desktop_->Message(G("网站规则文件有错误，已略过：") + "\n\n" + Utf8ToGbk(ruleFiles));
+        });
+    if (hosts.empty()) return;
+    QTimer::singleShot(0, this, [this, hosts] {
+        desktop_->Message(G("设置文件 sites.hosts 里有无法使用的行，已略过：") + "\n\n" + Utf8ToGbk(hosts));
     });
 }
 

@@ -91,14 +91,18 @@ std::string PrepareAppDirs(const AppPaths& paths) {
     MakeDirs(paths.appDir);
     MakeDirs(paths.seeDir);
     MakeDirs(paths.setDir);
-    std::string problems = LoadSiteHostsFile(paths.setDir + kSiteHostsFile);
     // The sites' rule files: the installed ones, then the user's, each
-    // replacing a site of the same key read before it.
+    // replacing a site of the same key read before it.  They come first, as
+    // the hosts file may name the hosts of the sites they add.
     std::vector<std::string> siteFolders = BundledDataPaths("sites/");
     std::reverse(siteFolders.begin(), siteFolders.end());
     siteFolders.push_back(paths.appDir + "sites/");
-    problems += rules::LoadSiteTable(siteFolders);
-    return problems;
+    const std::string siteProblems = rules::LoadSiteTable(siteFolders);
+    std::vector<std::string> addedKeys;
+    for (const auto& site : rules::ActiveSites())
+        if (!rules::IsBuiltinKey(site->key)) addedKeys.push_back(site->key);
+    SetAddedHostKeys(addedKeys);
+    return LoadSiteHostsFile(paths.setDir + kSiteHostsFile) + siteProblems;
 }
 
 }  // namespace talvenor

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/added_sites.h"
 #include "catalogue/book_list_pages.h"
 #include "catalogue/catalogue_form.h"
 #include "catalogue/download_worker.h"
@@ -134,7 +135,8 @@ void TDownloadBar::UpdateBookList() {
         program_.form1->LastBookListEnd = BookListEnd::None;
         // The site folder normally exists since its categories were loaded;
         // a long download must not be lost because it went missing meanwhile.
-        if (site == Site::Duowan || site == Site::Readnovel || site == Site::Xs8 || site == Site::Feiku)
+        if (site == Site::Duowan || site == Site::Readnovel || site == Site::Xs8 || site == Site::Feiku ||
+            AddedSiteOfLabel(currentSite_))
             MakeDirs(SiteFolder(BaseDir, currentSite_));
     });
     BookListEnd end = BookListEnd::Complete;
@@ -152,6 +154,10 @@ void TDownloadBar::UpdateBookList() {
             end = FeikuBookList();
             break;
         default:
+            if (AddedSiteOfLabel(currentSite_)) {
+                end = AddedSiteBookList();
+                break;
+            }
             // Nothing to fetch: the lists are saved as they are.
             OnMain([&] { SaveListPair(BookFile(), TitleList->items, UrlList->items); });
             break;
@@ -415,6 +421,25 @@ BookListEnd TDownloadBar::Xs8BookList() {
 }
 
 // ---- 飞库 -------------------------------------------------------------------
+
+BookListEnd TDownloadBar::AddedSiteBookList() {
+    const RuleSite site = AddedSiteOfLabel(currentSite_);
+    OnMain([&] { Progress->SetMax(100); });
+    // Each page moves the bar on; a long list comes back round to the start.
+    AddedBookList list = FetchAddedBookList(
+        *site, TargetUrl,
+        [&](const std::string& url) {
+            std::string page = Fetch(url);
+            OnMainAsync([this] {
+                if (Progress->position >= Progress->max) Progress->position = 0;
+                Progress->StepIt();
+            });
+            return page;
+        },
+        limits_.pages);
+    if (list.capped || list.titles.size() > limits_.books) return Capped();
+    return SaveRebuilt(std::move(list.titles), std::move(list.keys), list.complete);
+}
 
 BookListEnd TDownloadBar::FeikuBookList() {
     OnMain([&] { Progress->SetMax(100); });

@@ -1,5 +1,7 @@
 #include "catalogue/catalogue_form.h"
 
+#include "catalogue/added_sites.h"
+
 #include <filesystem>
 #include <memory>
 
@@ -27,6 +29,12 @@ TForm1::TForm1(ProgramState& program) : PBtnLvCaption(G("筛选")), program_(pro
     window.visible = true;
     ComboBox1Items = {Label(Site::S520), Label(Site::Duowan), Label(Site::Feiku), Label(Site::Readnovel),
                       Label(Site::Xs8)};
+    // Sites added by rule files follow the five, in the menu and in the
+    // search cascade.
+    for (const auto& site : AddedSites()) {
+        AddedSiteItems.push_back({AddedLabel(*site), kAddedSiteTag + static_cast<int>(AddedSiteItems.size()), false});
+        ComboBox1Items.push_back(AddedLabel(*site));
+    }
     Edit1Text = G("书名");
     ListBox2.decoration = [this](int row) { return WatchBadge(row); };
 }
@@ -321,6 +329,7 @@ void TForm1::OpenBook(int index) {
     TakeSiteTag(key, CurrentSite, Label(Site::Feiku), "[feiku]");
     TakeSiteTag(key, CurrentSite, Label(Site::Xs8), "[xs8]");
     TakeSiteTag(key, CurrentSite, Label(Site::Readnovel), "[rdn]");
+    for (const auto& site : AddedSites()) TakeSiteTag(key, CurrentSite, AddedLabel(*site), AddedTag(*site));
     title = TitleOfEntry(CurrentSite, title);
     // A watched book with new chapters opens at the first of them.
     int startAt = -1;

@@ -59,6 +59,10 @@ class TForm1 {
 
     // The 网站 menu.
     MenuItem N2, N29, N8, N21;
+    // The sites added by rule files, after the five: caption their label,
+    // tag kAddedSiteTag + index, in key order.
+    std::vector<MenuItem> AddedSiteItems;
+    static constexpr int kAddedSiteTag = 100;
 
     // Start and end.
     void FormCreate();
@@ -71,6 +75,9 @@ class TForm1 {
     void N21Click(MenuItem& sender);
     void N29Click(MenuItem& sender);
     void SelectSiteMenu(MenuItem& sender);
+    // Chooses the added site of AddedSiteItems[index]: its categories from
+    // the store, or once from its category page.
+    void AddedSiteClick(size_t index);
     // True while the category list shown is what is left of a failed fetch
     // of the site's category page: it is shown but never stored, so that
     // choosing the site again fetches again.
@@ -101,7 +108,8 @@ class TForm1 {
                             const std::string& tag);
 
     // The search panel: the site to search (小说520, 多玩, 飞库, 小说阅读网,
-    // 言情小说吧), the search text and the results with their keys.
+    // 言情小说吧, then the sites added by rule files in key order), the
+    // search text and the results with their keys.
     std::vector<std::string> ComboBox1Items;
     int ComboBox1ItemIndex = 0;
     std::string Edit1Text;
@@ -120,6 +128,7 @@ class TForm1 {
     void SearchFeiku();
     void SearchReadnovel();
     void SearchXs8();
+    void SearchAdded(const std::string& label);
     void Button2Click();
     void Button3Click();
     void SaveWatchList();

@@ -1,5 +1,6 @@
 // Choosing a site in the 网站 menu: its categories come from the store, or
 // once from the site's category page.
+#include "catalogue/added_sites.h"
 #include "catalogue/catalogue_form.h"
 #include "catalogue/category_pages.h"
 #include "catalogue/download_worker.h"
@@ -66,7 +67,29 @@ void TForm1::ReloadSite(const std::string& label) {
             N29Click(N29);
             break;
         default:
+            for (size_t i = 0; i < AddedSiteItems.size(); ++i)
+                if (AddedSiteItems[i].caption == label) AddedSiteClick(i);
             break;
+    }
+}
+
+void TForm1::AddedSiteClick(size_t index) {
+    if (index >= AddedSiteItems.size()) return;
+    const std::string label = AddedSiteItems[index].caption;
+    const RuleSite site = AddedSiteOfLabel(label);
+    if (!site) return;
+    if (OpenSite(AddedSiteItems[index], label)) return;
+    CategoryPage cut;
+    try {
+        cut = AddedCategories(*site, [&](const std::string& url) { return FetchBlocking(url); });
+    } catch (const std::exception&) {
+        categoriesFetchFailed_ = true;
+        return;
+    }
+    try {
+        AddCategories(cut);
+        CloseFetchedSite();
+    } catch (...) {
     }
 }
 

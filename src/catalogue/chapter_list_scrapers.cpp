@@ -9,9 +9,11 @@
 // once the page is complete.
 #include <utility>
 
+#include "catalogue/added_sites.h"
 #include "catalogue/chapter_list_pages.h"
 #include "catalogue/download_worker.h"
 #include "net/downloads.h"
+#include "net/http_client.h"
 #include "net/site_hosts.h"
 #include "text/files.h"
 
@@ -125,6 +127,35 @@ void TDownloadBar::S520ChapterList() {
     const std::string prefix = Hosts().s520Chapters + "/" + TargetUrl + "/";
     ChapterBatch batch = FetchChapterList(prefix + "List.shtml", *S520ChapterWalk(prefix));
     OnMain([&] { Apply(batch, TitleList, UrlList, Progress); });
+    FinishChapterList();
+}
+
+// ---- a site added by a rule file (mode 6) ---------------------------------
+
+void TDownloadBar::AddedSiteChapterList() {
+    const RuleSite site = AddedSiteOfLabel(currentSite_);
+    OnMain([&] {
+        TitleList->Clear();
+        UrlList->Clear();
+        Progress->SetMax(100);
+    });
+    if (!site) throw FetchError("no site for this book", std::string());
+    AddedChapters list = FetchAddedChapters(*site, TargetUrl, [&](const std::string& url) {
+        std::string page = Fetch(url);
+        OnMainAsync([this] { Progress->StepBy(10); });
+        return page;
+    });
+    // A list whose page could not be had is no book's list: the failure
+    // path says so, as for the other sites.
+    if (!list.complete) throw FetchError(list.why, std::string());
+    OnMain([&] {
+        TitleList->items.reserve(list.titles.size());
+        UrlList->items.reserve(list.urls.size());
+        for (auto& t : list.titles) TitleList->Add(std::move(t));
+        for (auto& u : list.urls) UrlList->Add(std::move(u));
+        Progress->position = Progress->max;
+        if (!TitleList->Empty()) TitleList->Select(0);
+    });
     FinishChapterList();
 }
 

@@ -147,6 +147,9 @@ void TDownloadBar::Execute() {
             case 5:
                 S520ChapterList();
                 break;
+            case kAddedSiteMode:
+                AddedSiteChapterList();
+                break;
             case 9:
                 UpdateBookList();
                 break;

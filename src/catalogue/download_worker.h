@@ -98,6 +98,9 @@ class TDownloadBar : public std::enable_shared_from_this<TDownloadBar> {
     BookListEnd ReadnovelBookList();
     BookListEnd Xs8BookList();
     BookListEnd FeikuBookList();
+    // A site added by a rule file: its book list over the pages its
+    // `next` steps name.
+    BookListEnd AddedSiteBookList();
     // The end of the incremental walks: the new books go on top of the
     // stored ones in the site's order, each book once, and the list is
     // saved.
@@ -118,6 +121,8 @@ class TDownloadBar : public std::enable_shared_from_this<TDownloadBar> {
     void Xs8ChapterList();
     void FeikuChapterList();
     void S520ChapterList();
+    // Mode 6: a site added by a rule file, over every page of its list.
+    void AddedSiteChapterList();
     // Every chapter-list scraper ends here: on the main thread, the
     // completion it was given (the reader's ChapterListReady).
     void FinishChapterList();

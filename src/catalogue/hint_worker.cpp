@@ -1,5 +1,6 @@
 #include "catalogue/hint_worker.h"
 
+#include "catalogue/added_sites.h"
 #include "catalogue/catalogue_form.h"
 #include "catalogue/intro_pages.h"
 #include "catalogue/program_state.h"
@@ -102,6 +103,7 @@ void TDownHint::Execute() {
                 FeikuIntro(key);
                 break;
             case Site::None:
+                AddedIntro(key);
                 break;
         }
         if (!stop_->load() && fetchFailed_) {
@@ -146,6 +148,38 @@ void TDownHint::Execute() {
 void TDownHint::Take(std::optional<std::string> text) {
     failed_ = !text;
     Text = text ? std::move(*text) : std::string();
+}
+
+void TDownHint::AddedIntro(const std::string& key) {
+    RuleSite site;
+    std::string bare = key;
+    for (const auto& s : AddedSites()) {
+        const size_t at = key.find(AddedTag(*s));
+        if (at == std::string::npos) continue;
+        site = s;
+        bare = key.substr(at + AddedTag(*s).size());
+    }
+    if (!site) site = AddedSiteOfLabel(currentSite_);
+    if (!site || !site->Of(rules::WalkKind::Intro).defined) return;
+    bool fetched = true;
+    std::optional<std::string> text;
+    try {
+        text = FetchAddedIntro(*site, bare, [&](const std::string& url) {
+            auto page = Fetch(url);
+            if (!page) throw FetchError("cannot fetch " + url, std::string());
+            return *page;
+        });
+    } catch (const FetchError&) {
+        fetched = false;
+    }
+    if (!fetched) return;  // Fetch marked the failure
+    // Its line breaks become the lines of the stored introduction.
+    if (text) {
+        for (const char* br : {"<br/>", "<br />", "<br>", "<BR>"})
+            for (size_t p = text->find(br); p != std::string::npos; p = text->find(br, p + 2))
+                text->replace(p, std::char_traits<char>::length(br), "\r\n");
+    }
+    Take(std::move(text));
 }
 
 void TDownHint::S520Intro(const std::string& key) {

@@ -57,6 +57,8 @@ class TDownHint {
     void ReadnovelIntro(const std::string& key);
     void Xs8Intro(const std::string& key);
     void FeikuIntro(const std::string& key);
+    // A site added by a rule file: the site of the key's tag, else the one shown.
+    void AddedIntro(const std::string& key);
     // The page; nothing (fetchFailed_ set) when it could not be fetched.
     std::optional<std::string> Fetch(const std::string& url);
     // The introduction cut from a page; none when it is not the book's page.

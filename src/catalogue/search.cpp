@@ -2,6 +2,7 @@
 // list that the book list holds while the panel is shown.
 #include <algorithm>
 
+#include "catalogue/added_sites.h"
 #include "catalogue/catalogue_form.h"
 #include "catalogue/search_pages.h"
 #include "catalogue/sites.h"
@@ -122,6 +123,7 @@ void TForm1::SearchSite(int site) {
             SearchXs8();
             break;
         case Site::None:
+            SearchAdded(ComboBox1Items[static_cast<size_t>(site)]);
             break;
     }
 }
@@ -192,6 +194,18 @@ void TForm1::SearchReadnovel() {
 void TForm1::SearchXs8() {
     std::string url = Hosts().xs8 + "/search.php?t=title&k=" + PercentEncode(Edit1Text);
     RunSearch(program_, *this, url, G("网络连接失败"), Xs8SearchPage);
+}
+
+void TForm1::SearchAdded(const std::string& label) {
+    const RuleSite site = AddedSiteOfLabel(label);
+    if (!site || !site->Of(rules::WalkKind::Search).defined) {
+        program_.desktop.Message(G("这个网站不能搜索"));
+        return;
+    }
+    const std::string url = WalkAddress(*site, rules::WalkKind::Search, Trimmed(Edit1Text));
+    RunSearch(program_, *this, url, G("网站连接失败"), [&](const std::string& page) {
+        return FetchAddedSearch(*site, Trimmed(Edit1Text), [&](const std::string&) { return page; });
+    });
 }
 
 void TForm1::Button2Click() {

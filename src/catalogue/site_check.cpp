@@ -1,5 +1,7 @@
 #include "catalogue/site_check.h"
 
+#include "catalogue/added_sites.h"
+
 #include <algorithm>
 
 #include "net/http_client.h"
@@ -19,7 +21,7 @@ void SiteHostsOf(const rules::SiteRules& site, std::string* base, std::string* b
     const Row rows[] = {{"duowan", &h.duowan, &h.duowanSearch}, {"readnovel", &h.readnovel, &h.searchEngine},
                         {"xs8", &h.xs8, &h.xs8Forum},           {"feiku", &h.feiku, &h.feikuSearch},
                         {"520", &h.s520, &h.s520Chapters}};
-    *base = site.base;
+    *base = AddedBase(site);  // a new site's host: sites.hosts, else its file
     *base2 = site.base2;
     for (const Row& r : rows)
         if (site.key == r.key) {

@@ -375,10 +375,21 @@ class Machine {
             long long& dst = Dst(s.dst);
             long long b = from;
             const long long size = static_cast<long long>(m.size());
-            for (int e = FindMarker(m, page_, from); e >= 0; e = FindMarker(m, page_, Clamp(e + size))) b = e + size;
+            // `until`: only the markers that end by then count.
+            const long long until = s.value.Empty() ? LLONG_MAX : Eval(s.value);
+            for (int e = FindMarker(m, page_, from); e >= 0 && e + size <= until; e = FindMarker(m, page_, Clamp(e + size)))
+                b = e + size;
             if (Incomplete()) {
-                // More occurrences may follow.
-                if (depth > 0 || s.dst == 0) More();
+                // More occurrences may follow; one bounded by `until`
+                // waits for the bytes up to there.
+                if (depth > 0 || s.dst == 0 || !s.value.Empty()) {
+                    if (until <= static_cast<long long>(page_.size())) {
+                        Note(s, m, from, b, std::string());
+                        dst = b;
+                        return Go;
+                    }
+                    More();
+                }
                 OpenPosition(s, from, m, true, b, std::max(b, static_cast<long long>(page_.size()) - size + 1));
                 return Go;
             }
@@ -504,6 +515,13 @@ class Machine {
             return Go;
         case Step::Break: return BreakLoop;
         case Step::Stop: return StopWalk;
+        case Step::Next: {
+            std::string v = Fill(s.text, scratch1);
+            if (!Spend(v.size())) return StopWalk;
+            Note(s, std::string(), 0, 0, v);
+            out_.next = std::move(v);
+            return Go;
+        }
         }
         return Go;
     }

@@ -84,7 +84,8 @@ struct Cleaner {
 
 struct Step {
     enum Kind : uint8_t {
-        Find, AfterLast, Cut, Set, Text, Clean, Parse, Count, Slice, Loop, If, Emit, Out, Progress, Break, Stop
+        Find, AfterLast, Cut, Set, Text, Clean, Parse, Count, Slice, Loop, If, Emit, Out, Progress, Break, Stop,
+        Next
     } kind;
     int line = 0, column = 0;
     std::string verb;     // the key that names the step, for traces
@@ -108,10 +109,17 @@ struct Step {
 
 struct Walk {
     bool defined = false;
+    int line = 0, column = 0;  // where its table starts
     // The walk's own test for the site check: a page address ("{base}" and
     // "{base2}" stand for the site's hosts) and the items it must yield.
     std::string testUrl;
     int testMinItems = 1;
+    // A site the program does not know by itself (a new key) says where its
+    // pages are: the walk's address, "{base}" and "{base2}" for the hosts and
+    // the walk's own placeholder ({category}, {book}, {query}); and for a
+    // search how the typed text goes into the address.
+    std::string url;
+    bool utf8Query = false;
     int testLine = 0, testColumn = 0;
     enum class Decode : uint8_t { Site, Lines, None } decode = Decode::Site;
     std::vector<std::vector<Step>> blocks;  // block 0 is `steps`
@@ -144,6 +152,9 @@ struct Output {
     std::vector<std::vector<std::string>> lists;  // by field (kFields of the kind)
     std::vector<std::optional<long long>> outs;   // by out name (kOuts of the kind)
     std::vector<int> progress;
+    // The page that continues this one (a `next` step), as the page links
+    // it: relative addresses are resolved by the caller.  Empty: the last.
+    std::string next;
 };
 
 // One traced step, for `talvenor-cli trace` and the site check.
@@ -202,6 +213,14 @@ enum : int { kFound = 0, kNotFound = 1, kSilent = 2 };
 // Parses one rule file (UTF-8 TOML); throws RuleFileError naming
 // file:line:column.
 std::shared_ptr<const SiteRules> LoadRules(const std::string& tomlText, const std::string& fileName);
+
+// The five sites the program knows by itself ("duowan", "readnovel", "xs8",
+// "feiku", "520"): their addresses and paging are the program's own.
+bool IsBuiltinKey(const std::string& key);
+// What a file of a new key lacks for the catalogue to use it (the walks
+// categories, booklist, chapters and text, a 'url' for each walk but text,
+// a 'base'); nothing for a built-in key.
+std::optional<RuleError> NewSiteProblem(const SiteRules& site);
 
 // ---- the site table --------------------------------------------------------
 

@@ -54,6 +54,8 @@ class Loader {
                                        "' (known: site, categories, booklist, search, intro, chapters, text)");
             if (!node.is_table()) Fail(node.source(), "'" + k + "' must be a table");
             ReadWalk(*node.as_table(), static_cast<WalkKind>(kind), site->walks[kind]);
+            site->walks[kind].line = static_cast<int>(key.source().begin.line);
+            site->walks[kind].column = static_cast<int>(key.source().begin.column);
         }
         return site;
     }
@@ -178,9 +180,10 @@ class Loader {
 
     // An address: http or https only, no blanks or control bytes; "{base}"
     // and "{base2}" may stand first for the site's hosts.
-    std::string Url(const toml::node& n, const std::string& what) const {
+    std::string Url(const toml::node& n, const std::string& what, bool walkAddress = false) const {
         const std::string v = StringOf(n, what);
-        const bool hosted = v.rfind("{base}", 0) == 0 || v.rfind("{base2}", 0) == 0;
+        const bool hosted = v.rfind("{base}", 0) == 0 || v.rfind("{base2}", 0) == 0 ||
+                            (walkAddress && (v.rfind("{category}", 0) == 0 || v.rfind("{book}", 0) == 0));
         const bool web = v.rfind("http://", 0) == 0 || v.rfind("https://", 0) == 0;
         if (!(web || (hosted && what == "url")))
             Fail(n.source(), "'" + what + "' must be an http:// or https:// address" +
@@ -188,6 +191,23 @@ class Loader {
         for (unsigned char c : v)
             if (c <= ' ' || c == 0x7F) Fail(n.source(), "'" + what + "' holds a blank or a control character");
         return v;
+    }
+
+    // A walk's address names the hosts and the one thing the walk is about.
+    void CheckPlaceholders(const toml::node& n, const std::string& url, WalkKind kind) const {
+        const char* own = kind == WalkKind::BookList ? "{category}"
+                          : kind == WalkKind::Search ? "{query}"
+                          : kind == WalkKind::Intro || kind == WalkKind::Chapters ? "{book}"
+                                                                                    : nullptr;
+        if (kind == WalkKind::Text)
+            Fail(n.source(), "'url' has no meaning in [text]: a chapter's address comes from the chapter list");
+        for (size_t i = url.find('{'); i != std::string::npos; i = url.find('{', i + 1)) {
+            const size_t close = url.find('}', i);
+            const std::string p = close == std::string::npos ? url.substr(i) : url.substr(i, close - i + 1);
+            if (p != "{base}" && p != "{base2}" && !(own && p == own))
+                Fail(n.source(), "'url' of [" + std::string(WalkName(kind)) + "] may name {base}, {base2}" +
+                                     (own ? std::string(" and ") + own : std::string()) + ", not " + p);
+        }
     }
 
     void ReadTest(const toml::node& n, Walk& w) {
@@ -236,6 +256,18 @@ class Loader {
                     Fail(node.source(), "'decode' must be \"lines\" or \"none\"");
             } else if (k == "test") {
                 ReadTest(node, w);
+            } else if (k == "url") {
+                w.url = Url(node, k, true);
+                CheckPlaceholders(node, w.url, kind);
+            } else if (k == "query") {
+                const std::string v = StringOf(node, k);
+                if (kind != WalkKind::Search) Fail(key.source(), "'query' belongs to [search] only");
+                if (v == "utf-8")
+                    w.utf8Query = true;
+                else if (v == "gbk")
+                    w.utf8Query = false;
+                else
+                    Fail(node.source(), "'query' must be \"utf-8\" or \"gbk\"");
             } else if (k != "steps" && !node.is_array()) {
                 Fail(key.source(), "unknown key '" + k + "' in [" + WalkName(kind) +
                                        "] (known: steps, decode, test, and arrays of steps named for loop and if)");
@@ -638,7 +670,7 @@ class Loader {
     static const std::vector<std::pair<const char*, std::vector<const char*>>>& Verbs() {
         static const std::vector<std::pair<const char*, std::vector<const char*>>> v = {
             {"find", {"from", "to", "after"}},
-            {"after_last", {"from", "to"}},
+            {"after_last", {"from", "to", "until"}},
             {"cut", {"at", "to", "start_to", "need_start", "moved"}},
             {"set", {"value"}},
             {"text", {"value"}},
@@ -653,6 +685,7 @@ class Loader {
             {"progress", {}},
             {"break", {}},
             {"stop", {}},
+            {"next", {}},
         };
         return v;
     }
@@ -674,7 +707,7 @@ class Loader {
         }
         if (!verbNode)
             Fail(t.source(), "a step without what it does (find, after_last, cut, set, text, clean, parse, count, "
-                             "slice, loop, if, emit, out, progress, break, stop)");
+                             "slice, loop, if, emit, out, progress, break, stop, next)");
         for (auto&& [key, node] : t) {
             const std::string k(key.str());
             if (k == s.verb || k == "when") continue;
@@ -702,6 +735,7 @@ class Loader {
                 s.from = CompileExpr(*f);
                 s.hasFrom = true;
             }
+            if (const toml::node* u = get("until")) s.value = CompileExpr(*u);
             s.dst = get("to") ? Define(name(*get("to"), "to"), true, get("to")->source()) : 0;
             if (const toml::node* a = get("after")) {
                 if (!a->is_boolean() || verb != "find") Fail(a->source(), "'after' must be true or false");
@@ -794,6 +828,14 @@ class Loader {
         } else if (verb == "progress") {
             s.kind = Step::Progress;
             s.value = CompileExpr(v);
+        } else if (verb == "next") {
+            // Only the walks whose pages run on: a chapter list, a chapter's
+            // text, a book list.
+            if (kind_ != WalkKind::Chapters && kind_ != WalkKind::Text && kind_ != WalkKind::BookList)
+                Fail(v.source(), std::string("'next' has no meaning in ") + WalkName(kind_) +
+                                     " (only in booklist, chapters and text)");
+            s.kind = Step::Next;
+            s.text = CompileTemplate(v, "next", false);
         } else if (verb == "break" || verb == "stop") {
             s.kind = verb == "break" ? Step::Break : Step::Stop;
             if (!v.is_boolean() || !v.as_boolean()->get()) Fail(v.source(), "'" + verb + "' must be true");
@@ -892,6 +934,32 @@ class Loader {
 
 std::shared_ptr<const SiteRules> LoadRules(const std::string& tomlText, const std::string& fileName) {
     return Loader(fileName).Load(tomlText);
+}
+
+bool IsBuiltinKey(const std::string& key) {
+    for (const char* known : {"duowan", "readnovel", "xs8", "feiku", "520"})
+        if (key == known) return true;
+    return false;
+}
+
+std::optional<RuleError> NewSiteProblem(const SiteRules& site) {
+    if (IsBuiltinKey(site.key)) return std::nullopt;
+    for (WalkKind k : {WalkKind::Categories, WalkKind::BookList, WalkKind::Chapters, WalkKind::Text})
+        if (!site.Of(k).defined)
+            return RuleError{site.file, site.nameLine, site.nameColumn,
+                             "a new site ('" + site.key + "') needs [" + WalkName(k) +
+                                 "]: the catalogue reads categories, booklist, chapters and text"};
+    if (site.base.empty())
+        return RuleError{site.file, site.nameLine, site.nameColumn,
+                         "a new site ('" + site.key + "') needs 'base' in [site], the address of its host"};
+    for (int i = 0; i < kWalkKinds; ++i) {
+        const Walk& w = site.walks[i];
+        if (w.defined && w.url.empty() && static_cast<WalkKind>(i) != WalkKind::Text)
+            return RuleError{site.file, w.line, w.column,
+                             std::string("[") + WalkName(static_cast<WalkKind>(i)) +
+                                 "] of a new site needs 'url', the address of its page"};
+    }
+    return std::nullopt;
 }
 
 }  // namespace talvenor::rules

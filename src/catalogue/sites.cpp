@@ -1,5 +1,6 @@
 #include "catalogue/sites.h"
 
+#include "catalogue/added_sites.h"
 #include "text/encoding.h"
 
 namespace talvenor {
@@ -37,7 +38,9 @@ Site SiteOfLabel(const std::string& label) {
 }
 
 int ChapterListModeOf(const std::string& label) {
-    return InfoOf(SiteOfLabel(label)).chapterListMode;
+    const Site site = SiteOfLabel(label);
+    if (site == Site::None && AddedSiteOfLabel(label)) return kAddedSiteMode;
+    return InfoOf(site).chapterListMode;
 }
 
 std::string LabelOfSiteNumber(int number) {

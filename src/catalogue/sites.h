@@ -13,6 +13,9 @@ std::string G(const char* utf8);
 
 enum class Site { None, Duowan, Readnovel, Xs8, Feiku, S520 };
 
+// The chapter-list mode of a site added by a rule file.
+inline constexpr int kAddedSiteMode = 6;
+
 struct SiteInfo {
     Site site;
     const char* label;        // UTF-8; also the name of the site's folder
@@ -28,7 +31,8 @@ const SiteInfo& InfoOf(Site site);
 const std::string& Label(Site site);
 // The site whose label equals `label` (GBK), or Site::None.
 Site SiteOfLabel(const std::string& label);
-// 1 多玩, 2 小说阅读网, 3 言情小说吧, 4 飞库, 5 小说520, anything else 0.
+// 1 多玩, 2 小说阅读网, 3 言情小说吧, 4 飞库, 5 小说520, a site added by a
+// rule file kAddedSiteMode, anything else 0.
 int ChapterListModeOf(const std::string& label);
 // The label of a site number 1..4; empty for any other number.
 std::string LabelOfSiteNumber(int number);

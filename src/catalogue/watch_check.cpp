@@ -1,5 +1,7 @@
 #include "catalogue/watch_check.h"
 
+#include "catalogue/added_sites.h"
+
 #include <algorithm>
 #include <memory>
 #include <mutex>
@@ -127,6 +129,35 @@ ChapterList FetchChapterList(Site site, const std::string& bareKey, const SiteHo
     return list;
 }
 
+namespace {
+
+// A key tagged with a site added by a rule file ("[KEY]..."): that site.
+RuleSite AddedSiteOfWatchKey(const std::string& key, std::string* bare) {
+    for (const auto& site : AddedSites()) {
+        const size_t p = key.find(AddedTag(*site));
+        if (p == std::string::npos) continue;
+        *bare = key.substr(p + AddedTag(*site).size());
+        return site;
+    }
+    return nullptr;
+}
+
+// Its chapter list over all its pages, as the reader fetches it.
+ChapterList FetchAddedChapterList(const rules::SiteRules& site, const std::string& bareKey,
+                                  const std::atomic<bool>* stop) {
+    HttpClient client(HttpSettings::RunTime());
+    AddedChapters added =
+        FetchAddedChapters(site, bareKey, [&](const std::string& url) { return client.Get(url, stop); });
+    if (!added.complete) throw FetchError(added.why, "");
+    if (added.titles.empty()) throw FetchError("no chapters for " + bareKey, "");
+    ChapterList list;
+    list.titles = std::move(added.titles);
+    list.urls = std::move(added.urls);
+    return list;
+}
+
+}  // namespace
+
 WatchResult CompareChapterList(const ChapterList& list, WatchBookState& state, bool known) {
     WatchResult r;
     const int size = static_cast<int>(list.titles.size());
@@ -206,7 +237,10 @@ std::vector<WatchResult> CheckWatchList(const std::vector<WatchEntry>& entries, 
             try {
                 if ((stop && stop->load()) || AllFetchesStopped())
                     throw FetchError("download cancelled", "", 0, true);
-                ChapterList list = FetchChapterList(site, bare, hosts, stop);
+                std::string addedKey;
+                const RuleSite added = AddedSiteOfWatchKey(key, &addedKey);
+                ChapterList list = added ? FetchAddedChapterList(*added, addedKey, stop)
+                                         : FetchChapterList(site, bare, hosts, stop);
                 std::lock_guard<std::mutex> lock(mutex);
                 auto it = state.find(key);
                 const bool known = it != state.end();

@@ -1,5 +1,8 @@
+#include <algorithm>
 #include <iostream>
 
+#include "catalogue/added_sites.h"
+#include "catalogue/catalogue_form.h"
 #include "catalogue/site_rules.h"
 #include "catalogue/sites.h"
 #include "cli/commands.h"
@@ -42,13 +45,21 @@ int SitesCommand(Context&, const std::vector<std::string>& args) {
         std::cout << "\n";
     }
     // Sites added by rule files (AppDir's sites/): their name and key.
+    // One the catalogue can use has its menu item, number, tag and mode; one
+    // whose file lacks an address only its name.
+    const std::vector<RuleSite> usable = AddedSites();
     for (const auto& site : rules::ActiveSites()) {
         if (rules::CompiledIn(site->key)) continue;
+        const auto at = std::find(usable.begin(), usable.end(), site);
+        const bool inMenu = at != usable.end();
         if (names)
             std::cout << site->name << "\t" << site->key << "\n";
         else
-            std::cout << site->name << "\t-\t0\t-\t0\t" << (site->utf8Pages ? "UTF-8" : "GBK") << "\t"
-                      << (site->base.empty() ? "-" : site->base) << "\t" << (site->base2.empty() ? "-" : site->base2)
+            std::cout << site->name << "\t" << (inMenu ? site->name : "-") << "\t"
+                      << (inMenu ? TForm1::kAddedSiteTag + (at - usable.begin()) : 0) << "\t"
+                      << (inMenu ? AddedTag(*site) : "-") << "\t" << (inMenu ? kAddedSiteMode : 0) << "\t"
+                      << (site->utf8Pages ? "UTF-8" : "GBK") << "\t"
+                      << (AddedBase(*site).empty() ? "-" : AddedBase(*site)) << "\t" << (site->base2.empty() ? "-" : site->base2)
                       << "\n";
     }
     return 0;

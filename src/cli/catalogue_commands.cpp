@@ -1,6 +1,7 @@
 // Commands that browse and update the catalogue.
 #include <iostream>
 
+#include "catalogue/added_sites.h"
 #include "catalogue/catalogue_form.h"
 #include "catalogue/download_worker.h"
 #include "catalogue/progress_form.h"
@@ -40,7 +41,17 @@ int DemoHostsCommand(Context& ctx, const std::vector<std::string>& args) {
     if (args.size() != 1 || args[0].empty() || args[0].find_first_not_of("0123456789") != std::string::npos ||
         args[0].size() > 5 || std::stoi(args[0]) < 1 || std::stoi(args[0]) > 65535)
         return Usage("demo-hosts PORT   (PORT from 1 to 65535)");
-    WriteFileAtomic(ctx.paths.setDir + kSiteHostsFile, FormatSiteHosts(SiteHosts::Demo(std::stoi(args[0]))));
+    SiteHosts hosts = SiteHosts::Demo(std::stoi(args[0]));
+    // A site added by a rule file whose host is a demo one (*.localhost) is
+    // served there too.
+    for (const auto& site : AddedSites()) {
+        const std::string base = site->base;
+        const std::string host = SiteHosts::HostName(base);
+        const std::string suffix = ".localhost";
+        if (host.size() > suffix.size() && host.compare(host.size() - suffix.size(), suffix.size(), suffix) == 0)
+            hosts.added[site->key] = base.substr(0, base.find("://") + 3) + host + ":" + args[0];
+    }
+    WriteFileAtomic(ctx.paths.setDir + kSiteHostsFile, FormatSiteHosts(hosts));
     std::cout << ctx.paths.setDir << kSiteHostsFile << "\n";
     return 0;
 }
@@ -75,7 +86,7 @@ int SiteCommand(Context& ctx, const std::vector<std::string>& args) {
     const std::string& arg = args.back();
     std::string label = SiteArg(arg);
     if (label.empty())
-        return Usage("site SITE   (多玩|小说阅读网|言情小说吧|飞库, or duowan|readnovel|xs8|feiku)");
+        return Usage("site SITE   (多玩|小说阅读网|言情小说吧|飞库, or duowan|readnovel|xs8|feiku, or a site's key)");
     if (SiteOfLabel(label) == Site::S520)
         return Usage("site SITE   (小说520 has no catalogue: it is reached by search only)");
     if (stored) return StoredCategories(ctx, label, arg);

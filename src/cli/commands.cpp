@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "catalogue/added_sites.h"
 #include "catalogue/catalogue_form.h"
 #include "catalogue/download_worker.h"
 #include "catalogue/progress_form.h"
@@ -127,7 +128,11 @@ std::string SiteArg(const std::string& arg) {
     for (const auto& a : SiteAliases())
         if (arg == a.alias) return Label(a.site);
     Site s = SiteOfLabel(In(arg));
-    return s == Site::None ? std::string() : Label(s);
+    if (s != Site::None) return Label(s);
+    // A site added by a rule file: its key or its name.
+    if (RuleSite added = AddedSiteOfKey(arg)) return AddedLabel(*added);
+    if (RuleSite added = AddedSiteOfLabel(In(arg))) return AddedLabel(*added);
+    return std::string();
 }
 
 bool ChooseSite(Context& ctx, const std::string& label) {
@@ -148,6 +153,11 @@ bool ChooseSite(Context& ctx, const std::string& label) {
             f1.N29Click(f1.N29);
             return true;
         default:
+            for (size_t i = 0; i < f1.AddedSiteItems.size(); ++i)
+                if (f1.AddedSiteItems[i].caption == label) {
+                    f1.AddedSiteClick(i);
+                    return true;
+                }
             std::cerr << "talvenor-cli: no catalogue for this site (小说520 is reached by search only)\n";
             return false;
     }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "catalogue/added_sites.h"
 #include "catalogue/site_check.h"
 #include "catalogue/site_rules.h"
 #include "cli/commands.h"
@@ -46,6 +47,10 @@ int CheckRulesCommand(Context&, const std::vector<std::string>& args) {
     }
     try {
         auto site = rules::LoadRules(text, args[0]);
+        if (auto problem = rules::NewSiteProblem(*site)) {
+            std::cerr << problem->Text() << "\n";
+            return kExitFailed;
+        }
         std::cout << args[0] << ": ok: site " << site->name << " (" << site->key << "), walks:";
         for (int i = 0; i < rules::kWalkKinds; ++i)
             if (site->walks[i].defined)
@@ -120,6 +125,9 @@ int TraceCommand(Context&, const std::vector<std::string>& args) {
     size_t items = 0;
     for (const auto& list : out.lists) items = std::max(items, list.size());
     std::cout << "items: " << items << "\n";
+    // The page the walk goes on to (resolved against this one when fetched).
+    if (!out.next.empty())
+        std::cout << "next page: " << ShownPiece(url.empty() ? out.next : ResolveUrl(url, out.next)) << "\n";
     const std::string missing = FirstMissingMarker(trace);
     if (!missing.empty()) std::cout << "first missing marker: " << missing << "\n";
     return kExitOk;

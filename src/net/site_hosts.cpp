@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <mutex>
@@ -128,6 +129,23 @@ std::string BaseUrlProblem(const std::string& url) {
     return std::string();
 }
 
+namespace {
+
+std::mutex gAddedKeysMutex;
+std::vector<std::string> gAddedKeys;
+
+bool IsAddedKey(const std::string& key) {
+    std::lock_guard<std::mutex> lock(gAddedKeysMutex);
+    return std::find(gAddedKeys.begin(), gAddedKeys.end(), key) != gAddedKeys.end();
+}
+
+}  // namespace
+
+void SetAddedHostKeys(const std::vector<std::string>& keys) {
+    std::lock_guard<std::mutex> lock(gAddedKeysMutex);
+    gAddedKeys = keys;
+}
+
 SiteHosts ParseSiteHosts(const std::string& text, std::vector<std::string>* errors) {
     SiteHosts hosts = SiteHosts::Demo();
     std::istringstream in(text);
@@ -153,7 +171,8 @@ SiteHosts ParseSiteHosts(const std::string& text, std::vector<std::string>* erro
         const SiteHosts::Entry* entry = nullptr;
         for (const auto& e : SiteHosts::Entries())
             if (key == e.key) entry = &e;
-        if (!entry) {
+        const bool added = !entry && IsAddedKey(key);
+        if (!entry && !added) {
             bad("unknown key \"" + Shown(key) + "\"");
             continue;
         }
@@ -164,7 +183,10 @@ SiteHosts ParseSiteHosts(const std::string& text, std::vector<std::string>* erro
             bad(problem + ": \"" + Shown(value) + "\"");
             continue;
         }
-        hosts.*(entry->member) = value;
+        if (added)
+            hosts.added[key] = value;
+        else
+            hosts.*(entry->member) = value;
     }
     return hosts;
 }
@@ -172,6 +194,7 @@ SiteHosts ParseSiteHosts(const std::string& text, std::vector<std::string>* erro
 std::string FormatSiteHosts(const SiteHosts& hosts) {
     std::string out = "# key = base URL (scheme and host, optional port, no trailing /)\n";
     for (const auto& e : SiteHosts::Entries()) out += std::string(e.key) + " = " + hosts.*(e.member) + "\n";
+    for (const auto& [key, base] : hosts.added) out += key + " = " + base + "\n";
     return out;
 }
 

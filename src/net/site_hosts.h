@@ -6,6 +6,7 @@
 // point at the bundled demo sites on loopback.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct SiteHosts {
     std::string forum;         // the program's own forum (links in page footers)
     std::string zhuoyue;       // book shop 卓越 (printed books by title or author)
     std::string dangdang;      // book shop 当当
+    // Hosts of the sites added by rule files, by their key (only the keys
+    // SetAddedHostKeys named are read from the file).
+    std::map<std::string, std::string> added;
 
     static constexpr int kDemoPort = 18630;
     // The bundled demo sites, all served by one process on loopback:
@@ -58,6 +62,9 @@ inline constexpr size_t kSiteHostsMaxBytes = 64 * 1024;
 // demo value.
 SiteHosts ParseSiteHosts(const std::string& text, std::vector<std::string>* errors = nullptr);
 std::string FormatSiteHosts(const SiteHosts& hosts);
+// The keys of the sites added by rule files: a hosts file line with one of
+// them gives that site's host (SiteHosts::added) instead of being unknown.
+void SetAddedHostKeys(const std::vector<std::string>& keys);
 // Why baseUrl is not a base URL; empty when it is one.  Expects no trailing "/".
 std::string BaseUrlProblem(const std::string& baseUrl);
 

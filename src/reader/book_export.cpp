@@ -2,10 +2,12 @@
 #include <ctime>
 #include <map>
 
+#include "catalogue/added_sites.h"
 #include "catalogue/catalogue_form.h"
 #include "catalogue/sites.h"
 #include "catalogue/store.h"
 #include "net/downloads.h"
+#include "net/http_client.h"
 #include "net/site_hosts.h"
 #include "reader/book_formats.h"
 #include "reader/chapter_pages.h"
@@ -42,7 +44,8 @@ std::string Framed(const std::string& opening, const std::string& text, const st
 }
 
 int FirstExportedChapter(const std::string& site) {
-    return site == Label(Site::Duowan) ? 0 : 1;
+    // A site added by a rule file lists no book page before its chapters.
+    return site == Label(Site::Duowan) || AddedSiteOfLabel(site) ? 0 : 1;
 }
 
 }  // namespace
@@ -306,6 +309,39 @@ ChapterFetch TForm2::CachedFetch(HttpClient& client, const std::string& url, std
     return ChapterFetch::Done;
 }
 
+ChapterFetch TForm2::FetchAddedExportCut(std::string* cut, std::string* why) {
+    TForm1& f1 = *program_.form1;
+    const RuleSite site = AddedSiteOfLabel(f1.CurrentSite);
+    if (!site) return ChapterFetch::Done;
+    HttpClient& client = *program_.IdHTTP1.Get();
+    ChapterFetch end = ChapterFetch::Done;
+    std::string failure;
+    std::vector<std::pair<std::string, std::string>> fetched;
+    const AddedText text = FetchAddedText(
+        *site, SelectedUrl(),
+        [&](const std::string& url) {
+            std::string bytes;
+            bool cached = false;
+            end = CachedFetch(client, url, &bytes, &failure, &cached);
+            if (end != ChapterFetch::Done) throw FetchError(failure, std::string());
+            if (!cached) fetched.emplace_back(url, bytes);
+            return bytes;
+        },
+        std::string());
+    if (end == ChapterFetch::Stopped || ExportStopRequested()) return ChapterFetch::Stopped;
+    if (end == ChapterFetch::Failed || !text.complete || !text.found) {
+        if (why)
+            *why = end == ChapterFetch::Failed ? failure
+                   : !text.complete            ? text.why
+                                               : "the page holds no chapter text (empty, or without the site's markers)";
+        return ChapterFetch::Failed;
+    }
+    *cut = text.content;
+    // Only a chapter whose every page held its part is kept for the next time.
+    for (const auto& [url, page] : fetched) program_.chapterCache.Store(f1.CurrentSite, BookUrl, TheMark.BookTitle, url, page);
+    return ChapterFetch::Done;
+}
+
 ChapterFetch TForm2::FetchExportCut(std::string* cut, std::string* why) {
     TForm1& f1 = *program_.form1;
     auto failed = [&](const std::string& reason) {
@@ -321,7 +357,7 @@ ChapterFetch TForm2::FetchExportCut(std::string* cut, std::string* why) {
     const int i = ListBox1.itemIndex;
     HttpClient& client = *program_.IdHTTP1.Get();
     const Site site = SiteOfLabel(f1.CurrentSite);
-    if (site == Site::None) return ChapterFetch::Done;
+    if (site == Site::None) return FetchAddedExportCut(cut, why);
     std::string raw;
     bool cached = false;
     const ChapterFetch end = CachedFetch(client, url, &raw, why, &cached);
@@ -375,7 +411,8 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
     const std::string& footer = f1.PageFooter;
     std::string cut;
     const Site site = SiteOfLabel(f1.CurrentSite);
-    if (site == Site::None) return ChapterFetch::Done;  // composes nothing: the page is saved empty
+    // A site of no table composes nothing: the page is saved empty.
+    if (site == Site::None && !AddedSiteOfLabel(f1.CurrentSite)) return ChapterFetch::Done;
     try {
         const ChapterFetch end = FetchExportCut(&cut, why);
         if (end != ChapterFetch::Done) return end;
@@ -430,6 +467,8 @@ ChapterFetch TForm2::ComposeExportPage(const std::string& folder, const std::str
             page = Framed("<body" + attrs + ">" + Heading(title), cut, "<hr>" + footer + "</font>");
             break;
         default:
+            // A site added by a rule file.
+            page = Framed("<body" + attrs + ">" + Heading(title), cut, "<hr>" + footer + "</font>");
             break;
     }
     Memo1.Assign(ParseLines(page));

@@ -1,8 +1,10 @@
 // Fetching the selected chapter and turning it into the reader page, one
 // scraper per site.
+#include "catalogue/added_sites.h"
 #include "catalogue/catalogue_form.h"
 #include "catalogue/sites.h"
 #include "net/downloads.h"
+#include "net/http_client.h"
 #include "net/site_hosts.h"
 #include "reader/chapter_pages.h"
 #include "reader/reader_form.h"
@@ -46,7 +48,8 @@ void TForm2::ScrapeChapter() {
             ScrapeS520();
             break;
         default:
-            break;  // nothing is fetched; the page stays as it was
+            ScrapeAdded();  // nothing is fetched for a site of no table; the page stays as it was
+            break;
     }
 }
 
@@ -229,6 +232,53 @@ void TForm2::ScrapeS520() {
     KeepChapter(page, withoutText);
     content = Heading(SelectedTitle()) + content;
     ProgressBar1.StepIt();
+    ShowPageB(content);
+}
+
+void TForm2::ScrapeAdded() {
+    const RuleSite site = AddedSiteOfLabel(program_.form1->CurrentSite);
+    if (!site) return;
+    ChapterCache& cache = program_.chapterCache;
+    ProgressBar1.StepBy(30);
+    // Each page from the cache when it is there (刷新 fetches again), else
+    // fetched while the windows keep painting.
+    std::vector<std::pair<std::string, std::string>> fetched;
+    bool offlineMiss = false;
+    ClientPtr client;
+    try {
+        program_.IdHTTP1.Renew();
+        client = program_.IdHTTP1.Get();
+    } catch (...) {
+        program_.desktop.Message(G("网络连接失败"));
+        Full(ProgressBar1);
+        return;
+    }
+    const AddedText text = FetchAddedText(
+        *site, SelectedUrl(),
+        [&](const std::string& url) {
+            std::string page;
+            if ((!refreshChapter_ || cache.offline) && cache.Find(CurrentSite(), BookUrl, url, &page)) return page;
+            if (cache.offline) {
+                offlineMiss = true;
+                throw FetchError("not in the offline cache: " + url, std::string());
+            }
+            program_.desktop.RunBlocking([&] { page = FetchPage(*client, url); });
+            fetched.emplace_back(url, page);
+            return page;
+        },
+        prefs.N25.checked ? prefs.FilterWord : std::string());
+    if (offlineMiss && OfflineMiss()) return;
+    if (!text.complete && text.pages == 0) {
+        program_.desktop.Message(G("网络连接失败"));
+        Full(ProgressBar1);
+        return;
+    }
+    ProgressBar1.StepIt();
+    // Only a whole chapter's pages are kept: a failed page is fetched again.
+    if (text.found && text.complete)
+        for (const auto& [url, page] : fetched) cache.Store(CurrentSite(), BookUrl, TheMark.BookTitle, url, page);
+    TouchBook();
+    std::string content = Heading(SelectedTitle()) + text.content;
     ShowPageB(content);
 }
 

@@ -276,6 +276,9 @@ class TForm2 {
     void ScrapeXs8();
     void ScrapeFeiku();
     void ScrapeS520();
+    // A site added by a rule file: its text over the pages the walk's
+    // `next` steps name, each page kept in the cache.
+    void ScrapeAdded();
     // RenewClient, then fetch the selected chapter; on failure the message,
     // a full progress bar and false.
     bool FetchRenewed(std::string& page, const std::string& failure);
@@ -317,6 +320,7 @@ class TForm2 {
     // The selected chapter's content cut from its page (GBK), fetched or
     // from the cache; a page that held it is cached.
     ChapterFetch FetchExportCut(std::string* cut, std::string* why);
+    ChapterFetch FetchAddedExportCut(std::string* cut, std::string* why);
     // 多玩's pictures of a chapter into the book; the chapter then names them.
     ChapterFetch PicturesIntoBook(std::string& cut, BookContent& book, std::map<std::string, std::string>& seen,
                                   std::string* why);

@@ -514,3 +514,31 @@ TEST_F(ReaderWindowTest, OfflineFromTheMenuShowsCachedChaptersAndRefreshDownload
     EXPECT_TRUE(menu->findChild<QAction*>("NOffline")->isChecked());
     menu->close();
 }
+
+TEST_F(ReaderWindowTest, AChapterOfAnAddedSiteShowsBothItsPages) {
+    // 青灯书屋, added by its rule file, splits every chapter over two pages.
+    MakeDirs(paths.appDir + "sites/");
+    CopyFileOver(TALVENOR_DOCS_SITES "qingdeng.toml", paths.appDir + "sites/qingdeng.toml");
+    hostProblems = PrepareAppDirs(paths);
+    SiteHosts hosts = sites.hosts();
+    hosts.added["qingdeng"] = content().qingdeng();
+    SetHosts(hosts);
+    Start();
+    ASSERT_EQ(cat().addedSiteItems.size(), 1u);
+    cat().addedSiteItems[0]->trigger();
+    UpdateCategory(0);
+    DoubleClickRow(cat().Panel5->ListBox2, 0);
+    ASSERT_TRUE(WaitFor([&] { return windows->readerMade() && rw().isVisible(); }));
+    ASSERT_TRUE(WaitPage());
+    book = content().BookByKey(demo::Site::Qingdeng, f2().BookUrl);
+    ASSERT_TRUE(book);
+    EXPECT_EQ(Rows(rw().ListBox1).size(), book->chapterCount);
+    const demo::Chapter ch = content().ChapterOf(*book, 1);
+    ASSERT_GE(ch.paragraphs.size(), 2u);
+    const QString text = Js("document.body.innerText");
+    EXPECT_TRUE(text.contains(U(ch.title)));
+    // The first paragraph is on the chapter's first page, the last on its second.
+    EXPECT_TRUE(text.contains(U(ch.paragraphs.front()).trimmed().left(12)));
+    EXPECT_TRUE(text.contains(U(ch.paragraphs.back()).trimmed().left(12)));
+    EXPECT_FALSE(text.contains(U("下一页")));
+}

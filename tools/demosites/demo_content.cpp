@@ -65,6 +65,8 @@ const char* SiteLabel(Site site) {
             return "飞库";
         case Site::S520:
             return "小说520";
+        case Site::Qingdeng:
+            return "青灯书屋";
     }
     return "";
 }
@@ -96,6 +98,7 @@ DemoContent::DemoContent(DemoOptions options) : options_(options) {
 void DemoContent::SetPort(int port) {
     port_ = port;
     hosts_ = SiteHosts::Demo(port);
+    qingdeng_ = "http://qingdeng.localhost:" + std::to_string(port);
 }
 
 std::string DemoContent::Watermark() {
@@ -169,6 +172,11 @@ Category DemoContent::CategoryAt(Site site, int category) const {
         case Site::S520:
             c.name = DuowanCategoryName(category);
             break;
+        case Site::Qingdeng:
+            c.name = ReadnovelCategoryName(category % kReadnovelCategories);
+            if (category >= kReadnovelCategories) c.name += std::to_string(category + 1);
+            c.url = qingdeng_ + "/sort/" + n + "/";
+            break;
     }
     return c;
 }
@@ -233,6 +241,7 @@ Book DemoContent::BookById(Site site, int category, int id) const {
             b.key = "book/" + c1 + "/" + std::to_string(id) + "/";
             break;
         case Site::Readnovel:
+        case Site::Qingdeng:
             b.key = number;
             break;
         case Site::Xs8:
@@ -279,6 +288,7 @@ std::optional<Book> DemoContent::BookByKey(Site site, const std::string& key) co
             break;
         }
         case Site::Readnovel:
+        case Site::Qingdeng:
             if (!fromNumber(key)) return std::nullopt;
             break;
         case Site::Xs8: {
@@ -323,6 +333,9 @@ Chapter DemoContent::ChapterOf(const Book& book, int number, bool withText) cons
             break;
         case Site::S520:
             ch.url = hosts_.s520Chapters + "/" + book.key + "/" + n + ".shtml";
+            break;
+        case Site::Qingdeng:
+            ch.url = qingdeng_ + "/book/" + book.key + "/" + n + ".html";
             break;
     }
     if (!withText) return ch;
@@ -392,6 +405,9 @@ std::string DemoContent::ListPageUrl(Site site, int category, int page) const {
             return hosts_.feiku + "/Book/ShowBookList.aspx?nclassid=" + c1 + "&page=" + p;
         case Site::S520:
             return "";
+        case Site::Qingdeng:
+            if (page == 1) return qingdeng_ + "/sort/" + c1 + "/";
+            return qingdeng_ + "/sort/" + c1 + "/" + p + ".html";
     }
     return "";
 }
@@ -404,6 +420,8 @@ std::string DemoContent::CategoryPageUrl(Site site) const {
             return hosts_.readnovel + "/ch/all/all.html";
         case Site::Feiku:
             return hosts_.feiku + "/Book/ShowBookOver.aspx";
+        case Site::Qingdeng:
+            return qingdeng_ + "/";
         default:
             return "";
     }
@@ -421,6 +439,8 @@ std::string DemoContent::ChapterListUrl(const Book& book) const {
             return hosts_.feiku + "/" + book.key + "/List.shtm";
         case Site::S520:
             return hosts_.s520Chapters + "/" + book.key + "/List.shtml";
+        case Site::Qingdeng:
+            return qingdeng_ + "/book/" + book.key + "/";
     }
     return "";
 }
@@ -450,6 +470,8 @@ std::string DemoContent::SearchUrl(Site site, const std::string& keyword) const 
             return hosts_.feikuSearch + "/book/search.aspx?SearchClass=1&SearchKey=" + Utf8ToGbk(keyword);
         case Site::S520:
             return hosts_.s520 + "/Book/Search.aspx?searchclass=1&SearchKey=" + Utf8ToGbk(keyword);
+        case Site::Qingdeng:
+            return qingdeng_ + "/search?q=" + PercentEncodeAll(keyword);
     }
     return "";
 }
@@ -466,6 +488,8 @@ std::string DemoContent::SearchKey(const Book& book) const {
             return "[feiku]" + book.key;
         case Site::S520:
             return "[520]" + book.key;
+        case Site::Qingdeng:
+            return "[qingdeng]" + book.key;
     }
     return book.key;
 }

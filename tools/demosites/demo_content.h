@@ -18,7 +18,9 @@
 
 namespace talvenor::demo {
 
-enum class Site { Duowan, Readnovel, Xs8, Feiku, S520 };
+// Qingdeng (青灯书屋) is no site the program knows by itself: it is read
+// through the rule file docs/sites/qingdeng.toml, a user's site.
+enum class Site { Duowan, Readnovel, Xs8, Feiku, S520, Qingdeng };
 
 // The site's label as the program shows it (多玩, 小说阅读网, ...).
 const char* SiteLabel(Site site);
@@ -84,6 +86,10 @@ class DemoContent {
     const SiteHosts& hosts() const { return hosts_; }
     void SetPort(int port);
     int port() const { return port_; }
+    // 青灯书屋's host ("http://qingdeng.localhost:PORT"); no key of sites.hosts.
+    const std::string& qingdeng() const { return qingdeng_; }
+    // Chapters on one page of 青灯书屋's chapter list.
+    static constexpr int kQingdengListPage = 12;
 
     // Categories.  小说520 and 言情小说吧 have no category page; 言情小说吧
     // has the single category 0 (its site-wide list).
@@ -144,6 +150,7 @@ class DemoContent {
     DemoOptions options_;
     int port_ = 0;
     SiteHosts hosts_;
+    std::string qingdeng_;
     mutable std::mutex mutex_;
     std::map<std::pair<int, int>, int> added_;      // (site, category) -> books added
     std::vector<std::pair<int, int>> duowanAdded_;  // (category, id) in order of adding

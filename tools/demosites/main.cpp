@@ -26,7 +26,8 @@ void PrintHelp() {
               << "  小说阅读网, searched through " << h.searchEngine << "\n  " << h.xs8
               << "  言情小说吧, forum " << h.xs8Forum << "\n  " << h.feiku << "  飞库, search on "
               << h.feikuSearch << "\n  " << h.s520 << "  小说520, chapters on " << h.s520Chapters << "\n  "
-              << h.counter
+              << "http://qingdeng.localhost:" << SiteHosts::kDemoPort
+              << "  青灯书屋 (UTF-8), a site added by its rule file docs/sites/qingdeng.toml\n  " << h.counter
               << "  page counter\n"
                  "(shown for the default port; *.localhost names resolve to the loopback address)\n\n"
                  "Options:\n"

@@ -108,6 +108,7 @@ Page BuildPage(const DemoContent& content, const std::string& host, const std::s
     if (is(h.feiku)) return FeikuPage(content, path, target);
     if (is(h.s520)) return S520Page(content, path, target);
     if (is(h.s520Chapters)) return S520ChaptersPage(content, path);
+    if (is(content.qingdeng())) return QingdengPage(content, path, target);
     if (is(h.counter) && path == "/cf.aspx") return PicturePage(target);
     if (is(h.forum)) return ForumPage(path);
     if (is(h.zhuoyue) || is(h.dangdang)) return ShopPage(path, target, is(h.dangdang));

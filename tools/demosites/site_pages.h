@@ -40,6 +40,8 @@ Page FeikuPage(const DemoContent& content, const std::string& path, const std::s
 Page FeikuSearchPage(const DemoContent& content, const std::string& target);
 Page S520Page(const DemoContent& content, const std::string& path, const std::string& target);
 Page S520ChaptersPage(const DemoContent& content, const std::string& path);
+// 青灯书屋, the site read from a user's rule file.
+Page QingdengPage(const DemoContent& content, const std::string& path, const std::string& target);
 // The program's forum and the book shops (opened in the web browser).
 Page ForumPage(const std::string& path);
 Page ShopPage(const std::string& path, const std::string& target, bool dangdang);
