@@ -543,6 +543,7 @@ class Machine {
         std::vector<size_t> lists;
         size_t progress = 0;
         std::vector<std::optional<long long>> outs;
+        std::string next;
         long long stepsUsed = 0, bytesUsed = 0;
         size_t step = 0;
         long long pass = -1;  // -1: before the step; else the pass of a loop
@@ -586,6 +587,7 @@ class Machine {
         for (size_t i = 0; i < out_.lists.size(); ++i) st.lists[i] = out_.lists[i].size();
         st.progress = out_.progress.size();
         st.outs = out_.outs;
+        st.next = out_.next;
         st.stepsUsed = stepsUsed_;
         st.bytesUsed = bytesUsed_;
         st.step = step;
@@ -600,6 +602,7 @@ class Machine {
         for (size_t i = 0; i < out_.lists.size(); ++i) out_.lists[i].resize(st.lists[i]);
         out_.progress.resize(st.progress);
         out_.outs = st.outs;
+        out_.next = st.next;
         stepsUsed_ = st.stepsUsed;
         bytesUsed_ = st.bytesUsed;
         at_ = {st.step, st.pass};

@@ -13,6 +13,8 @@ size_t Append(char* data, size_t size, size_t count, void* out) {
 
 std::string Base(const SiteHosts& hosts, Site site) {
     switch (site) {
+        case Site::Qingdeng:  // an added site: read by its rule file, not here
+            break;
         case Site::Duowan:
             return hosts.duowan;
         case Site::Readnovel:
@@ -164,6 +166,8 @@ std::vector<Entry> WalkChapterList(Site site, const std::string& served, const S
     const std::string base = Base(hosts, site);
     std::vector<Entry> out;
     switch (site) {
+        case Site::Qingdeng:  // an added site: read by its rule file, not here
+            break;
         case Site::Duowan: {
             int s = FindMarker("<div id=\"textlist\"", page, 100);
             int end = FindMarker("<!-- end textlist -->", page, s);
@@ -248,6 +252,8 @@ std::string CutChapterText(Site site, const std::string& served, const SiteHosts
     const std::string page = AsScanned(site, served);
     int pos = 100;
     switch (site) {
+        case Site::Qingdeng:  // an added site: read by its rule file, not here
+            break;
         case Site::Duowan: {
             int p = FindMarker("<div id=\"text\" class=\"typetxt\">", page, 100);
             if (p < 0) return "连接失败，请尝试刷新或重新运行程序";
@@ -289,6 +295,8 @@ std::string CutIntroduction(Site site, const std::string& served) {
     std::string text;
     int pos = 100;
     switch (site) {
+        case Site::Qingdeng:  // an added site: read by its rule file, not here
+            break;
         case Site::Duowan: {
             int s = FindMarker(G("文章简介"), page, 100);
             int e = FindMarker("<!-- end wzjj -->", page, s);
@@ -327,6 +335,8 @@ std::vector<Entry> WalkSearch(Site site, const std::string& served, const SiteHo
     bool ok = false;
     int p = 100, a = 100;
     switch (site) {
+        case Site::Qingdeng:  // an added site: read by its rule file, not here
+            break;
         case Site::S520: {
             p = FindMarker("<div id=\"CListTitle\">", page, 100);
             if (p < 0) break;
