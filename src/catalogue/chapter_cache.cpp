@@ -20,13 +20,17 @@ namespace {
 const char* const kPageTag = "talvenor-cache-page 1";
 const char* const kInfoTag = "talvenor-cache-book 1";
 
-std::uint64_t Hash(const std::string& s) {
+std::uint64_t Hash(const char* p, size_t n) {
     std::uint64_t h = 14695981039346656037ull;
-    for (unsigned char c : s) {
-        h ^= c;
+    for (size_t i = 0; i < n; ++i) {
+        h ^= static_cast<unsigned char>(p[i]);
         h *= 1099511628211ull;
     }
     return h;
+}
+
+std::uint64_t Hash(const std::string& s) {
+    return Hash(s.data(), s.size());
 }
 
 std::string Hex(std::uint64_t v) {
@@ -132,7 +136,7 @@ bool ChapterCache::Find(const std::string& site, const std::string& key, const s
     unsigned long long when = 0, size = 0;
     const bool whole = h.size() == 5 && h[0] == kPageTag && h[1] == url && ParseNumber(h[2], &when) &&
                        ParseNumber(h[3], &size) && file.size() - rest == size &&
-                       h[4] == Hex(Hash(file.substr(rest)));
+                       h[4] == Hex(Hash(file.data() + rest, file.size() - rest));
     if (!whole) {
         // Damaged, cut short, or another address with the same hash: it is
         // fetched again and replaced.
@@ -144,8 +148,12 @@ bool ChapterCache::Find(const std::string& site, const std::string& key, const s
         }
         return false;
     }
-    if (bytes) *bytes = file.substr(rest);
     if (fetched) *fetched = static_cast<long long>(when);
+    if (bytes) {
+        // The page's bytes are the file's after its header: no copy of them.
+        file.erase(0, rest);
+        *bytes = std::move(file);
+    }
     return true;
 }
 

@@ -23,17 +23,25 @@ namespace talvenor {
 namespace {
 
 // Runs the event loop until done() holds, the object goes away or time is up.
-bool WaitUntil(QObject* context, const std::function<bool()>& done, int timeoutMs) {
+// listen(check), when given, connects the signals that change what done()
+// reads to check, so that the change is seen as it happens, not at the
+// next tick.
+bool WaitUntil(QObject* context, const std::function<bool()>& done, int timeoutMs,
+               const std::function<QMetaObject::Connection(std::function<void()>)>& listen = nullptr) {
     if (done()) return true;
     QPointer<QObject> alive(context);
     QEventLoop loop;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+    const auto check = [&] {
         if (!alive || done()) loop.quit();
-    });
+    };
+    QMetaObject::Connection heard;
+    if (listen) heard = listen(check);
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &loop, check);
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     tick.start(2);
     loop.exec();
+    QObject::disconnect(heard);
     return alive && done();
 }
 
@@ -232,8 +240,14 @@ void PageBrowser::ScrollBy(int dx, int dy) {
 }
 
 bool PageBrowser::WaitPainted(int timeoutMs) {
+    // The load's end and the page's word that it drew are taken as they
+    // come: a poll would add up to a tick to every page shown.
+    const auto loaded = [this](std::function<void()> check) {
+        return connect(page(), &QWebEnginePage::loadingChanged, this,
+                       [check](const QWebEngineLoadingInfo&) { check(); });
+    };
     if (!WaitUntil(
-            this, [this] { return readyState_ == 4; }, timeoutMs) ||
+            this, [this] { return readyState_ == 4; }, timeoutMs, loaded) ||
         !loadedOk_)
         return false;
     // Two animation frames after the load the page has been drawn; the
@@ -246,7 +260,8 @@ bool PageBrowser::WaitPainted(int timeoutMs) {
                               .arg(round),
                           QWebEngineScript::ApplicationWorld);
     const bool ok = WaitUntil(
-        this, [seen] { return *seen; }, timeoutMs);
+        this, [seen] { return *seen; }, timeoutMs,
+        [this](std::function<void()> check) { return connect(this, &PageBrowser::painted, this, check); });
     disconnect(c);
     return ok;
 }

@@ -100,7 +100,8 @@ std::string TagName(const GumboElement& e) {
 
 // Where a start tag that begins at from ends (just past its ">"), read as
 // the HTML tokenizer reads a tag: a ">" inside a quoted value does not end it.
-size_t TagEnd(const std::string& doc, size_t from) {
+// npos when the text ends inside the tag.
+size_t FindTagEnd(const std::string& doc, size_t from) {
     enum { Name, BeforeAttr, AttrName, AfterName, BeforeValue, Quoted, Unquoted, AfterQuoted } s = Name;
     char quote = 0;
     for (size_t i = from + 1; i < doc.size(); ++i) {
@@ -147,7 +148,13 @@ size_t TagEnd(const std::string& doc, size_t from) {
                 break;
         }
     }
-    return doc.size();
+    return std::string::npos;
+}
+
+// The same, a tag the text ends in reaching to the end.
+size_t TagEnd(const std::string& doc, size_t from) {
+    const size_t end = FindTagEnd(doc, from);
+    return end == std::string::npos ? doc.size() : end;
 }
 
 class Pass {
@@ -347,6 +354,59 @@ bool TooHeavy(const std::string& s) {
     return false;
 }
 
+// Whether the only markup of the content is line breaks and paragraph
+// tags, written plainly: "<br>", "<br/>", "<br />", "<p>", "</p>" in any case.
+bool OnlyBreaks(const std::string& content) {
+    static const char* const kTags[] = {"<br>", "<br/>", "<br />", "<p>", "</p>"};
+    for (size_t at = content.find('<'); at != std::string::npos; at = content.find('<', at)) {
+        size_t len = 0;
+        for (const char* t : kTags) {
+            const size_t n = std::strlen(t);
+            if (content.size() - at < n) continue;
+            size_t k = 0;
+            // Letters in either case; every other byte as it stands.
+            while (k < n &&
+                   (content[at + k] == t[k] || (IsAsciiLetter(t[k]) && (content[at + k] | 0x20) == t[k])))
+                ++k;
+            if (k == n) {
+                len = n;
+                break;
+            }
+        }
+        if (len == 0) return false;
+        at += len;
+    }
+    return true;
+}
+
+// Whether the page before the content is plain markup that leaves the
+// parser reading the body's text: only whole tags of the elements below
+// (no raw text, comment, select, frameset or foreign element, which would
+// make the content's tags text or drop them) and text without "<".
+bool PlainFrame(const std::string& before) {
+    static const char* const kNames[] = {"htm",    "html", "body", "base", "center", "table", "tbody",
+                                         "tr",     "td",   "th",   "font", "b",      "i",     "u",
+                                         "strong", "em",   "h1",   "h2",   "h3",     "h4",    "h5",
+                                         "h6",     "p",    "br",   "hr",   "div",    "span"};
+    for (size_t at = before.find('<'); at != std::string::npos; at = before.find('<', at)) {
+        const bool end = at + 1 < before.size() && before[at + 1] == '/';
+        const size_t name = at + (end ? 2 : 1);
+        if (name >= before.size() || !IsAsciiLetter(before[name])) return false;
+        size_t stop = name;
+        while (stop < before.size() && !IsSpace(before[stop]) && before[stop] != '/' && before[stop] != '>')
+            ++stop;
+        const std::string tag = Lower(before.substr(name, stop - name));
+        bool known = false;
+        for (const char* n : kNames) known = known || tag == n;
+        // An end tag of the body or the document would end the body.
+        if (!known || (end && (tag == "body" || tag == "html"))) return false;
+        const size_t close = FindTagEnd(before, name - 1);
+        if (close == std::string::npos) return false;
+        at = close;
+    }
+    return true;
+}
+
 std::string AllAsText(const std::string& content) {
     std::string out;
     out.reserve(content.size() + content.size() / 8);
@@ -364,6 +424,17 @@ std::string AllAsText(const std::string& content) {
 std::string CleanChapterHtml(const std::string& before, const std::string& content,
                              const std::string& after) {
     if (content.find('<') == std::string::npos) return content;  // no markup: nothing can be active
+    if (TooHeavy(content)) return AllAsText(content);
+    // Most chapters are text with line breaks.  After a plain frame each of
+    // their tags is an element of its own, kept as written, so the parser
+    // would find nothing to cut; reading them is most of an export's work.
+    if (OnlyBreaks(content) && PlainFrame(before)) return content;
+    return CleanChapterHtmlParsed(before, content, after);
+}
+
+std::string CleanChapterHtmlParsed(const std::string& before, const std::string& content,
+                                   const std::string& after) {
+    if (content.find('<') == std::string::npos) return content;
     if (TooHeavy(content)) return AllAsText(content);
     std::string text = content;
     for (int round = 0; round < kMaxRounds; ++round) {

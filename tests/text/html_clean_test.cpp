@@ -108,6 +108,57 @@ TEST(CleanChapterHtml, ContentIsReadInThePageAroundIt) {
     EXPECT_EQ(CleanChapterHtml("<base target=_Blank><body onload=x>", "t", "</font>"), "t");
 }
 
+// Text with only line breaks is passed without the parser's reading when
+// the frame before it is plain; it must get exactly the parser's answer in
+// every frame, and the frames where the parser reads the breaks otherwise
+// must still go to the parser.
+TEST(CleanChapterHtml, PlainChaptersGetTheParsersAnswerInEveryFrame) {
+    const std::vector<std::pair<std::string, std::string>> frames = {
+        {kBefore, kAfter},
+        // The export's pages, the reader's with a colour and a font, none.
+        {"<body bgcolor=#FFFFFF text=#000000><h1>T &amp; \"q\" </h1>",
+         "<hr><table><tr><td>f</td></tr></table></font>"},
+        {"<htm><body bgcolor=#EEEEEE>", "<hr></font><body></htm>"},
+        {"<base target=_Blank><body><center><table><td width=800><br><font color=#112233 Size=4 "
+         "face=\"a>b\">",
+         "</td></table><hr></font>"},
+        {"", ""},
+        // Frames after which the parser takes the breaks for text, drops
+        // them, or reads them inside a tag.
+        {"<body><select>", "</select>"},
+        {"<body><textarea>", "</textarea>"},
+        {"<body><!-- ", " -->"},
+        {"<body><svg>", "</svg>"},
+        {"<frameset>", ""},
+        {"<body></body>", ""},
+        {"<body><font face=\"", "\">"},
+        {"<body><div title=x", ">"},
+        {"<body><script>", "</script>"},
+        {"<body><title>", "</title>"},
+    };
+    const std::vector<std::string> contents = {
+        G("　　第一章 风起<br>\r\n　　他说：“走吧。”<br />\r\n<br/>"),
+        "<P>one</P><BR>two &amp; \"three\" > four = five<Br /></p>",
+        std::string("a<br>\0b<p>c", 11),
+        // Near misses: no plain break, so the parser reads them.
+        "x<br\x0f>y<br/ >z",
+        "<br onmouseover=alert(1)>t",
+        "<p class=x>t</p><br",
+    };
+    int differs = 0;
+    for (const auto& [before, after] : frames) {
+        for (const std::string& content : contents) {
+            const std::string parsed = CleanChapterHtmlParsed(before, content, after);
+            EXPECT_EQ(CleanChapterHtml(before, content, after), parsed) << before << " | " << content;
+            if (parsed != content) ++differs;
+        }
+    }
+    // A select drops the breaks, which then go; the near misses are cleaned.
+    EXPECT_EQ(CleanChapterHtml("<body><select>", "a<br>b", "</select>"), "ab");
+    EXPECT_EQ(CleanChapterHtml(kBefore, "<br onmouseover=alert(1)>t", kAfter), "<br >t");
+    EXPECT_GT(differs, 0);
+}
+
 TEST(CleanChapterHtml, HugeOrDeeplyNestedPagesEndAsText) {
     std::string deep;
     for (int i = 0; i < 60000; ++i) deep += "<div>";
