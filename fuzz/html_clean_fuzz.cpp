@@ -117,7 +117,7 @@ class Oracle {
                 value += *v;
             }
             value = LowerAscii(value);
-            for (const char* scheme : {"javascript:", "vbscript:", "data:"})
+            for (const char* scheme : {"javascript:", "vbscript:", "livescript:", "data:"})
                 if ((attr == "href" || attr == "src" || attr == "xlink:href" || attr == "action" ||
                      attr == "formaction" || attr == "data") &&
                     value.compare(0, std::string(scheme).size(), scheme) == 0)
