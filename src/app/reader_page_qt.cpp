@@ -56,12 +56,16 @@ PageBrowser& ReaderWindow::Browser() {
     return *browser_;
 }
 
+bool ReaderWindow::WebAllowed() const {
+    return !program_.chapterCache.offline;
+}
+
 void ReaderWindow::DisplayPage() {
-    Browser().NavigateFile(PagePath());
+    Browser().NavigateFile(PagePath(), WebAllowed());
 }
 
 void ReaderWindow::SnapshotPage() {
-    const QImage picture = RenderPageOffscreen(PagePath(), Browser().size());
+    const QImage picture = RenderPageOffscreen(PagePath(), Browser().size(), WebAllowed());
     // A picture that cannot be made or written leaves the last one in place.
     if (!picture.isNull()) SaveJpeg(picture, SnapshotPath().toStdString());
 }
@@ -85,7 +89,7 @@ void ReaderWindow::ShowEffect(int style) {
     PicShow1->SetStyle(style);
     PicShow1->show();
     PicShow1->Execute();
-    browser.NavigateFile(PagePath());
+    browser.NavigateFile(PagePath(), WebAllowed());
     // Other commands may run while the picture comes in.
     if (PicShow1->Busy()) {
         QEventLoop loop;

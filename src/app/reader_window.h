@@ -83,6 +83,8 @@ class ReaderWindow : public QMainWindow {
     // The page file the browser shows (AppDir "tmp/tmp.htm") and the snapshot.
     QString PagePath() const;
     QString SnapshotPath() const;
+    // Whether the page may load pictures from the web: not when reading offline.
+    bool WebAllowed() const;
 
     // The model's hooks.
     void DisplayPage();

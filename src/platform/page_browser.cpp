@@ -94,14 +94,17 @@ class ReaderPage : public QWebEnginePage {
 class PageBrowser::Guard : public QWebEngineUrlRequestInterceptor {
   public:
     explicit Guard(PageBrowser* browser) : QWebEngineUrlRequestInterceptor(browser), browser_(browser) {}
-    void Allow(const QUrl& page) { page_ = page; }
+    void Allow(const QUrl& page, bool web) {
+        page_ = page;
+        web_ = web;
+    }
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
         const QUrl url = info.requestUrl();
         const auto type = info.resourceType();
         bool ok;
         if (WebAddress(url))
-            ok = type == QWebEngineUrlRequestInfo::ResourceTypeImage ||
-                 type == QWebEngineUrlRequestInfo::ResourceTypeStylesheet;
+            ok = web_ && (type == QWebEngineUrlRequestInfo::ResourceTypeImage ||
+                          type == QWebEngineUrlRequestInfo::ResourceTypeStylesheet);
         else
             ok = type == QWebEngineUrlRequestInfo::ResourceTypeMainFrame &&
                  url.adjusted(QUrl::RemoveFragment) == page_;
@@ -114,6 +117,7 @@ class PageBrowser::Guard : public QWebEngineUrlRequestInterceptor {
   private:
     PageBrowser* browser_;
     QUrl page_;
+    bool web_ = true;
 };
 
 PageBrowser::PageBrowser(QWidget* parent) : QWebEngineView(parent) {
@@ -165,17 +169,17 @@ PageBrowser::PageBrowser(QWidget* parent) : QWebEngineView(parent) {
     });
 }
 
-void PageBrowser::Allow(const QUrl& page) {
+void PageBrowser::Allow(const QUrl& page, bool web) {
     current_ = page;
     static_cast<ReaderPage*>(this->page())->Allow(page);
-    guard_->Allow(page);
+    guard_->Allow(page, web);
 }
 
-void PageBrowser::NavigateFile(const QString& path) {
+void PageBrowser::NavigateFile(const QString& path, bool web) {
     readyState_ = 1;
     loadedOk_ = false;
     const QUrl url = QUrl::fromLocalFile(path);
-    Allow(url);
+    Allow(url, web);
     load(url);
 }
 
@@ -183,7 +187,7 @@ void PageBrowser::NavigateBlank() {
     readyState_ = 1;
     loadedOk_ = false;
     const QUrl url(QStringLiteral("about:blank"));
-    Allow(url);
+    Allow(url, false);
     load(url);
 }
 
@@ -296,13 +300,13 @@ QImage PageBrowser::GrabPainted(int timeoutMs) {
     return grab().toImage();
 }
 
-QImage RenderPageOffscreen(const QString& path, const QSize& size, int timeoutMs) {
+QImage RenderPageOffscreen(const QString& path, const QSize& size, bool web, int timeoutMs) {
     // Drawn like a shown window, but never put on the screen.
     PageBrowser browser;
     browser.setAttribute(Qt::WA_DontShowOnScreen);
     browser.resize(size);
     browser.show();
-    browser.NavigateFile(path);
+    browser.NavigateFile(path, web);
     QImage image = browser.GrabPainted(timeoutMs);
     return image.size() == size ? image : QImage();
 }

@@ -24,8 +24,10 @@ class PageBrowser : public QWebEngineView {
   public:
     explicit PageBrowser(QWidget* parent = nullptr);
 
-    // Loads a local file; returns at once, loading goes on.
-    void NavigateFile(const QString& path);
+    // Loads a local file; returns at once, loading goes on.  web: whether
+    // the page may load its pictures and style sheets from the web (not
+    // when reading offline, where nothing is downloaded).
+    void NavigateFile(const QString& path, bool web = true);
     void NavigateBlank();
     // Cancels a navigation under way.
     void Stop();
@@ -61,7 +63,7 @@ class PageBrowser : public QWebEngineView {
     void refused(const QUrl& url);
 
   private:
-    void Allow(const QUrl& page);
+    void Allow(const QUrl& page, bool web);
 
     class Guard;
     Guard* guard_ = nullptr;
@@ -74,6 +76,6 @@ class PageBrowser : public QWebEngineView {
 // Renders a page file off screen at the given size (in a browser of its own,
 // without text zoom) and returns the picture; a null image when the page
 // could not be loaded or drawn.  Events run while it waits.
-QImage RenderPageOffscreen(const QString& path, const QSize& size, int timeoutMs = 15000);
+QImage RenderPageOffscreen(const QString& path, const QSize& size, bool web = true, int timeoutMs = 15000);
 
 }  // namespace talvenor
