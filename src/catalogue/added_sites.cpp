@@ -46,6 +46,12 @@ std::string AddedBase(const rules::SiteRules& site) {
     return it != hosts.added.end() ? it->second : site.base;
 }
 
+std::string AddedBase2(const rules::SiteRules& site) {
+    const SiteHosts hosts = Hosts();
+    auto it = hosts.added.find(site.key + ".base2");
+    return it != hosts.added.end() ? it->second : site.base2;
+}
+
 namespace {
 
 bool HasScheme(const std::string& s, size_t* colon) {
@@ -153,7 +159,7 @@ std::string Replace(std::string s, const std::string& from, const std::string& t
 rules::Inputs InputsOf(const rules::SiteRules& site) {
     rules::Inputs in;
     in.base = AddedBase(site);
-    in.base2 = site.base2;
+    in.base2 = AddedBase2(site);
     in.n = 1;
     in.next = 2;
     return in;
@@ -167,7 +173,7 @@ std::string WalkAddress(const rules::SiteRules& site, WalkKind kind, const std::
     if (kind == WalkKind::Search) filled = PercentEncode(w.utf8Query ? EncodeUtf8(value) : value);
     // The value goes in last, so that braces it holds are never read as a
     // placeholder.
-    std::string url = Replace(Replace(w.url, "{base2}", site.base2), "{base}", AddedBase(site));
+    std::string url = Replace(Replace(w.url, "{base2}", AddedBase2(site)), "{base}", AddedBase(site));
     const char* own = kind == WalkKind::BookList ? "{category}" : kind == WalkKind::Search ? "{query}" : "{book}";
     return Replace(url, own, filled);
 }

@@ -35,6 +35,8 @@ std::string AddedTag(const rules::SiteRules& site);
 // The site's host: the entry of its key in set/sites.hosts, else its
 // file's `base`.
 std::string AddedBase(const rules::SiteRules& site);
+// Its second host: the entry "KEY.base2" in set/sites.hosts, else `base2`.
+std::string AddedBase2(const rules::SiteRules& site);
 
 // An address as a page links it (relative to the page, to its host's root,
 // or whole) made whole, as RFC 3986 resolves references; a fragment is

@@ -22,7 +22,7 @@ void SiteHostsOf(const rules::SiteRules& site, std::string* base, std::string* b
                         {"xs8", &h.xs8, &h.xs8Forum},           {"feiku", &h.feiku, &h.feikuSearch},
                         {"520", &h.s520, &h.s520Chapters}};
     *base = AddedBase(site);  // a new site's host: sites.hosts, else its file
-    *base2 = site.base2;
+    *base2 = AddedBase2(site);
     for (const Row& r : rows)
         if (site.key == r.key) {
             *base = *r.a;

@@ -59,7 +59,7 @@ int SitesCommand(Context&, const std::vector<std::string>& args) {
                       << (inMenu ? TForm1::kAddedSiteTag + (at - usable.begin()) : 0) << "\t"
                       << (inMenu ? AddedTag(*site) : "-") << "\t" << (inMenu ? kAddedSiteMode : 0) << "\t"
                       << (site->utf8Pages ? "UTF-8" : "GBK") << "\t"
-                      << (AddedBase(*site).empty() ? "-" : AddedBase(*site)) << "\t" << (site->base2.empty() ? "-" : site->base2)
+                      << (AddedBase(*site).empty() ? "-" : AddedBase(*site)) << "\t" << (AddedBase2(*site).empty() ? "-" : AddedBase2(*site))
                       << "\n";
     }
     return 0;

@@ -134,9 +134,13 @@ namespace {
 std::mutex gAddedKeysMutex;
 std::vector<std::string> gAddedKeys;
 
+// An added site's key names its host; "KEY.base2" its second host.
 bool IsAddedKey(const std::string& key) {
+    static const std::string kSecond = ".base2";
+    const bool second = key.size() > kSecond.size() && key.compare(key.size() - kSecond.size(), kSecond.size(), kSecond) == 0;
+    const std::string site = second ? key.substr(0, key.size() - kSecond.size()) : key;
     std::lock_guard<std::mutex> lock(gAddedKeysMutex);
-    return std::find(gAddedKeys.begin(), gAddedKeys.end(), key) != gAddedKeys.end();
+    return std::find(gAddedKeys.begin(), gAddedKeys.end(), site) != gAddedKeys.end();
 }
 
 }  // namespace

@@ -27,8 +27,9 @@ struct SiteHosts {
     std::string forum;         // the program's own forum (links in page footers)
     std::string zhuoyue;       // book shop 卓越 (printed books by title or author)
     std::string dangdang;      // book shop 当当
-    // Hosts of the sites added by rule files, by their key (only the keys
-    // SetAddedHostKeys named are read from the file).
+    // Hosts of the sites added by rule files, by their key, and their second
+    // hosts by "KEY.base2" (only the keys SetAddedHostKeys named are read
+    // from the file).
     std::map<std::string, std::string> added;
 
     static constexpr int kDemoPort = 18630;
@@ -63,7 +64,8 @@ inline constexpr size_t kSiteHostsMaxBytes = 64 * 1024;
 SiteHosts ParseSiteHosts(const std::string& text, std::vector<std::string>* errors = nullptr);
 std::string FormatSiteHosts(const SiteHosts& hosts);
 // The keys of the sites added by rule files: a hosts file line with one of
-// them gives that site's host (SiteHosts::added) instead of being unknown.
+// them gives that site's host (SiteHosts::added) instead of being unknown,
+// and one with "KEY.base2" its second host.
 void SetAddedHostKeys(const std::vector<std::string>& keys);
 // Why baseUrl is not a base URL; empty when it is one.  Expects no trailing "/".
 std::string BaseUrlProblem(const std::string& baseUrl);

@@ -39,6 +39,15 @@ if grep -q '坏' "$home/out"; then fail "a broken file adds no site"; fi
 expect 0 'sites' run sites
 grep -q "^青灯书屋	青灯书屋	100	\[qingdeng\]	6	UTF-8	http://qingdeng.localhost:$port	-\$" "$home/out" ||
   { cat "$home/out"; fail "the site table's line: menu item, number, tag, mode, host from sites.hosts"; }
+# Its second host from sites.hosts too ("KEY.base2"); a second host of a site
+# nobody added is an unknown key.
+cp "$h/set/sites.hosts" "$home/hosts.saved"
+printf 'qingdeng.base2 = http://second.test:81/\nnobody.base2 = http://x.test\n' >> "$h/set/sites.hosts"
+expect 0 'sites with base2' run sites
+grep -q "^青灯书屋	.*	http://qingdeng.localhost:$port	http://second.test:81\$" "$home/out" ||
+  { cat "$home/out"; fail "the second host from sites.hosts"; }
+grep -q 'unknown key "nobody.base2"' "$home/err" || { cat "$home/err"; fail "another site's second host is unknown"; }
+cp "$home/hosts.saved" "$h/set/sites.hosts"
 
 # The categories: relative links made whole.
 expect 0 'site qingdeng' run site qingdeng
