@@ -5,19 +5,19 @@
 //
 // Every page is also walked as it would arrive from a download, in pieces
 // cut at arbitrary places, and the batch must be that of the plain one-loop
-// walk of the whole page (chapter_list_reference.h).
+// walk of the whole page (the hand-written walk of oracle/walks_oracle.cpp).
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "catalogue/chapter_list_pages.h"
-#include "chapter_list_reference.h"
 #include "catalogue/list_model.h"
 #include "catalogue/sites.h"
 #include "fuzz_support.h"
 #include "made_pages.h"
 #include "net/site_hosts.h"
+#include "oracle/walks_oracle.h"
 
 using namespace talvenor;
 
@@ -54,15 +54,15 @@ ChapterBatch Walk(int mode, const std::string& page) {
 ChapterBatch ReferenceWalk(int mode, const std::string& page) {
     switch (mode) {
         case 1:
-            return reference::DuowanChapterPage(page);
+            return oracle::DuowanChapterPage(page);
         case 2:
-            return reference::ReadnovelChapterPage(page);
+            return oracle::ReadnovelChapterPage(page);
         case 3:
-            return reference::Xs8ChapterPage(page, Demo().xs8);
+            return oracle::Xs8ChapterPage(page, Demo().xs8);
         case 4:
-            return reference::FeikuChapterPage(page, FeikuPrefix());
+            return oracle::FeikuChapterPage(page, FeikuPrefix());
         default:
-            return reference::S520ChapterPage(page, S520Prefix());
+            return oracle::S520ChapterPage(page, S520Prefix());
     }
 }
 

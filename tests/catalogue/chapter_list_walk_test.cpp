@@ -16,8 +16,8 @@
 
 #include "catalogue/chapter_list_pages.h"
 #include "catalogue/sites.h"
-#include "chapter_list_reference.h"
 #include "net/http_client.h"
+#include "oracle/walks_oracle.h"
 #include "text/encoding.h"
 
 using namespace talvenor;
@@ -92,15 +92,15 @@ std::unique_ptr<ChapterListWalk> WalkOf(int mode) {
 ChapterBatch Reference(int mode, const std::string& page) {
     switch (mode) {
         case 1:
-            return reference::DuowanChapterPage(page);
+            return oracle::DuowanChapterPage(page);
         case 2:
-            return reference::ReadnovelChapterPage(page);
+            return oracle::ReadnovelChapterPage(page);
         case 3:
-            return reference::Xs8ChapterPage(page, kBase);
+            return oracle::Xs8ChapterPage(page, kBase);
         case 4:
-            return reference::FeikuChapterPage(page, kPrefix);
+            return oracle::FeikuChapterPage(page, kPrefix);
         default:
-            return reference::S520ChapterPage(page, kPrefix);
+            return oracle::S520ChapterPage(page, kPrefix);
     }
 }
 
