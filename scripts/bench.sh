@@ -97,6 +97,7 @@ for a, b, target in [('BM_FindMarkerWalk', 'BM_MemmemWalk', 1.5), ('BM_FindMarke
                      ('BM_ChapterList10000', 'BM_ChapterListPlainDownload', 1.3),
                      ('BM_ChapterList10000Only', 'BM_ChapterListPlainDownloadNewClient', None),
                      ('BM_ChapterList10000Only_2msLatency', 'BM_ChapterListPlainDownloadNewClient_2msLatency', None),
+                     ('BM_ChapterList10000Only_10MBps', 'BM_ChapterListPlainDownloadNewClient_10MBps', None),
                      ('BM_ExportBook1000', 'BM_ExportPlainDownload', 1.25),
                      ('BM_BookListUpdate_2msLatency', 'BM_BookListPlainDownload_2msLatency', 1.25),
                      ('BM_ChapterList10000_2msLatency', 'BM_ChapterListPlainDownload_2msLatency', 1.1),

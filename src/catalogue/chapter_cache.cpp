@@ -208,9 +208,13 @@ void ChapterCache::StoreChapterList(const std::string& site, const std::string& 
                                     const std::vector<std::string>& urls) {
     if (titles.size() != urls.size() || titles.empty()) return;
     std::string text = "talvenor-cache-list 1\n" + std::to_string(titles.size()) + "\n";
+    size_t bytes = text.size();
+    for (size_t i = 0; i < titles.size(); ++i) bytes += titles[i].size() + urls[i].size() + 2;
+    text.reserve(bytes);
     for (size_t i = 0; i < titles.size(); ++i) {
         if (titles[i].find('\n') != std::string::npos || urls[i].find('\n') != std::string::npos) return;
-        text += titles[i] + "\n" + urls[i] + "\n";
+        text.append(titles[i]).push_back('\n');
+        text.append(urls[i]).push_back('\n');
     }
     const std::string folder = BookFolder(site, key);
     std::lock_guard<std::mutex> lock(mutex_);
@@ -221,7 +225,10 @@ void ChapterCache::StoreChapterList(const std::string& site, const std::string& 
         std::error_code ec;
         const auto old =
             fs::exists(folder + "chapters.list", ec) ? fs::file_size(folder + "chapters.list", ec) : 0;
-        WriteFileAtomic(folder + "chapters.list", text);
+        // In place, as the pages (a rename makes the file system write the
+        // data out at once, while the reader waits): a list cut short by a
+        // crash has fewer lines than its count and is not read.
+        WriteFileInPlace(folder + "chapters.list", text);
         total_ += text.size();
         total_ -= std::min<std::uint64_t>(total_, ec ? 0 : old);
     } catch (const FileError&) {

@@ -118,6 +118,22 @@ TEST_F(CachedReading, OfflineShowsWhatIsCachedAndSaysSoOfWhatIsNot) {
     ASSERT_FALSE(desktop.messages.empty());
     EXPECT_EQ(desktop.messages.back(), G("离线阅读：这本书的目录不在缓存中"));
     EXPECT_EQ(Requests(), 0u);
+
+    // A stored list cut short (the program ended while writing it) is not
+    // read: the book says its list is not cached rather than open short.
+    int lists = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(paths.appDir + "cache/"))
+        if (e.path().filename() == "chapters.list") {
+            std::filesystem::resize_file(e.path(), std::filesystem::file_size(e.path()) / 2);
+            ++lists;
+        }
+    ASSERT_EQ(lists, 1);
+    desktop.messages.clear();
+    Open(book);
+    EXPECT_FALSE(f2().window.visible);
+    ASSERT_FALSE(desktop.messages.empty());
+    EXPECT_EQ(desktop.messages.back(), G("离线阅读：这本书的目录不在缓存中"));
+    EXPECT_EQ(Requests(), 0u);
 }
 
 TEST_F(CachedReading, TheLeastRecentlyReadBooksGoFirstWhenTheLimitIsReached) {

@@ -251,6 +251,25 @@ void DemoSites::Impl::ApplyFault(const Fault& fault, Page page, const httplib::R
                 });
             return;
         }
+        case FaultKind::Rate: {
+            // Each piece leaves when a link of that speed would have carried
+            // everything before it.
+            auto body = std::make_shared<std::string>(Encoded(page));
+            const double bytesPerMs = 1000.0 * (fault.value ? fault.value : 10);
+            auto start = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+            res.status = page.status;
+            res.set_content_provider(
+                body->size(), ContentType(page),
+                [this, body, bytesPerMs, start](size_t offset, size_t length, httplib::DataSink& sink) {
+                    const size_t n = std::min<size_t>(length, 16 * 1024);
+                    const auto due = *start + std::chrono::microseconds(static_cast<long long>(
+                                                  1000.0 * static_cast<double>(offset) / bytesPerMs));
+                    while (!stopping && std::chrono::steady_clock::now() < due) std::this_thread::sleep_until(due);
+                    if (stopping) return false;
+                    return sink.write(body->data() + offset, n);
+                });
+            return;
+        }
     }
 }
 

@@ -43,6 +43,7 @@ enum class FaultKind {
     Hostile,       // the page with HostileMarkup after its first "<br>" and before its first "</a>"
     Busy,          // 429 with "Retry-After: value" seconds (default 1)
     Flaky,         // every value-th request it matches (default 3) gets a 503 without Retry-After
+    Rate,          // the body at value kilobytes a millisecond (default 10), as over a link of that speed
 };
 
 // Markup a hostile site (or anyone on the way) would put into a page: script

@@ -18,7 +18,7 @@ const KindName kKinds[] = {
     {"cutoff", FaultKind::CutOff},     {"nomarker", FaultKind::NoMarker},
     {"empty", FaultKind::EmptyBody},   {"hold", FaultKind::Hold},
     {"hostile", FaultKind::Hostile},   {"busy", FaultKind::Busy},
-    {"flaky", FaultKind::Flaky},
+    {"flaky", FaultKind::Flaky},       {"rate", FaultKind::Rate},
 };
 
 bool AllDigits(const std::string& s) {
@@ -108,6 +108,7 @@ std::string FaultUsage() {
            "             hostile         script, frames, a redirect and the like put into the page\n"
            "             busy[:SECS]     429 with Retry-After: SECS (1)\n"
            "             flaky[:N]       one request in N (3) gets a 503\n"
+           "             rate[:KB]       send the body at KB kilobytes a millisecond (10), as a link would\n"
            "  @TIMES     only the next TIMES requests (default: all)\n";
 }
 
