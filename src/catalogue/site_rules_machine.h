@@ -215,8 +215,14 @@ class Machine {
     std::vector<Pending> pending_;
     std::vector<char> pendingFlag_;
     int unresolved_ = 0;
+    // The current item's assumptions, and the items before it still waiting
+    // for their open positions (the first ...Count_ entries: the others are
+    // kept to be written over).
     std::vector<Assumption> itemAssumptions_;
+    size_t itemAssumptionCount_ = 0;
     std::vector<Assumed> assumed_;
+    size_t assumedCount_ = 0;
+    std::vector<long long> checkRegs_;
 };
 
 }  // namespace talvenor::rules::detail

@@ -70,7 +70,7 @@ void Machine::Restore(const State& st) {
     bytesUsed_ = st.bytesUsed;
     at_ = {st.step, st.pass};
     item_ = st.item;
-    itemAssumptions_.clear();
+    itemAssumptionCount_ = 0;
     // Positions opened in this item or later are opened again when it
     // runs again; the others keep what is known of them.
     for (size_t i = pending_.size(); i-- > 0;) {
@@ -96,9 +96,16 @@ void Machine::SaveItem(size_t step, long long pass) {
 }
 
 void Machine::CommitItem() {
-    if (itemAssumptions_.empty()) return;
-    assumed_.push_back({last_, std::move(itemAssumptions_)});
-    itemAssumptions_.clear();
+    if (itemAssumptionCount_ == 0) return;
+    // The entries of items long committed are used again: a long list keeps
+    // one per chapter until its end arrives, and copying into them takes no
+    // memory anew.
+    if (assumedCount_ == assumed_.size()) assumed_.emplace_back();
+    Assumed& kept = assumed_[assumedCount_++];
+    kept.before = last_;
+    kept.assumptions.assign(itemAssumptions_.begin(),
+                            itemAssumptions_.begin() + static_cast<long>(itemAssumptionCount_));
+    itemAssumptionCount_ = 0;
 }
 
 Machine::Pending* Machine::PendingOf(int reg) {
@@ -176,14 +183,15 @@ bool Machine::UpdatePending() {
 Machine::Verdict Machine::Check(const Assumption& a) {
     const Pending* p = PendingOf(a.reg);
     if (!p) return Verdict::Fails;  // cannot happen: an item keeps its position open
-    std::vector<long long> regs = a.I;
+    if (!p->resolved && !p->last) return Verdict::Open;
+    std::vector<long long>& regs = checkRegs_;
+    regs = a.I;
     if (p->resolved) {
         regs[static_cast<size_t>(a.reg)] = p->value;
         return EvalPlain(*a.expr, regs) == a.answer ? Verdict::Holds : Verdict::Fails;
     }
     // Still open: it holds for sure when it holds at the nearest place
     // the marker can still turn up (an after_last position only grows).
-    if (!p->last) return Verdict::Open;
     regs[static_cast<size_t>(a.reg)] = p->lastEnd;
     return EvalPlain(*a.expr, regs) == a.answer ? Verdict::Holds : Verdict::Open;
 }
@@ -192,7 +200,7 @@ Machine::Verdict Machine::Check(const Assumption& a) {
 // out wrong the walk goes back to where that item began.
 void Machine::Revise() {
     size_t kept = 0;
-    for (; kept < assumed_.size(); ++kept) {
+    for (; kept < assumedCount_; ++kept) {
         Verdict v = Verdict::Holds;
         for (const Assumption& a : assumed_[kept].assumptions) {
             const Verdict one = Check(a);
@@ -205,13 +213,17 @@ void Machine::Revise() {
         if (v == Verdict::Holds) continue;
         if (v == Verdict::Fails) {
             const State back = assumed_[kept].before;
-            assumed_.erase(assumed_.begin() + static_cast<long>(kept), assumed_.end());
+            assumedCount_ = kept;
             Restore(back);
             last_ = back;
         }
         break;
     }
-    assumed_.erase(assumed_.begin(), assumed_.begin() + static_cast<long>(std::min(kept, assumed_.size())));
+    // The items that hold are done with; their entries go behind the others.
+    const size_t done = std::min(kept, assumedCount_);
+    std::rotate(assumed_.begin(), assumed_.begin() + static_cast<long>(done),
+                assumed_.begin() + static_cast<long>(assumedCount_));
+    assumedCount_ -= done;
 }
 
 // An expression that reads an open position.
@@ -242,7 +254,12 @@ long long Machine::EvalOpen(const Expr& e, bool assume) {
     const long long near = EvalPlain(e, regs);
     regs[static_cast<size_t>(reg)] = keep;
     if (near == far) return far;
-    itemAssumptions_.push_back({&e, I_, reg, far});
+    if (itemAssumptionCount_ == itemAssumptions_.size()) itemAssumptions_.emplace_back();
+    Assumption& a = itemAssumptions_[itemAssumptionCount_++];
+    a.expr = &e;
+    a.I = I_;
+    a.reg = reg;
+    a.answer = far;
     return far;
 }
 
