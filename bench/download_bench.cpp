@@ -187,22 +187,28 @@ void BM_ExportPlainDownload(benchmark::State& state) {
     }
 }
 
-// The same pairs with every answer 2 ms late, as from a server nearby: what
-// the worker adds to a download then shows in proportion.
-class Latency {
+// A fault on every demo host for as long as it lives.
+class AllHosts {
   public:
-    explicit Latency(WorkerHarness& h) : h_(h) {
+    AllHosts(WorkerHarness& h, demo::FaultKind kind, int value) : h_(h) {
         demo::Fault f;
         f.host = "*";
-        f.kind = demo::FaultKind::Delay;
-        f.value = 2;
+        f.kind = kind;
+        f.value = value;
         id_ = h.sites.AddFault(f);
     }
-    ~Latency() { h_.sites.RemoveFault(id_); }
+    ~AllHosts() { h_.sites.RemoveFault(id_); }
 
   private:
     WorkerHarness& h_;
     int id_;
+};
+
+// The same pairs with every answer 2 ms late, as from a server nearby: what
+// the worker adds to a download then shows in proportion.
+class Latency : public AllHosts {
+  public:
+    explicit Latency(WorkerHarness& h) : AllHosts(h, demo::FaultKind::Delay, 2) {}
 };
 
 void BM_BookListUpdate_2msLatency(benchmark::State& state) {
@@ -232,20 +238,9 @@ void BM_ChapterListPlainDownload_2msLatency(benchmark::State& state) {
 // The same list over a link of 10 MB/s (its 550 KB take some 55 ms): the
 // chapters are cut while the page arrives, so the list should come about
 // when the page has.
-class Link {
+class Link : public AllHosts {
   public:
-    explicit Link(WorkerHarness& h) : h_(h) {
-        demo::Fault f;
-        f.host = "*";
-        f.kind = demo::FaultKind::Rate;
-        f.value = 10;
-        id_ = h.sites.AddFault(f);
-    }
-    ~Link() { h_.sites.RemoveFault(id_); }
-
-  private:
-    WorkerHarness& h_;
-    int id_;
+    explicit Link(WorkerHarness& h) : AllHosts(h, demo::FaultKind::Rate, 10) {}
 };
 
 void BM_ChapterList10000Only_10MBps(benchmark::State& state) {
