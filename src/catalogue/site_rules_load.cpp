@@ -5,713 +5,418 @@
 // block nobody runs: each is an error naming file:line:column.
 #include <cstring>
 
-#define TOML_HEADER_ONLY 1
-#define TOML_ENABLE_FORMATTERS 0
-#include <toml++/toml.h>
-
-#include <set>
-#include <unordered_map>
-
 #include "catalogue/site_rules.h"
+#include "catalogue/site_rules_loader.h"
 #include "catalogue/site_rules_parse.h"
 #include "text/encoding.h"
 
 namespace talvenor::rules {
 
-namespace {
+namespace detail {
 
-struct Name {
-    bool isInt;
-    int slot;
-};
-
-class Loader {
-  public:
-    explicit Loader(std::string file) : file_(std::move(file)) {}
-
-    std::shared_ptr<const SiteRules> Load(const std::string& text) {
-        CheckAsciiOutsideStrings(text, file_);
-        toml::table root;
-        try {
-            root = toml::parse(text, file_);
-        } catch (const toml::parse_error& e) {
-            throw RuleFileError({file_, static_cast<int>(e.source().begin.line),
-                                 static_cast<int>(e.source().begin.column), std::string(e.description())});
-        }
-        auto site = std::make_shared<SiteRules>();
-        site->file = file_;
-        site_ = site.get();
-        const toml::node* siteNode = root.get("site");
-        if (!siteNode || !siteNode->is_table()) Fail(root.source(), "the file has no [site] table");
-        ReadSite(*siteNode->as_table());
-        for (auto&& [key, node] : root) {
-            const std::string k(key.str());
-            if (k == "site") continue;
-            int kind = -1;
-            for (int i = 0; i < kWalkKinds; ++i)
-                if (k == WalkName(static_cast<WalkKind>(i))) kind = i;
-            if (kind < 0)
-                Fail(key.source(), "unknown table '" + k +
-                                       "' (known: site, categories, booklist, search, intro, chapters, text)");
-            if (!node.is_table()) Fail(node.source(), "'" + k + "' must be a table");
-            ReadWalk(*node.as_table(), static_cast<WalkKind>(kind), site->walks[kind]);
-            site->walks[kind].line = static_cast<int>(key.source().begin.line);
-            site->walks[kind].column = static_cast<int>(key.source().begin.column);
-        }
-        return site;
+std::shared_ptr<const SiteRules> Loader::Load(const std::string& text) {
+    CheckAsciiOutsideStrings(text, file_);
+    toml::table root;
+    try {
+        root = toml::parse(text, file_);
+    } catch (const toml::parse_error& e) {
+        throw RuleFileError({file_, static_cast<int>(e.source().begin.line),
+                             static_cast<int>(e.source().begin.column), std::string(e.description())});
     }
-
-  private:
-    [[noreturn]] void Fail(const toml::source_region& r, const std::string& message) const {
-        throw RuleFileError({file_, static_cast<int>(r.begin.line), static_cast<int>(r.begin.column), message});
+    auto site = std::make_shared<SiteRules>();
+    site->file = file_;
+    site_ = site.get();
+    const toml::node* siteNode = root.get("site");
+    if (!siteNode || !siteNode->is_table()) Fail(root.source(), "the file has no [site] table");
+    ReadSite(*siteNode->as_table());
+    for (auto&& [key, node] : root) {
+        const std::string k(key.str());
+        if (k == "site") continue;
+        int kind = -1;
+        for (int i = 0; i < kWalkKinds; ++i)
+            if (k == WalkName(static_cast<WalkKind>(i))) kind = i;
+        if (kind < 0)
+            Fail(key.source(), "unknown table '" + k +
+                                   "' (known: site, categories, booklist, search, intro, chapters, text)");
+        if (!node.is_table()) Fail(node.source(), "'" + k + "' must be a table");
+        ReadWalk(*node.as_table(), static_cast<WalkKind>(kind), site->walks[kind]);
+        site->walks[kind].line = static_cast<int>(key.source().begin.line);
+        site->walks[kind].column = static_cast<int>(key.source().begin.column);
     }
+    return site;
+}
 
-    std::string StringOf(const toml::node& n, const std::string& what) const {
-        if (!n.is_string()) Fail(n.source(), "'" + what + "' must be a string");
-        return n.as_string()->get();
-    }
-
-    // ---- [site] --------------------------------------------------------------
-
-    void ReadSite(const toml::table& t) {
-        bool havePage = false;
-        for (auto&& [key, node] : t) {
-            const std::string k(key.str());
-            if (k == "name") {
-                site_->name = StringOf(node, k);
-                site_->nameLine = static_cast<int>(node.source().begin.line);
-                site_->nameColumn = static_cast<int>(node.source().begin.column);
-                if (site_->name.empty() || site_->name.find('/') != std::string::npos || site_->name == "." ||
-                    site_->name == ".." || site_->name == "set" || site_->name == "see" || site_->name == "tmp" ||
-                    site_->name == "download" || site_->name == "sites")
-                    Fail(node.source(), "'name' must be usable as a folder name of the store");
-                if (Utf8ToGbk(site_->name) == std::string() || GbkToUtf8(Utf8ToGbk(site_->name)) != site_->name)
-                    Fail(node.source(), "'name' holds a character GBK cannot represent");
-            } else if (k == "key") {
-                site_->key = StringOf(node, k);
-                bool ok = !site_->key.empty() && site_->key.size() <= 32;
-                for (char c : site_->key) ok = ok && ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-');
-                if (!ok) Fail(node.source(), "'key' must be 1 to 32 of a-z, 0-9 and '-'");
-            } else if (k == "page") {
-                const std::string v = StringOf(node, k);
-                if (v == "gbk")
-                    site_->utf8Pages = false;
-                else if (v == "utf-8")
-                    site_->utf8Pages = true;
-                else
-                    Fail(node.source(), "'page' must be \"gbk\" or \"utf-8\"");
-                havePage = true;
-            } else if (k == "base" || k == "base2") {
-                (k == "base" ? site_->base : site_->base2) = Url(node, k);
-            } else {
-                Fail(key.source(), "unknown key '" + k + "' in [site] (known: name, key, page, base, base2)");
-            }
-        }
-        if (site_->name.empty()) Fail(t.source(), "[site] has no 'name'");
-        if (site_->key.empty()) Fail(t.source(), "[site] has no 'key'");
-        if (!havePage) Fail(t.source(), "[site] has no 'page'");
-    }
-
-    // An address: http or https only, no blanks or control bytes; "{base}"
-    // and "{base2}" may stand first for the site's hosts.
-    std::string Url(const toml::node& n, const std::string& what, bool walkAddress = false) const {
-        const std::string v = StringOf(n, what);
-        const bool hosted = v.rfind("{base}", 0) == 0 || v.rfind("{base2}", 0) == 0 ||
-                            (walkAddress && (v.rfind("{category}", 0) == 0 || v.rfind("{book}", 0) == 0));
-        const bool web = v.rfind("http://", 0) == 0 || v.rfind("https://", 0) == 0;
-        if (!(web || (hosted && what == "url")))
-            Fail(n.source(), "'" + what + "' must be an http:// or https:// address" +
-                                 (what == "url" ? std::string(" or begin with {base} or {base2}") : std::string()));
-        for (unsigned char c : v)
-            if (c <= ' ' || c == 0x7F) Fail(n.source(), "'" + what + "' holds a blank or a control character");
-        return v;
-    }
-
-    // A walk's address names the hosts and the one thing the walk is about.
-    void CheckPlaceholders(const toml::node& n, const std::string& url, WalkKind kind) const {
-        const char* own = kind == WalkKind::BookList ? "{category}"
-                          : kind == WalkKind::Search ? "{query}"
-                          : kind == WalkKind::Intro || kind == WalkKind::Chapters ? "{book}"
-                                                                                    : nullptr;
-        if (kind == WalkKind::Text)
-            Fail(n.source(), "'url' has no meaning in [text]: a chapter's address comes from the chapter list");
-        for (size_t i = url.find('{'); i != std::string::npos; i = url.find('{', i + 1)) {
-            const size_t close = url.find('}', i);
-            const std::string p = close == std::string::npos ? url.substr(i) : url.substr(i, close - i + 1);
-            if (p != "{base}" && p != "{base2}" && !(own && p == own))
-                Fail(n.source(), "'url' of [" + std::string(WalkName(kind)) + "] may name {base}, {base2}" +
-                                     (own ? std::string(" and ") + own : std::string()) + ", not " + p);
+void Loader::ReadSite(const toml::table& t) {
+    bool havePage = false;
+    for (auto&& [key, node] : t) {
+        const std::string k(key.str());
+        if (k == "name") {
+            site_->name = StringOf(node, k);
+            site_->nameLine = static_cast<int>(node.source().begin.line);
+            site_->nameColumn = static_cast<int>(node.source().begin.column);
+            if (site_->name.empty() || site_->name.find('/') != std::string::npos || site_->name == "." ||
+                site_->name == ".." || site_->name == "set" || site_->name == "see" || site_->name == "tmp" ||
+                site_->name == "download" || site_->name == "sites")
+                Fail(node.source(), "'name' must be usable as a folder name of the store");
+            if (Utf8ToGbk(site_->name) == std::string() || GbkToUtf8(Utf8ToGbk(site_->name)) != site_->name)
+                Fail(node.source(), "'name' holds a character GBK cannot represent");
+        } else if (k == "key") {
+            site_->key = StringOf(node, k);
+            bool ok = !site_->key.empty() && site_->key.size() <= 32;
+            for (char c : site_->key) ok = ok && ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-');
+            if (!ok) Fail(node.source(), "'key' must be 1 to 32 of a-z, 0-9 and '-'");
+        } else if (k == "page") {
+            const std::string v = StringOf(node, k);
+            if (v == "gbk")
+                site_->utf8Pages = false;
+            else if (v == "utf-8")
+                site_->utf8Pages = true;
+            else
+                Fail(node.source(), "'page' must be \"gbk\" or \"utf-8\"");
+            havePage = true;
+        } else if (k == "base" || k == "base2") {
+            (k == "base" ? site_->base : site_->base2) = Url(node, k);
+        } else {
+            Fail(key.source(), "unknown key '" + k + "' in [site] (known: name, key, page, base, base2)");
         }
     }
+    if (site_->name.empty()) Fail(t.source(), "[site] has no 'name'");
+    if (site_->key.empty()) Fail(t.source(), "[site] has no 'key'");
+    if (!havePage) Fail(t.source(), "[site] has no 'page'");
+}
 
-    void ReadTest(const toml::node& n, Walk& w) {
-        const toml::table* t = n.as_table();
-        if (!t) Fail(n.source(), "'test' must be a table: { url = \"...\", min_items = 1 }");
-        w.testLine = static_cast<int>(n.source().begin.line);
-        w.testColumn = static_cast<int>(n.source().begin.column);
-        for (auto&& [key, node] : *t) {
-            const std::string k(key.str());
-            if (k == "url") {
-                w.testUrl = Url(node, k);
-            } else if (k == "min_items") {
-                if (!node.is_integer() || node.as_integer()->get() < 0 || node.as_integer()->get() > 100000)
-                    Fail(node.source(), "'min_items' must be an integer from 0 to 100000");
-                w.testMinItems = static_cast<int>(node.as_integer()->get());
-            } else {
-                Fail(key.source(), "unknown key '" + k + "' in 'test' (known: url, min_items)");
-            }
-        }
-        if (w.testUrl.empty()) Fail(n.source(), "'test' has no 'url'");
+// An address: http or https only, no blanks or control bytes; "{base}"
+// and "{base2}" may stand first for the site's hosts.
+std::string Loader::Url(const toml::node& n, const std::string& what, bool walkAddress) const {
+    const std::string v = StringOf(n, what);
+    const bool hosted = v.rfind("{base}", 0) == 0 || v.rfind("{base2}", 0) == 0 ||
+                        (walkAddress && (v.rfind("{category}", 0) == 0 || v.rfind("{book}", 0) == 0));
+    const bool web = v.rfind("http://", 0) == 0 || v.rfind("https://", 0) == 0;
+    if (!(web || (hosted && what == "url")))
+        Fail(n.source(), "'" + what + "' must be an http:// or https:// address" +
+                             (what == "url" ? std::string(" or begin with {base} or {base2}") : std::string()));
+    for (unsigned char c : v)
+        if (c <= ' ' || c == 0x7F) Fail(n.source(), "'" + what + "' holds a blank or a control character");
+    return v;
+}
+
+// A walk's address names the hosts and the one thing the walk is about.
+void Loader::CheckPlaceholders(const toml::node& n, const std::string& url, WalkKind kind) const {
+    const char* own = kind == WalkKind::BookList ? "{category}"
+                      : kind == WalkKind::Search ? "{query}"
+                      : kind == WalkKind::Intro || kind == WalkKind::Chapters ? "{book}"
+                                                                                : nullptr;
+    if (kind == WalkKind::Text)
+        Fail(n.source(), "'url' has no meaning in [text]: a chapter's address comes from the chapter list");
+    for (size_t i = url.find('{'); i != std::string::npos; i = url.find('{', i + 1)) {
+        const size_t close = url.find('}', i);
+        const std::string p = close == std::string::npos ? url.substr(i) : url.substr(i, close - i + 1);
+        if (p != "{base}" && p != "{base2}" && !(own && p == own))
+            Fail(n.source(), "'url' of [" + std::string(WalkName(kind)) + "] may name {base}, {base2}" +
+                                 (own ? std::string(" and ") + own : std::string()) + ", not " + p);
     }
+}
 
-    // ---- walks ---------------------------------------------------------------
-
-    void ReadWalk(const toml::table& t, WalkKind kind, Walk& w) {
-        kind_ = kind;
-        walk_ = &w;
-        table_ = &t;
-        names_.clear();
-        compiling_.clear();
-        blockIndex_.clear();
-        w = Walk();
-        w.defined = true;
-        // The inputs every walk may read.
-        for (const char* n : {"pos", "n", "next", "total", "key_head", "first"}) Define(n, true, t.source());
-        for (const char* n : {"page", "base", "base2", "known", "prefix", "filter", "host"}) Define(n, false, t.source());
-        for (auto&& [key, node] : t) {
-            const std::string k(key.str());
-            if (k == "decode") {
-                const std::string v = StringOf(node, k);
-                if (v == "lines")
-                    w.decode = Walk::Decode::Lines;
-                else if (v == "none")
-                    w.decode = Walk::Decode::None;
-                else
-                    Fail(node.source(), "'decode' must be \"lines\" or \"none\"");
-            } else if (k == "test") {
-                ReadTest(node, w);
-            } else if (k == "url") {
-                w.url = Url(node, k, true);
-                CheckPlaceholders(node, w.url, kind);
-            } else if (k == "query") {
-                const std::string v = StringOf(node, k);
-                if (kind != WalkKind::Search) Fail(key.source(), "'query' belongs to [search] only");
-                if (v == "utf-8")
-                    w.utf8Query = true;
-                else if (v == "gbk")
-                    w.utf8Query = false;
-                else
-                    Fail(node.source(), "'query' must be \"utf-8\" or \"gbk\"");
-            } else if (k != "steps" && !node.is_array()) {
-                Fail(key.source(), "unknown key '" + k + "' in [" + WalkName(kind) +
-                                       "] (known: steps, decode, test, and arrays of steps named for loop and if)");
-            }
-        }
-        if (!t.get("steps")) {
-            // Steps under another name (a typo of "steps"): the walk's first
-            // array of steps is named where it stands.
-            const toml::key* first = nullptr;
-            for (auto&& [key, node] : t)
-                if (node.is_array() && (!first || key.source().begin < first->source().begin)) first = &key;
-            if (first)
-                Fail(first->source(), "the steps '" + std::string(first->str()) + "' are never run ([" +
-                                          WalkName(kind) + "] has no 'steps')");
-            Fail(t.source(), std::string("[") + WalkName(kind) + "] has no 'steps'");
-        }
-        Block("steps", key_source(t, "steps"));
-        for (auto&& [key, node] : t) {
-            const std::string k(key.str());
-            if (node.is_array() && !blockIndex_.count(k))
-                Fail(key.source(), "the steps '" + k + "' are never run (no loop or if names them)");
-        }
-        MarkMovableEmits(w);
-        // A loop that goes on while a condition holds must have a step that
-        // moves its position, or its first pass would be its last.
-        for (const auto& block : w.blocks)
-            for (const Step& s : block)
-                if (s.kind == Step::Loop && s.times < 0) {
-                    std::set<int> seen;
-                    if (!Writes(w, s.block, s.dst, seen))
-                        throw RuleFileError({file_, s.line, s.column,
-                                             "the loop over '" + w.blockNames[static_cast<size_t>(s.block)] +
-                                                 "' has no step that moves '" +
-                                                 w.intNames[static_cast<size_t>(s.dst)] + "'"});
-                }
-    }
-
-    // An emit of the walk's top steps (run once) whose value is one text
-    // name that no later step reads hands that text over instead of copying it.
-    static void MarkMovableEmits(Walk& w) {
-        auto& top = w.blocks[0];
-        for (size_t i = 0; i < top.size(); ++i) {
-            Step& s = top[i];
-            if (s.kind != Step::Emit || s.emits.size() != 1) continue;
-            const Template& t = s.emits[0].second;
-            if (t.parts.size() != 1 || t.parts[0].kind != TemplatePart::StrVar || t.parts[0].slot == 0) continue;
-            const int slot = t.parts[0].slot;
-            bool read = false;
-            std::set<int> seen;
-            for (size_t j = i + 1; j < top.size() && !read; ++j) read = Reads(w, top[j], slot, seen);
-            s.moveOut = !read;
+void Loader::ReadTest(const toml::node& n, Walk& w) {
+    const toml::table* t = n.as_table();
+    if (!t) Fail(n.source(), "'test' must be a table: { url = \"...\", min_items = 1 }");
+    w.testLine = static_cast<int>(n.source().begin.line);
+    w.testColumn = static_cast<int>(n.source().begin.column);
+    for (auto&& [key, node] : *t) {
+        const std::string k(key.str());
+        if (k == "url") {
+            w.testUrl = Url(node, k);
+        } else if (k == "min_items") {
+            if (!node.is_integer() || node.as_integer()->get() < 0 || node.as_integer()->get() > 100000)
+                Fail(node.source(), "'min_items' must be an integer from 0 to 100000");
+            w.testMinItems = static_cast<int>(node.as_integer()->get());
+        } else {
+            Fail(key.source(), "unknown key '" + k + "' in 'test' (known: url, min_items)");
         }
     }
+    if (w.testUrl.empty()) Fail(n.source(), "'test' has no 'url'");
+}
 
-    static bool ReadsTemplate(const Template& t, int slot) {
-        for (const TemplatePart& p : t.parts)
-            if (p.kind == TemplatePart::StrVar && p.slot == slot) return true;
-        return false;
-    }
-    static bool ReadsExpr(const Expr& e, int slot) {
-        for (const Token& k : e.code)
-            if ((k.op == Op::StrEmpty || k.op == Op::StrLen || k.op == Op::StrEq || k.op == Op::StrHas) &&
-                (k.a == slot || ((k.op == Op::StrEq || k.op == Op::StrHas) && k.b == slot)))
-                return true;
-        return false;
-    }
-    // Whether a step (or a block it runs) may read text register slot.
-    static bool Reads(const Walk& w, const Step& s, int slot, std::set<int>& seen) {
-        if (ReadsExpr(s.when, slot) || ReadsExpr(s.from, slot) || ReadsExpr(s.value, slot)) return true;
-        if (ReadsTemplate(s.m1, slot) || ReadsTemplate(s.m2, slot) || ReadsTemplate(s.text, slot)) return true;
-        for (const auto& [f, t] : s.emits)
-            if (ReadsTemplate(t, slot)) return true;
-        for (const Cleaner& c : s.cleaners)
-            if (ReadsTemplate(c.a, slot) || ReadsTemplate(c.b, slot) || ReadsTemplate(c.c, slot) ||
-                ReadsExpr(c.x, slot) || ReadsExpr(c.y, slot))
-                return true;
-        if ((s.kind == Step::Clean || s.kind == Step::Parse || s.kind == Step::Count) && s.at == slot) return true;
-        if (s.kind == Step::Clean && s.dst == slot) return true;
-        for (int b : {s.block, s.elseBlock}) {
-            if (b < 0 || (s.kind != Step::Loop && s.kind != Step::If) || !seen.insert(b).second) continue;
-            for (const Step& inner : w.blocks[static_cast<size_t>(b)])
-                if (Reads(w, inner, slot, seen)) return true;
+void Loader::ReadWalk(const toml::table& t, WalkKind kind, Walk& w) {
+    kind_ = kind;
+    walk_ = &w;
+    table_ = &t;
+    names_.clear();
+    compiling_.clear();
+    blockIndex_.clear();
+    w = Walk();
+    w.defined = true;
+    // The inputs every walk may read.
+    for (const char* n : {"pos", "n", "next", "total", "key_head", "first"}) Define(n, true, t.source());
+    for (const char* n : {"page", "base", "base2", "known", "prefix", "filter", "host"}) Define(n, false, t.source());
+    for (auto&& [key, node] : t) {
+        const std::string k(key.str());
+        if (k == "decode") {
+            const std::string v = StringOf(node, k);
+            if (v == "lines")
+                w.decode = Walk::Decode::Lines;
+            else if (v == "none")
+                w.decode = Walk::Decode::None;
+            else
+                Fail(node.source(), "'decode' must be \"lines\" or \"none\"");
+        } else if (k == "test") {
+            ReadTest(node, w);
+        } else if (k == "url") {
+            w.url = Url(node, k, true);
+            CheckPlaceholders(node, w.url, kind);
+        } else if (k == "query") {
+            const std::string v = StringOf(node, k);
+            if (kind != WalkKind::Search) Fail(key.source(), "'query' belongs to [search] only");
+            if (v == "utf-8")
+                w.utf8Query = true;
+            else if (v == "gbk")
+                w.utf8Query = false;
+            else
+                Fail(node.source(), "'query' must be \"utf-8\" or \"gbk\"");
+        } else if (k != "steps" && !node.is_array()) {
+            Fail(key.source(), "unknown key '" + k + "' in [" + WalkName(kind) +
+                                   "] (known: steps, decode, test, and arrays of steps named for loop and if)");
         }
-        return false;
     }
-
-    // Whether a step of the block (or of the blocks it runs) sets int
-    // register reg.
-    static bool Writes(const Walk& w, int block, int reg, std::set<int>& seen) {
-        if (!seen.insert(block).second) return false;
-        for (const Step& s : w.blocks[static_cast<size_t>(block)]) {
-            switch (s.kind) {
-            case Step::Find:
-            case Step::AfterLast:
-            case Step::Set:
-            case Step::Count:
-                if (s.dst == reg) return true;
-                break;
-            case Step::Cut:
-                if (s.at == reg || s.dst2 == reg || s.moved == reg) return true;
-                break;
-            case Step::Parse:
-                if (s.dst == reg || s.dst2 == reg) return true;
-                break;
-            case Step::Loop:
-            case Step::If:
-                if (Writes(w, s.block, reg, seen) || (s.elseBlock >= 0 && Writes(w, s.elseBlock, reg, seen)))
-                    return true;
-                break;
-            default: break;
-            }
-        }
-        return false;
-    }
-
-    static toml::source_region key_source(const toml::table& t, const char* k) {
+    if (!t.get("steps")) {
+        // Steps under another name (a typo of "steps"): the walk's first
+        // array of steps is named where it stands.
+        const toml::key* first = nullptr;
         for (auto&& [key, node] : t)
-            if (key.str() == k) return key.source();
-        return t.source();
+            if (node.is_array() && (!first || key.source().begin < first->source().begin)) first = &key;
+        if (first)
+            Fail(first->source(), "the steps '" + std::string(first->str()) + "' are never run ([" +
+                                      WalkName(kind) + "] has no 'steps')");
+        Fail(t.source(), std::string("[") + WalkName(kind) + "] has no 'steps'");
     }
+    Block("steps", key_source(t, "steps"));
+    for (auto&& [key, node] : t) {
+        const std::string k(key.str());
+        if (node.is_array() && !blockIndex_.count(k))
+            Fail(key.source(), "the steps '" + k + "' are never run (no loop or if names them)");
+    }
+    MarkMovableEmits(w);
+    // A loop that goes on while a condition holds must have a step that
+    // moves its position, or its first pass would be its last.
+    for (const auto& block : w.blocks)
+        for (const Step& s : block)
+            if (s.kind == Step::Loop && s.times < 0) {
+                std::set<int> seen;
+                if (!Writes(w, s.block, s.dst, seen))
+                    throw RuleFileError({file_, s.line, s.column,
+                                         "the loop over '" + w.blockNames[static_cast<size_t>(s.block)] +
+                                             "' has no step that moves '" +
+                                             w.intNames[static_cast<size_t>(s.dst)] + "'"});
+            }
+}
 
-    int Block(const std::string& name, const toml::source_region& where) {
-        auto known = blockIndex_.find(name);
-        if (known != blockIndex_.end()) {
-            if (compiling_.count(name)) Fail(where, "the steps '" + name + "' run themselves");
-            return known->second;
+// An emit of the walk's top steps (run once) whose value is one text
+// name that no later step reads hands that text over instead of copying it.
+void Loader::MarkMovableEmits(Walk& w) {
+    auto& top = w.blocks[0];
+    for (size_t i = 0; i < top.size(); ++i) {
+        Step& s = top[i];
+        if (s.kind != Step::Emit || s.emits.size() != 1) continue;
+        const Template& t = s.emits[0].second;
+        if (t.parts.size() != 1 || t.parts[0].kind != TemplatePart::StrVar || t.parts[0].slot == 0) continue;
+        const int slot = t.parts[0].slot;
+        bool read = false;
+        std::set<int> seen;
+        for (size_t j = i + 1; j < top.size() && !read; ++j) read = Reads(w, top[j], slot, seen);
+        s.moveOut = !read;
+    }
+}
+
+bool Loader::ReadsTemplate(const Template& t, int slot) {
+    for (const TemplatePart& p : t.parts)
+        if (p.kind == TemplatePart::StrVar && p.slot == slot) return true;
+    return false;
+}
+
+bool Loader::ReadsExpr(const Expr& e, int slot) {
+    for (const Token& k : e.code)
+        if ((k.op == Op::StrEmpty || k.op == Op::StrLen || k.op == Op::StrEq || k.op == Op::StrHas) &&
+            (k.a == slot || ((k.op == Op::StrEq || k.op == Op::StrHas) && k.b == slot)))
+            return true;
+    return false;
+}
+
+// Whether a step (or a block it runs) may read text register slot.
+bool Loader::Reads(const Walk& w, const Step& s, int slot, std::set<int>& seen) {
+    if (ReadsExpr(s.when, slot) || ReadsExpr(s.from, slot) || ReadsExpr(s.value, slot)) return true;
+    if (ReadsTemplate(s.m1, slot) || ReadsTemplate(s.m2, slot) || ReadsTemplate(s.text, slot)) return true;
+    for (const auto& [f, t] : s.emits)
+        if (ReadsTemplate(t, slot)) return true;
+    for (const Cleaner& c : s.cleaners)
+        if (ReadsTemplate(c.a, slot) || ReadsTemplate(c.b, slot) || ReadsTemplate(c.c, slot) ||
+            ReadsExpr(c.x, slot) || ReadsExpr(c.y, slot))
+            return true;
+    if ((s.kind == Step::Clean || s.kind == Step::Parse || s.kind == Step::Count) && s.at == slot) return true;
+    if (s.kind == Step::Clean && s.dst == slot) return true;
+    for (int b : {s.block, s.elseBlock}) {
+        if (b < 0 || (s.kind != Step::Loop && s.kind != Step::If) || !seen.insert(b).second) continue;
+        for (const Step& inner : w.blocks[static_cast<size_t>(b)])
+            if (Reads(w, inner, slot, seen)) return true;
+    }
+    return false;
+}
+
+// Whether a step of the block (or of the blocks it runs) sets int
+// register reg.
+bool Loader::Writes(const Walk& w, int block, int reg, std::set<int>& seen) {
+    if (!seen.insert(block).second) return false;
+    for (const Step& s : w.blocks[static_cast<size_t>(block)]) {
+        switch (s.kind) {
+        case Step::Find:
+        case Step::AfterLast:
+        case Step::Set:
+        case Step::Count:
+            if (s.dst == reg) return true;
+            break;
+        case Step::Cut:
+            if (s.at == reg || s.dst2 == reg || s.moved == reg) return true;
+            break;
+        case Step::Parse:
+            if (s.dst == reg || s.dst2 == reg) return true;
+            break;
+        case Step::Loop:
+        case Step::If:
+            if (Writes(w, s.block, reg, seen) || (s.elseBlock >= 0 && Writes(w, s.elseBlock, reg, seen)))
+                return true;
+            break;
+        default: break;
         }
-        const toml::node* node = table_->get(name);
-        if (!node) Fail(where, "no steps named '" + name + "' in [" + WalkName(kind_) + "]");
-        const toml::array* arr = node->as_array();
-        if (!arr) Fail(node->source(), "'" + name + "' must be an array of steps");
-        const int index = static_cast<int>(walk_->blocks.size());
-        walk_->blocks.emplace_back();
-        walk_->blockNames.push_back(name);
-        blockIndex_[name] = index;
-        compiling_.insert(name);
-        std::vector<Step> steps;
-        for (const toml::node& item : *arr) {
-            if (!item.is_table()) Fail(item.source(), "a step must be a table { verb = ..., ... }");
-            steps.push_back(CompileStep(*item.as_table()));
-        }
-        walk_->blocks[static_cast<size_t>(index)] = std::move(steps);
-        compiling_.erase(name);
-        return index;
     }
+    return false;
+}
 
-    // ---- names ---------------------------------------------------------------
+toml::source_region Loader::key_source(const toml::table& t, const char* k) {
+    for (auto&& [key, node] : t)
+        if (key.str() == k) return key.source();
+    return t.source();
+}
 
-    int Define(const std::string& name, bool isInt, const toml::source_region& where) {
-        if (!ValidName(name)) Fail(where, "'" + name + "' is not a name (letters, digits and _)");
-        auto it = names_.find(name);
-        if (it != names_.end()) {
-            if (it->second.isInt != isInt)
-                Fail(where, "'" + name + "' holds " + (it->second.isInt ? "a number" : "text") + ", not " +
-                                (isInt ? "a number" : "text"));
-            return it->second.slot;
-        }
-        const int slot = isInt ? walk_->intRegs++ : walk_->strRegs++;
-        (isInt ? walk_->intNames : walk_->strNames).push_back(name);
-        names_[name] = {isInt, slot};
-        return slot;
+int Loader::Block(const std::string& name, const toml::source_region& where) {
+    auto known = blockIndex_.find(name);
+    if (known != blockIndex_.end()) {
+        if (compiling_.count(name)) Fail(where, "the steps '" + name + "' run themselves");
+        return known->second;
     }
-
-    static bool ValidName(const std::string& n) {
-        if (n.empty() || (n[0] >= '0' && n[0] <= '9')) return false;
-        for (char c : n)
-            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) return false;
-        return true;
+    const toml::node* node = table_->get(name);
+    if (!node) Fail(where, "no steps named '" + name + "' in [" + WalkName(kind_) + "]");
+    const toml::array* arr = node->as_array();
+    if (!arr) Fail(node->source(), "'" + name + "' must be an array of steps");
+    const int index = static_cast<int>(walk_->blocks.size());
+    walk_->blocks.emplace_back();
+    walk_->blockNames.push_back(name);
+    blockIndex_[name] = index;
+    compiling_.insert(name);
+    std::vector<Step> steps;
+    for (const toml::node& item : *arr) {
+        if (!item.is_table()) Fail(item.source(), "a step must be a table { verb = ..., ... }");
+        steps.push_back(CompileStep(*item.as_table()));
     }
+    walk_->blocks[static_cast<size_t>(index)] = std::move(steps);
+    compiling_.erase(name);
+    return index;
+}
 
-    int Use(const std::string& name, bool isInt, const toml::source_region& where) {
-        auto it = names_.find(name);
-        if (it == names_.end()) Fail(where, "'" + name + "' is used before any step sets it");
+int Loader::Define(const std::string& name, bool isInt, const toml::source_region& where) {
+    if (!ValidName(name)) Fail(where, "'" + name + "' is not a name (letters, digits and _)");
+    auto it = names_.find(name);
+    if (it != names_.end()) {
         if (it->second.isInt != isInt)
             Fail(where, "'" + name + "' holds " + (it->second.isInt ? "a number" : "text") + ", not " +
                             (isInt ? "a number" : "text"));
         return it->second.slot;
     }
+    const int slot = isInt ? walk_->intRegs++ : walk_->strRegs++;
+    (isInt ? walk_->intNames : walk_->strNames).push_back(name);
+    names_[name] = {isInt, slot};
+    return slot;
+}
 
-    // ---- templates and markers ----------------------------------------------
+bool Loader::ValidName(const std::string& n) {
+    if (n.empty() || (n[0] >= '0' && n[0] <= '9')) return false;
+    for (char c : n)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) return false;
+    return true;
+}
 
-    // "{name}" is a name's value, "{{" and "}}" a brace; the rest is text,
-    // converted to the page's code page (GBK) here, once.
-    Template CompileTemplate(const toml::node& n, const std::string& what, bool marker) {
-        const std::string s = StringOf(n, what);
-        Template t;
-        std::string lit;
-        auto flush = [&] {
-            if (lit.empty()) return;
-            const std::string gbk = Utf8ToGbk(lit);
-            if (GbkToUtf8(gbk) != lit)
-                Fail(n.source(), "'" + what + "' holds a character the page's code page (GBK) cannot represent");
-            t.parts.push_back({TemplatePart::Literal, -1, gbk});
-            lit.clear();
-        };
-        for (size_t i = 0; i < s.size(); ++i) {
-            if (s[i] == '{' && i + 1 < s.size() && s[i + 1] == '{') {
-                lit += '{';
-                ++i;
-            } else if (s[i] == '}' && i + 1 < s.size() && s[i + 1] == '}') {
-                lit += '}';
-                ++i;
-            } else if (s[i] == '{') {
-                const size_t close = s.find('}', i);
-                if (close == std::string::npos) Fail(n.source(), "'" + what + "': a '{' without its '}' (write {{ for a brace)");
-                const std::string name = s.substr(i + 1, close - i - 1);
-                auto it = names_.find(name);
-                if (it == names_.end()) Fail(n.source(), "'" + name + "' is used before any step sets it");
-                flush();
-                t.parts.push_back({it->second.isInt ? TemplatePart::IntVar : TemplatePart::StrVar, it->second.slot, {}});
-                i = close;
-            } else if (s[i] == '}') {
-                Fail(n.source(), "'" + what + "': a '}' without its '{' (write }} for a brace)");
-            } else {
-                lit += s[i];
-            }
+int Loader::Use(const std::string& name, bool isInt, const toml::source_region& where) {
+    auto it = names_.find(name);
+    if (it == names_.end()) Fail(where, "'" + name + "' is used before any step sets it");
+    if (it->second.isInt != isInt)
+        Fail(where, "'" + name + "' holds " + (it->second.isInt ? "a number" : "text") + ", not " +
+                        (isInt ? "a number" : "text"));
+    return it->second.slot;
+}
+
+// "{name}" is a name's value, "{{" and "}}" a brace; the rest is text,
+// converted to the page's code page (GBK) here, once.
+Template Loader::CompileTemplate(const toml::node& n, const std::string& what, bool marker) {
+    const std::string s = StringOf(n, what);
+    Template t;
+    std::string lit;
+    auto flush = [&] {
+        if (lit.empty()) return;
+        const std::string gbk = Utf8ToGbk(lit);
+        if (GbkToUtf8(gbk) != lit)
+            Fail(n.source(), "'" + what + "' holds a character the page's code page (GBK) cannot represent");
+        t.parts.push_back({TemplatePart::Literal, -1, gbk});
+        lit.clear();
+    };
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '{' && i + 1 < s.size() && s[i + 1] == '{') {
+            lit += '{';
+            ++i;
+        } else if (s[i] == '}' && i + 1 < s.size() && s[i + 1] == '}') {
+            lit += '}';
+            ++i;
+        } else if (s[i] == '{') {
+            const size_t close = s.find('}', i);
+            if (close == std::string::npos) Fail(n.source(), "'" + what + "': a '{' without its '}' (write {{ for a brace)");
+            const std::string name = s.substr(i + 1, close - i - 1);
+            auto it = names_.find(name);
+            if (it == names_.end()) Fail(n.source(), "'" + name + "' is used before any step sets it");
+            flush();
+            t.parts.push_back({it->second.isInt ? TemplatePart::IntVar : TemplatePart::StrVar, it->second.slot, {}});
+            i = close;
+        } else if (s[i] == '}') {
+            Fail(n.source(), "'" + what + "': a '}' without its '{' (write }} for a brace)");
+        } else {
+            lit += s[i];
         }
-        flush();
-        if (t.parts.empty()) {
-            if (marker) Fail(n.source(), "'" + what + "' is empty: an empty marker is never found");
-            return t;
-        }
-        t.constant = t.parts.size() == 1 && t.parts[0].kind == TemplatePart::Literal;
-        if (t.constant) t.text = t.parts[0].text;
+    }
+    flush();
+    if (t.parts.empty()) {
+        if (marker) Fail(n.source(), "'" + what + "' is empty: an empty marker is never found");
         return t;
     }
+    t.constant = t.parts.size() == 1 && t.parts[0].kind == TemplatePart::Literal;
+    if (t.constant) t.text = t.parts[0].text;
+    return t;
+}
 
-    // ---- expressions ---------------------------------------------------------
-
-    Expr CompileExpr(const toml::node& n) {
-        if (n.is_integer()) {
-            Expr e;
-            e.code.push_back({Op::Const, 0, 0, n.as_integer()->get()});
-            return e;
-        }
-        if (!n.is_string()) Fail(n.source(), "an expression must be a string or an integer");
-        const std::string& s = n.as_string()->get();
-        try {
-            return ParseExpr(s, [&](const std::string& name, bool isInt) { return Use(name, isInt, n.source()); });
-        } catch (const ExprError& e) {
-            Fail(n.source(), "expression \"" + s + "\": " + e.what());
-        }
+Expr Loader::CompileExpr(const toml::node& n) {
+    if (n.is_integer()) {
+        Expr e;
+        e.code.push_back({Op::Const, 0, 0, n.as_integer()->get()});
+        return e;
     }
-
-    // ---- steps ---------------------------------------------------------------
-
-    static const std::vector<std::pair<const char*, std::vector<const char*>>>& Verbs() {
-        static const std::vector<std::pair<const char*, std::vector<const char*>>> v = {
-            {"find", {"from", "to", "after"}},
-            {"after_last", {"from", "to", "until"}},
-            {"cut", {"at", "to", "start_to", "need_start", "moved"}},
-            {"set", {"value"}},
-            {"text", {"value"}},
-            {"clean", {"with"}},
-            {"parse", {"to", "ok"}},
-            {"count", {"in", "from", "to"}},
-            {"slice", {"from", "to"}},
-            {"loop", {"while", "times", "advance"}},
-            {"if", {"then", "else"}},
-            {"emit", {}},
-            {"out", {"value"}},
-            {"progress", {}},
-            {"break", {}},
-            {"stop", {}},
-            {"next", {}},
-        };
-        return v;
+    if (!n.is_string()) Fail(n.source(), "an expression must be a string or an integer");
+    const std::string& s = n.as_string()->get();
+    try {
+        return ParseExpr(s, [&](const std::string& name, bool isInt) { return Use(name, isInt, n.source()); });
+    } catch (const ExprError& e) {
+        Fail(n.source(), "expression \"" + s + "\": " + e.what());
     }
+}
 
-    Step CompileStep(const toml::table& t) {
-        Step s{};
-        const std::vector<const char*>* allowed = nullptr;
-        const toml::node* verbNode = nullptr;
-        for (auto&& [key, node] : t) {
-            for (auto& [verb, keys] : Verbs())
-                if (key.str() == verb) {
-                    if (verbNode) Fail(key.source(), "a step does one thing: '" + s.verb + "' and '" + verb + "'");
-                    s.verb = verb;
-                    allowed = &keys;
-                    verbNode = &node;
-                    s.line = static_cast<int>(key.source().begin.line);
-                    s.column = static_cast<int>(key.source().begin.column);
-                }
-        }
-        if (!verbNode)
-            Fail(t.source(), "a step without what it does (find, after_last, cut, set, text, clean, parse, count, "
-                             "slice, loop, if, emit, out, progress, break, stop, next)");
-        for (auto&& [key, node] : t) {
-            const std::string k(key.str());
-            if (k == s.verb || k == "when") continue;
-            bool ok = false;
-            for (const char* a : *allowed) ok = ok || k == a;
-            if (!ok) {
-                std::string list = "when";
-                for (const char* a : *allowed) list += std::string(", ") + a;
-                Fail(key.source(), "unknown key '" + k + "' in a '" + s.verb + "' step (known: " + list + ")");
-            }
-        }
-        auto get = [&](const char* k) { return t.get(k); };
-        auto name = [&](const toml::node& n, const char* what) {
-            const std::string v = StringOf(n, what);
-            if (!ValidName(v)) Fail(n.source(), "'" + v + "' is not a name (letters, digits and _)");
-            return v;
-        };
-        if (const toml::node* w = get("when")) s.when = CompileExpr(*w);
-        const toml::node& v = *verbNode;
-        const std::string& verb = s.verb;
-        if (verb == "find" || verb == "after_last") {
-            s.kind = verb == "find" ? Step::Find : Step::AfterLast;
-            s.m1 = CompileTemplate(v, verb, true);
-            if (const toml::node* f = get("from")) {
-                s.from = CompileExpr(*f);
-                s.hasFrom = true;
-            }
-            if (const toml::node* u = get("until")) s.value = CompileExpr(*u);
-            s.dst = get("to") ? Define(name(*get("to"), "to"), true, get("to")->source()) : 0;
-            if (const toml::node* a = get("after")) {
-                if (!a->is_boolean() || verb != "find") Fail(a->source(), "'after' must be true or false");
-                s.after = a->as_boolean()->get();
-            }
-        } else if (verb == "cut") {
-            s.kind = Step::Cut;
-            const toml::array* a = v.as_array();
-            if (!a || a->size() != 2) Fail(v.source(), "'cut' takes two markers: [start, end]");
-            s.m1 = CompileTemplate(*a->get(0), "cut", false);
-            s.m2 = CompileTemplate(*a->get(1), "cut", false);
-            s.at = get("at") ? Use(name(*get("at"), "at"), true, get("at")->source()) : 0;
-            if (get("to")) s.dst = Define(name(*get("to"), "to"), false, get("to")->source());
-            if (get("start_to")) s.dst2 = Define(name(*get("start_to"), "start_to"), true, get("start_to")->source());
-            if (const toml::node* n = get("need_start")) {
-                if (!n->is_boolean()) Fail(n->source(), "'need_start' must be true or false");
-                s.needStart = n->as_boolean()->get();
-            }
-            if (get("moved")) s.moved = Define(name(*get("moved"), "moved"), true, get("moved")->source());
-        } else if (verb == "set") {
-            s.kind = Step::Set;
-            if (!get("value")) Fail(t.source(), "'set' needs a 'value'");
-            s.value = CompileExpr(*get("value"));
-            s.dst = Define(name(v, "set"), true, v.source());
-        } else if (verb == "text") {
-            s.kind = Step::Text;
-            if (!get("value")) Fail(t.source(), "'text' needs a 'value'");
-            s.text = CompileTemplate(*get("value"), "value", false);
-            s.dst = Define(name(v, "text"), false, v.source());
-        } else if (verb == "clean") {
-            s.kind = Step::Clean;
-            s.dst = Use(name(v, "clean"), false, v.source());
-            if (s.dst == 0) Fail(v.source(), "the page itself cannot be cleaned; cut a piece first");
-            const toml::node* with = get("with");
-            if (!with || !with->is_array()) Fail(t.source(), "'clean' needs 'with', an array of cleaners");
-            for (const toml::node& c : *with->as_array()) s.cleaners.push_back(CompileCleaner(c));
-        } else if (verb == "parse") {
-            s.kind = Step::Parse;
-            s.at = Use(name(v, "parse"), false, v.source());
-            if (!get("to")) Fail(t.source(), "'parse' needs 'to', the name of the number");
-            s.dst = Define(name(*get("to"), "to"), true, get("to")->source());
-            if (get("ok")) s.dst2 = Define(name(*get("ok"), "ok"), true, get("ok")->source());
-        } else if (verb == "count") {
-            s.kind = Step::Count;
-            s.m1 = CompileTemplate(v, "count", true);
-            s.at = get("in") ? Use(name(*get("in"), "in"), false, get("in")->source()) : 0;
-            if (get("from")) s.from = CompileExpr(*get("from"));
-            if (!get("to")) Fail(t.source(), "'count' needs 'to', the name of the count");
-            s.dst = Define(name(*get("to"), "to"), true, get("to")->source());
-        } else if (verb == "slice") {
-            s.kind = Step::Slice;
-            if (!get("from") || !get("to")) Fail(t.source(), "'slice' needs 'from' and 'to'");
-            s.from = CompileExpr(*get("from"));
-            s.value = CompileExpr(*get("to"));
-            s.dst = Define(name(v, "slice"), false, v.source());
-        } else if (verb == "loop") {
-            s.kind = Step::Loop;
-            if (get("while")) s.value = CompileExpr(*get("while"));
-            if (const toml::node* n = get("times")) {
-                if (!n->is_integer() || n->as_integer()->get() < 0 || n->as_integer()->get() > 100000)
-                    Fail(n->source(), "'times' must be an integer from 0 to 100000");
-                s.times = static_cast<int>(n->as_integer()->get());
-            }
-            if (s.times < 0 && s.value.Empty())
-                Fail(t.source(), "a loop needs 'while' or 'times'");
-            s.block = Block(name(v, "loop"), v.source());
-            // The position that must advance may be one the loop's steps set.
-            s.dst = get("advance") ? Use(name(*get("advance"), "advance"), true, get("advance")->source()) : 0;
-        } else if (verb == "if") {
-            s.kind = Step::If;
-            s.value = CompileExpr(v);
-            if (!get("then")) Fail(t.source(), "'if' needs 'then', the steps to run");
-            s.block = Block(name(*get("then"), "then"), get("then")->source());
-            if (get("else")) s.elseBlock = Block(name(*get("else"), "else"), get("else")->source());
-        } else if (verb == "emit") {
-            s.kind = Step::Emit;
-            const toml::table* fields = v.as_table();
-            if (!fields || fields->empty()) Fail(v.source(), "'emit' takes a table of fields: { name = \"{x}\" }");
-            for (auto&& [fk, fv] : *fields) {
-                const int slot = FieldSlot(kind_, std::string(fk.str()).c_str());
-                if (slot < 0) Fail(fk.source(), "'" + std::string(fk.str()) + "' is no field of " + WalkName(kind_));
-                s.emits.emplace_back(slot, CompileTemplate(fv, std::string(fk.str()), false));
-            }
-        } else if (verb == "out") {
-            s.kind = Step::Out;
-            s.dst = OutSlot(kind_, StringOf(v, "out").c_str());
-            if (s.dst < 0) Fail(v.source(), "'" + StringOf(v, "out") + "' is no result of " + WalkName(kind_));
-            if (!get("value")) Fail(t.source(), "'out' needs a 'value'");
-            s.value = CompileExpr(*get("value"));
-        } else if (verb == "progress") {
-            s.kind = Step::Progress;
-            s.value = CompileExpr(v);
-        } else if (verb == "next") {
-            // Only the walks whose pages run on: a chapter list, a chapter's
-            // text, a book list.
-            if (kind_ != WalkKind::Chapters && kind_ != WalkKind::Text && kind_ != WalkKind::BookList)
-                Fail(v.source(), std::string("'next' has no meaning in ") + WalkName(kind_) +
-                                     " (only in booklist, chapters and text)");
-            s.kind = Step::Next;
-            s.text = CompileTemplate(v, "next", false);
-        } else if (verb == "break" || verb == "stop") {
-            s.kind = verb == "break" ? Step::Break : Step::Stop;
-            if (!v.is_boolean() || !v.as_boolean()->get()) Fail(v.source(), "'" + verb + "' must be true");
-        }
-        return s;
-    }
+}  // namespace detail
 
-    Cleaner CompileCleaner(const toml::node& n) {
-        Cleaner c{};
-        if (n.is_string()) {
-            const std::string v = n.as_string()->get();
-            static const std::pair<const char*, Cleaner::Kind> simple[] = {
-                {"strip_tags", Cleaner::StripTags},         {"remove_nbsp", Cleaner::RemoveNbsp},
-                {"remove_blanks", Cleaner::RemoveBlanks},   {"clean_link_text", Cleaner::CleanLinkText},
-                {"trim", Cleaner::Trim},                    {"host_stem", Cleaner::HostStem}};
-            for (auto& [sn, sk] : simple)
-                if (v == sn) {
-                    c.kind = sk;
-                    return c;
-                }
-            Fail(n.source(), "unknown cleaner '" + v +
-                                 "' (known: strip_tags, remove_nbsp, remove_blanks, clean_link_text, trim, "
-                                 "host_stem, or a table: remove_all, between, before_last, drop_ends, drop_prefix, "
-                                 "insert_after)");
-        }
-        const toml::table* t = n.as_table();
-        if (!t || t->empty()) Fail(n.source(), "a cleaner is a name or a table");
-        const std::string k(t->begin()->first.str());
-        const toml::node& v = t->begin()->second;
-        auto only = [&](std::vector<const char*> keys) {
-            for (auto&& [key, node] : *t) {
-                bool ok = key.str() == k;
-                for (const char* a : keys) ok = ok || key.str() == a;
-                if (!ok) Fail(key.source(), "unknown key '" + std::string(key.str()) + "' in a '" + k + "' cleaner");
-            }
-        };
-        if (k == "remove_all" || k == "drop_prefix") {
-            only({});
-            c.kind = k == "remove_all" ? Cleaner::RemoveAll : Cleaner::DropPrefix;
-            c.a = CompileTemplate(v, k, false);
-        } else if (k == "between") {
-            only({});
-            const toml::array* a = v.as_array();
-            if (!a || a->size() != 2) Fail(v.source(), "'between' takes two markers");
-            c.kind = Cleaner::Between;
-            c.a = CompileTemplate(*a->get(0), k, true);
-            c.b = CompileTemplate(*a->get(1), k, true);
-        } else if (k == "before_last") {
-            only({"skip", "missing"});
-            c.kind = Cleaner::BeforeLast;
-            c.a = CompileTemplate(v, k, true);
-            if (const toml::node* s = t->get("skip")) {
-                if (!s->is_integer() || s->as_integer()->get() < 0 || s->as_integer()->get() > 1000)
-                    Fail(s->source(), "'skip' must be an integer from 0 to 1000");
-                c.skip = static_cast<int>(s->as_integer()->get());
-            }
-            if (const toml::node* m = t->get("missing")) {
-                const std::string mv = StringOf(*m, "missing");
-                if (mv != "keep" && mv != "empty") Fail(m->source(), "'missing' must be \"keep\" or \"empty\"");
-                c.keepWhenMissing = mv == "keep";
-            }
-        } else if (k == "drop_ends") {
-            only({});
-            const toml::array* a = v.as_array();
-            if (!a || a->size() != 2) Fail(v.source(), "'drop_ends' takes two counts: [head, tail]");
-            c.kind = Cleaner::DropEnds;
-            c.x = CompileExpr(*a->get(0));
-            c.y = CompileExpr(*a->get(1));
-        } else if (k == "insert_after") {
-            only({"value", "unless"});
-            c.kind = Cleaner::InsertAfter;
-            c.a = CompileTemplate(v, k, true);
-            if (!t->get("value")) Fail(t->source(), "'insert_after' needs a 'value'");
-            c.b = CompileTemplate(*t->get("value"), "value", false);
-            if (const toml::node* u = t->get("unless")) {
-                c.c = CompileTemplate(*u, "unless", true);
-                c.hasUnless = true;
-            }
-        } else {
-            Fail(t->begin()->first.source(), "unknown cleaner '" + k + "'");
-        }
-        return c;
-    }
+using detail::Loader;
 
-    std::string file_;
-    SiteRules* site_ = nullptr;
-    WalkKind kind_ = WalkKind::Categories;
-    Walk* walk_ = nullptr;
-    const toml::table* table_ = nullptr;
-    std::unordered_map<std::string, Name> names_;
-    std::set<std::string> compiling_;
-    std::unordered_map<std::string, int> blockIndex_;
-};
-
-}  // namespace
 
 std::shared_ptr<const SiteRules> LoadRules(const std::string& tomlText, const std::string& fileName) {
     return Loader(fileName).Load(tomlText);
