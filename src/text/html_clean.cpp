@@ -94,8 +94,14 @@ std::string TagName(const GumboElement& e) {
         piece.data += 3;
         piece.length -= 3;
     }
-    gumbo_tag_from_original_text(&piece);
-    return Lower(std::string(piece.data, piece.length));
+    // The name ends where the parser ends it: at a blank as HTML counts
+    // blanks (not at a vertical tab, which the library's own helper takes
+    // for one: "<form\v" is no form), a "/" or the ">".
+    size_t end = piece.length > 0 && piece.data[0] == '<' ? 1 : 0;
+    const size_t start = end;
+    while (end < piece.length && !IsSpace(piece.data[end]) && piece.data[end] != '/' && piece.data[end] != '>')
+        ++end;
+    return Lower(std::string(piece.data + start, end - start));
 }
 
 // Where a start tag that begins at from ends (just past its ">"), read as
