@@ -12,9 +12,13 @@ namespace talvenor::rules {
 // TOML allows other than ASCII only inside strings and comments.  The
 // parser's own check of such a character where a blank may stand is not
 // sound in the library version we build on, so the file is checked here
-// first: the error names the character's line and column.
+// first: the error names the character's line and column.  The parser also
+// looks past a bare value (a number, true) over every character that cannot
+// end one, "[" and quotes included, into a string run into it; so a string
+// may not follow a bare word or number directly ("100['x'", "a.'b'").
 void CheckAsciiOutsideStrings(const std::string& text, const std::string& file) {
     enum { Plain, Comment, Basic, Literal, MultiBasic, MultiLiteral } state = Plain;
+    bool bare = false;  // outside strings: within a run of bare characters
     int line = 1, column = 1;
     auto starts = [&](size_t i, const char* m) { return text.compare(i, std::strlen(m), m) == 0; };
     auto skip = [&](size_t& i, size_t n) {
@@ -35,6 +39,12 @@ void CheckAsciiOutsideStrings(const std::string& text, const std::string& file) 
             if (c >= 0x80)
                 throw RuleFileError(
                     {file, atLine, atColumn, "a character other than ASCII outside a string or a comment"});
+            if ((c == '"' || c == '\'') && bare)
+                throw RuleFileError({file, atLine, atColumn, "a string run into a bare word or number"});
+            if (c == '"' || c == '\'' || (c != '[' && c != '{' && !std::strchr(" \t\r\n=,]}#", c)) || c == 0)
+                bare = true;  // a string just closed counts as a word
+            else if (c != '[' && c != '{')
+                bare = false;  // an opener continues the run it stands in
             if (c == '#') {
                 state = Comment;
             } else if (starts(i, "\"\"\"")) {
@@ -50,7 +60,10 @@ void CheckAsciiOutsideStrings(const std::string& text, const std::string& file) 
             }
             break;
         case Comment:
-            if (c == '\n') state = Plain;
+            if (c == '\n') {
+                state = Plain;
+                bare = false;
+            }
             break;
         case Basic:
         case MultiBasic:
@@ -58,6 +71,7 @@ void CheckAsciiOutsideStrings(const std::string& text, const std::string& file) 
                 skip(i, 1);  // an escaped character
             } else if (state == Basic && (c == '"' || c == '\n')) {
                 state = Plain;
+                if (c == '\n') bare = false;
             } else if (state == MultiBasic && starts(i, "\"\"\"")) {
                 state = Plain;
                 skip(i, 2);
@@ -65,6 +79,7 @@ void CheckAsciiOutsideStrings(const std::string& text, const std::string& file) 
             break;
         case Literal:
             if (c == '\'' || c == '\n') state = Plain;
+            if (c == '\n') bare = false;
             break;
         case MultiLiteral:
             if (starts(i, "'''")) {

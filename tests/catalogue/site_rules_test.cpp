@@ -64,6 +64,10 @@ TEST(SiteRules, EveryMistakeNamesItsFileLineAndColumn) {
     EXPECT_EQ(ErrorOf("[intro]\n# 简介\nsteps = [ { find = \"简介\" }， ]\n"),
               "t.toml:7:26: a character other than ASCII outside a string or a comment");
     EXPECT_EQ(ErrorOf("[intro]\nsteps = [ { find = '''a'简''' }, { find = \"\\\"简\" } ]\n"), "");
+    // A string run into a bare value: the library would read past the value
+    // into the string's characters, on some of which (《, 、) it is unsound.
+    EXPECT_EQ(ErrorOf("[intro]\nsteps = [ { find = 'a', from = 100['《'] } ]\n"),
+              "t.toml:6:36: a string run into a bare word or number");
     // A wrong type.
     EXPECT_EQ(ErrorOf("[intro]\nsteps = [ { find = 3 } ]\n"), "t.toml:6:20: 'find' must be a string");
     // A marker the page's code page cannot hold (an emoji is no GBK character).
