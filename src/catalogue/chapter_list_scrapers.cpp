@@ -29,6 +29,22 @@ ChapterBatch TDownloadBar::FetchChapterList(const std::string& url, ChapterListW
     return walk.Finish(page);
 }
 
+void TDownloadBar::ClearLists() {
+    OnMainAsync([this] {
+        TitleList->Clear();
+        UrlList->Clear();
+    });
+}
+
+// The list goes to the reader's lists and the reader is told, in one
+// call on the main thread: a list is never taken without its completion.
+void TDownloadBar::FinishChapterList(const std::function<void()>& handOver) {
+    OnMain([&] {
+        handOver();
+        if (chapterListReady_) chapterListReady_();
+    });
+}
+
 // Hands a walk's result over: appended to the lists as they stand.
 static void Apply(ChapterBatch& batch, ListModel* titles, ListModel* urls, ProgressModel* progress) {
     if (batch.setMax) progress->SetMax(batch.max);
@@ -43,15 +59,11 @@ static void Apply(ChapterBatch& batch, ListModel* titles, ListModel* urls, Progr
 // ---- 多玩 (mode 1) ---------------------------------------------------------
 
 void TDownloadBar::DuowanChapterList() {
-    OnMain([&] {
-        TitleList->Clear();
-        UrlList->Clear();
-    });
+    ClearLists();
     // A list that cannot be fetched is a failed download, not a book
     // without chapters: the reader is not opened on an empty list.
     ChapterBatch batch = FetchChapterList(Hosts().duowan + "/" + TargetUrl + "index.html", *DuowanChapterWalk());
-    OnMain([&] { Apply(batch, TitleList, UrlList, Progress); });
-    FinishChapterList();
+    FinishChapterList([&] { Apply(batch, TitleList, UrlList, Progress); });
 }
 
 // ---- 小说阅读网 (mode 2) ---------------------------------------------------
@@ -59,22 +71,21 @@ void TDownloadBar::DuowanChapterList() {
 void TDownloadBar::ReadnovelChapterList() {
     const std::string listUrl = Hosts().readnovel + "/partlist/" + TargetUrl + "/";
     // Entry 0 is the book itself.
-    OnMain([&] {
+    OnMainAsync([this, listUrl] {
         TitleList->Clear();
         UrlList->Clear();
         TitleList->Add(TargetName);
         UrlList->Add(listUrl);
     });
     ChapterBatch batch = FetchChapterList(listUrl, *ReadnovelChapterWalk());
-    OnMain([&] { Apply(batch, TitleList, UrlList, Progress); });
-    FinishChapterList();
+    FinishChapterList([&] { Apply(batch, TitleList, UrlList, Progress); });
 }
 
 // ---- 言情小说吧 (mode 3) ---------------------------------------------------
 
 void TDownloadBar::Xs8ChapterList() {
     const std::string listUrl = Hosts().xs8 + "/love/" + TargetUrl + "/index.html";
-    OnMain([&] {
+    OnMainAsync([this, listUrl] {
         TitleList->Clear();
         UrlList->Clear();
         TitleList->Add(TargetName);
@@ -100,41 +111,32 @@ void TDownloadBar::Xs8ChapterList() {
     }
     RemoveFile(file);
     ChapterBatch batch = Xs8ChapterPage(bytes, Hosts().xs8);
-    OnMain([&] { Apply(batch, TitleList, UrlList, Progress); });
-    FinishChapterList();
+    FinishChapterList([&] { Apply(batch, TitleList, UrlList, Progress); });
 }
 
 // ---- 飞库 (mode 4) ---------------------------------------------------------
 
 void TDownloadBar::FeikuChapterList() {
-    OnMain([&] {
-        TitleList->Clear();
-        UrlList->Clear();
-    });
+    ClearLists();
     const std::string prefix = Hosts().feiku + "/" + TargetUrl + "/";
     ChapterBatch batch = FetchChapterList(prefix + "List.shtm", *FeikuChapterWalk(prefix));
-    OnMain([&] { Apply(batch, TitleList, UrlList, Progress); });
-    FinishChapterList();
+    FinishChapterList([&] { Apply(batch, TitleList, UrlList, Progress); });
 }
 
 // ---- 小说520 (mode 5) ------------------------------------------------------
 
 void TDownloadBar::S520ChapterList() {
-    OnMain([&] {
-        TitleList->Clear();
-        UrlList->Clear();
-    });
+    ClearLists();
     const std::string prefix = Hosts().s520Chapters + "/" + TargetUrl + "/";
     ChapterBatch batch = FetchChapterList(prefix + "List.shtml", *S520ChapterWalk(prefix));
-    OnMain([&] { Apply(batch, TitleList, UrlList, Progress); });
-    FinishChapterList();
+    FinishChapterList([&] { Apply(batch, TitleList, UrlList, Progress); });
 }
 
 // ---- a site added by a rule file (mode 6) ---------------------------------
 
 void TDownloadBar::AddedSiteChapterList() {
     const RuleSite site = AddedSiteOfLabel(currentSite_);
-    OnMain([&] {
+    OnMainAsync([this] {
         TitleList->Clear();
         UrlList->Clear();
         Progress->SetMax(100);
@@ -148,7 +150,7 @@ void TDownloadBar::AddedSiteChapterList() {
     // A list whose page could not be had is no book's list: the failure
     // path says so, as for the other sites.
     if (!list.complete) throw FetchError(list.why, std::string());
-    OnMain([&] {
+    FinishChapterList([&] {
         TitleList->items.reserve(list.titles.size());
         UrlList->items.reserve(list.urls.size());
         for (auto& t : list.titles) TitleList->Add(std::move(t));
@@ -156,7 +158,6 @@ void TDownloadBar::AddedSiteChapterList() {
         Progress->position = Progress->max;
         if (!TitleList->Empty()) TitleList->Select(0);
     });
-    FinishChapterList();
 }
 
 }  // namespace talvenor

@@ -130,7 +130,7 @@ std::string TDownloadBar::OwnTempFile() const {
 
 void TDownloadBar::Execute() {
     try {
-        OnMain([&] { Progress->position = 0; });
+        OnMainAsync([this] { Progress->position = 0; });
         switch (Mode) {
             case 1:
                 DuowanChapterList();
@@ -189,12 +189,6 @@ std::string TDownloadBar::ChapterListFailure(const std::exception_ptr& failure) 
     } catch (...) {
         return FailureText(failure);
     }
-}
-
-void TDownloadBar::FinishChapterList() {
-    OnMain([&] {
-        if (chapterListReady_) chapterListReady_();
-    });
 }
 
 }  // namespace talvenor

@@ -123,9 +123,13 @@ class TDownloadBar : public std::enable_shared_from_this<TDownloadBar> {
     void S520ChapterList();
     // Mode 6: a site added by a rule file, over every page of its list.
     void AddedSiteChapterList();
-    // Every chapter-list scraper ends here: on the main thread, the
-    // completion it was given (the reader's ChapterListReady).
-    void FinishChapterList();
+    // Empties the lists before a chapter list (posted: the download does not
+    // wait for the main thread).
+    void ClearLists();
+    // Every chapter-list scraper ends here: on the main thread, handOver
+    // fills the lists and the completion it was given runs (the reader's
+    // ChapterListReady).
+    void FinishChapterList(const std::function<void()>& handOver);
     // The message of a chapter list that failed: a fetch that failed is a
     // failed connection; any other failure says what it is.
     static std::string ChapterListFailure(const std::exception_ptr& failure);

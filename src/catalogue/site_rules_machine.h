@@ -151,10 +151,23 @@ class Machine {
         int reg;
         long long answer;
     };
+    // An item kept while its assumptions wait.  Going back is rare, so not
+    // every item keeps the state before it (a long list has one such item
+    // per chapter until its end arrives): every kCheckpointItems-th does,
+    // and going back re-walks from the nearest of those at or before the
+    // item, which takes the same path up to it.  Its assumptions keep only
+    // the registers they read, in the pools.
     struct Assumed {
-        State before;
-        std::vector<Assumption> assumptions;
+        size_t checkpoint = 0;  // in checkpoints_
+        size_t a = 0, aCount = 0;  // in poolA_
     };
+    struct PooledAssumption {
+        const Expr* expr;
+        size_t values;  // the expression's register readings, in poolValues_
+        int reg;
+        long long answer;
+    };
+    static constexpr long long kCheckpointItems = 64;
     static constexpr long long kFar = 1LL << 40;
 
     void Capture(State& st, size_t step, long long pass);
@@ -190,7 +203,9 @@ class Machine {
     bool UpdatePending();
 
     enum class Verdict { Holds, Fails, Open };
-    Verdict Check(const Assumption& a);
+    Verdict Check(const PooledAssumption& a);
+    // No item waits any more.
+    void ForgetKept();
 
     // Items whose assumptions now hold are kept; at the first that turned
     // out wrong the walk goes back to where that item began.
@@ -215,13 +230,17 @@ class Machine {
     std::vector<Pending> pending_;
     std::vector<char> pendingFlag_;
     int unresolved_ = 0;
-    // The current item's assumptions, and the items before it still waiting
-    // for their open positions (the first ...Count_ entries: the others are
-    // kept to be written over).
+    // The current item's assumptions (the first itemAssumptionCount_; the
+    // others are kept to be written over), and the items before it still
+    // waiting for their open positions.
     std::vector<Assumption> itemAssumptions_;
     size_t itemAssumptionCount_ = 0;
     std::vector<Assumed> assumed_;
-    size_t assumedCount_ = 0;
+    size_t firstKept_ = 0, assumedCount_ = 0;  // the items [firstKept_, assumedCount_) wait
+    std::vector<State> checkpoints_;  // the first checkpointCount_ are in use
+    size_t checkpointCount_ = 0;
+    std::vector<PooledAssumption> poolA_;
+    std::vector<long long> poolValues_;
     std::vector<long long> checkRegs_;
 };
 

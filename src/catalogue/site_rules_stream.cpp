@@ -25,6 +25,10 @@ void Machine::Reserve(size_t bytes, WalkKind kind) {
     const size_t room = std::min<size_t>(bytes / (kind == WalkKind::Chapters ? 32 : 256) + 1, 100000);
     for (auto& list : out_.lists) list.reserve(room);
     if (kind == WalkKind::Chapters) out_.progress.reserve(room + 2);
+    // A list's items wait for its end: room for one kept item each.
+    assumed_.reserve(room);
+    poolA_.reserve(room);
+    poolValues_.reserve(room * 4);
 }
 
 // After bytes were appended to the page (or it completed): takes every
@@ -97,15 +101,30 @@ void Machine::SaveItem(size_t step, long long pass) {
 
 void Machine::CommitItem() {
     if (itemAssumptionCount_ == 0) return;
-    // The entries of items long committed are used again: a long list keeps
-    // one per chapter until its end arrives, and copying into them takes no
-    // memory anew.
     if (assumedCount_ == assumed_.size()) assumed_.emplace_back();
     Assumed& kept = assumed_[assumedCount_++];
-    kept.before = last_;
-    kept.assumptions.assign(itemAssumptions_.begin(),
-                            itemAssumptions_.begin() + static_cast<long>(itemAssumptionCount_));
+    // The entries are used again: copying into them takes no memory anew.
+    if (checkpointCount_ == 0 ||
+        last_.item - checkpoints_[checkpointCount_ - 1].item >= kCheckpointItems) {
+        if (checkpointCount_ == checkpoints_.size()) checkpoints_.emplace_back();
+        checkpoints_[checkpointCount_++] = last_;
+    }
+    kept.checkpoint = checkpointCount_ - 1;
+    kept.a = poolA_.size();
+    kept.aCount = itemAssumptionCount_;
+    for (size_t k = 0; k < itemAssumptionCount_; ++k) {
+        const Assumption& a = itemAssumptions_[k];
+        poolA_.push_back({a.expr, poolValues_.size(), a.reg, a.answer});
+        for (const Token& t : a.expr->code)
+            if (t.op == Op::Int) poolValues_.push_back(a.I[static_cast<size_t>(t.a)]);
+    }
     itemAssumptionCount_ = 0;
+}
+
+void Machine::ForgetKept() {
+    firstKept_ = assumedCount_ = checkpointCount_ = 0;
+    poolA_.clear();
+    poolValues_.clear();
 }
 
 Machine::Pending* Machine::PendingOf(int reg) {
@@ -180,12 +199,17 @@ bool Machine::UpdatePending() {
     return changed;
 }
 
-Machine::Verdict Machine::Check(const Assumption& a) {
+Machine::Verdict Machine::Check(const PooledAssumption& a) {
     const Pending* p = PendingOf(a.reg);
     if (!p) return Verdict::Fails;  // cannot happen: an item keeps its position open
     if (!p->resolved && !p->last) return Verdict::Open;
+    // The expression reads registers only (no strings), and only those
+    // readings were kept.
     std::vector<long long>& regs = checkRegs_;
-    regs = a.I;
+    regs.resize(I_.size());
+    size_t v = a.values;
+    for (const Token& t : a.expr->code)
+        if (t.op == Op::Int) regs[static_cast<size_t>(t.a)] = poolValues_[v++];
     if (p->resolved) {
         regs[static_cast<size_t>(a.reg)] = p->value;
         return EvalPlain(*a.expr, regs) == a.answer ? Verdict::Holds : Verdict::Fails;
@@ -197,13 +221,15 @@ Machine::Verdict Machine::Check(const Assumption& a) {
 }
 
 // Items whose assumptions now hold are kept; at the first that turned
-// out wrong the walk goes back to where that item began.
+// out wrong the walk goes back to where that item began (through the
+// nearest checkpoint before it).
 void Machine::Revise() {
-    size_t kept = 0;
+    size_t kept = firstKept_;
     for (; kept < assumedCount_; ++kept) {
+        const Assumed& item = assumed_[kept];
         Verdict v = Verdict::Holds;
-        for (const Assumption& a : assumed_[kept].assumptions) {
-            const Verdict one = Check(a);
+        for (size_t k = item.a; k < item.a + item.aCount; ++k) {
+            const Verdict one = Check(poolA_[k]);
             if (one == Verdict::Fails) {
                 v = one;
                 break;
@@ -212,18 +238,38 @@ void Machine::Revise() {
         }
         if (v == Verdict::Holds) continue;
         if (v == Verdict::Fails) {
-            const State back = assumed_[kept].before;
-            assumedCount_ = kept;
-            Restore(back);
-            last_ = back;
+            // Every item before it held: none waits any more.
+            const size_t back = item.checkpoint;
+            ForgetKept();
+            Restore(checkpoints_[back]);
+            return;
         }
         break;
     }
-    // The items that hold are done with; their entries go behind the others.
-    const size_t done = std::min(kept, assumedCount_);
-    std::rotate(assumed_.begin(), assumed_.begin() + static_cast<long>(done),
-                assumed_.begin() + static_cast<long>(assumedCount_));
-    assumedCount_ -= done;
+    firstKept_ = kept;
+    if (firstKept_ == assumedCount_) {
+        ForgetKept();
+        return;
+    }
+    // The checkpoints before the first waiting item's, and that item's
+    // part of the pools, go once they are half of what is kept.
+    const Assumed first = assumed_[firstKept_];
+    if (first.checkpoint * 2 < checkpointCount_ && firstKept_ * 2 < assumedCount_) return;
+    std::rotate(checkpoints_.begin(), checkpoints_.begin() + static_cast<long>(first.checkpoint),
+                checkpoints_.begin() + static_cast<long>(checkpointCount_));
+    checkpointCount_ -= first.checkpoint;
+    const size_t values = poolA_[first.a].values;
+    poolA_.erase(poolA_.begin(), poolA_.begin() + static_cast<long>(first.a));
+    for (PooledAssumption& a : poolA_) a.values -= values;
+    poolValues_.erase(poolValues_.begin(), poolValues_.begin() + static_cast<long>(values));
+    for (size_t k = firstKept_; k < assumedCount_; ++k) {
+        Assumed m = assumed_[k];
+        m.checkpoint -= first.checkpoint;
+        m.a -= first.a;
+        assumed_[k - firstKept_] = m;
+    }
+    assumedCount_ -= firstKept_;
+    firstKept_ = 0;
 }
 
 // An expression that reads an open position.
