@@ -4,9 +4,14 @@
 // A list can hold thousands of chapters, so it is built on the worker thread
 // and handed to the reader's lists in one batch, together with the progress
 // steps it made (replayed in order, so the bar ends where it would have).
-// The list is cut while its page arrives: each piece the client hands over
-// takes the walk as far as the bytes allow, and the batch is handed over
-// once the page is complete.
+// The list is cut while its page arrives, on a thread of its own: the
+// download never waits for the walk, and a walk that falls behind takes
+// everything that has arrived at once (once the list's end is among it, the
+// rest is cut as fast as from a whole page).  The batch is handed over once
+// the page is complete.
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include "catalogue/added_sites.h"
@@ -19,13 +24,86 @@
 
 namespace talvenor {
 
+namespace {
+
+// Feeds a walk on its own thread with the pieces added.
+class WalkBehind {
+  public:
+    explicit WalkBehind(ChapterListWalk& walk) : walk_(walk), thread_([this] { Run(); }) {}
+    // Without Finish (the download failed or was stopped) the bytes not
+    // walked yet are dropped.
+    ~WalkBehind() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ended_ = dropped_ = true;
+        }
+        wake_.notify_one();
+        if (thread_.joinable()) thread_.join();
+    }
+    void Add(const char* data, size_t n, size_t expected) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (expected_ == 0) expected_ = expected;
+            arrived_.append(data, n);
+        }
+        wake_.notify_one();
+    }
+    // Returns once every byte added has been walked.
+    void Finish() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ended_ = true;
+        }
+        wake_.notify_one();
+        if (thread_.joinable()) thread_.join();
+    }
+
+  private:
+    void Run() {
+        std::string taking;
+        bool first = true, failed = false;
+        for (;;) {
+            size_t expected = 0;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [this] { return !arrived_.empty() || ended_; });
+                if (dropped_ || arrived_.empty()) return;
+                taking.swap(arrived_);
+                expected = expected_;
+            }
+            // A walk that failed takes no more: the bytes fed fall short of
+            // the page, and its walk as a whole says what went wrong.
+            if (!failed) {
+                try {
+                    if (first && expected > 0) walk_.Reserve(expected);
+                    first = false;
+                    walk_.Feed(taking.data(), taking.size());
+                } catch (...) {
+                    failed = true;
+                }
+            }
+            taking.clear();
+        }
+    }
+
+    ChapterListWalk& walk_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::string arrived_;
+    size_t expected_ = 0;
+    bool ended_ = false, dropped_ = false;
+    std::thread thread_;
+};
+
+}  // namespace
+
 ChapterBatch TDownloadBar::FetchChapterList(const std::string& url, ChapterListWalk& walk) {
-    bool reserved = false;
-    const std::string page = Fetch(url, [&](const char* data, size_t n, size_t expected) {
-        if (!reserved && expected > 0) walk.Reserve(expected);
-        reserved = true;
-        walk.Feed(data, n);
-    });
+    std::string page;
+    {
+        WalkBehind behind(walk);
+        page = Fetch(url, [&](const char* data, size_t n, size_t expected) { behind.Add(data, n, expected); });
+        behind.Finish();
+    }
     return walk.Finish(page);
 }
 

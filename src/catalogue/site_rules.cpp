@@ -85,16 +85,56 @@ Machine::Machine(const Walk& walk, WalkKind kind, const std::string& page, const
     SetLimits();
 }
 
+namespace {
+
+long long Binary(Op op, long long a, long long b) {
+    switch (op) {
+        case Op::Add:
+            return static_cast<long long>(static_cast<unsigned long long>(a) + static_cast<unsigned long long>(b));
+        case Op::Sub:
+            return static_cast<long long>(static_cast<unsigned long long>(a) - static_cast<unsigned long long>(b));
+        case Op::Lt:
+            return a < b;
+        case Op::Le:
+            return a <= b;
+        case Op::Gt:
+            return a > b;
+        case Op::Ge:
+            return a >= b;
+        case Op::Eq:
+            return a == b;
+        case Op::Ne:
+            return a != b;
+        case Op::And:
+            return a && b;
+        case Op::Or:
+            return a || b;
+        default:
+            return 0;
+    }
+}
+
+bool IsValue(const Token& t) {
+    return t.op == Op::Const || t.op == Op::Int;
+}
+
+}  // namespace
+
 long long Machine::EvalPlain(const Expr& e, const std::vector<long long>& I) const {
+    const auto value = [&I](const Token& t) { return t.op == Op::Int ? I[static_cast<size_t>(t.a)] : t.v; };
+    // Most of a list's conditions and sums are one value, or two and an
+    // operator: these go without the stack.
+    if (e.code.size() == 1 && IsValue(e.code[0])) return value(e.code[0]);
+    if (e.code.size() == 3 && IsValue(e.code[0]) && IsValue(e.code[1]) && e.code[2].op >= Op::Add &&
+        e.code[2].op <= Op::Or)
+        return Binary(e.code[2].op, value(e.code[0]), value(e.code[1]));
     long long st[32];
     int sp = 0;
     for (const Token& t : e.code) {
         switch (t.op) {
             case Op::Const:
-                st[sp++] = t.v;
-                break;
             case Op::Int:
-                st[sp++] = I[static_cast<size_t>(t.a)];
+                st[sp++] = value(t);
                 break;
             case Op::StrEmpty:
                 st[sp++] = Str(t.a).empty();
@@ -115,45 +155,8 @@ long long Machine::EvalPlain(const Expr& e, const std::vector<long long>& I) con
                 st[sp - 1] = -st[sp - 1];
                 break;
             default: {
-                const long long b = st[--sp], a = st[sp - 1];
-                long long r = 0;
-                switch (t.op) {
-                    case Op::Add:
-                        r = static_cast<long long>(static_cast<unsigned long long>(a) +
-                                                   static_cast<unsigned long long>(b));
-                        break;
-                    case Op::Sub:
-                        r = static_cast<long long>(static_cast<unsigned long long>(a) -
-                                                   static_cast<unsigned long long>(b));
-                        break;
-                    case Op::Lt:
-                        r = a < b;
-                        break;
-                    case Op::Le:
-                        r = a <= b;
-                        break;
-                    case Op::Gt:
-                        r = a > b;
-                        break;
-                    case Op::Ge:
-                        r = a >= b;
-                        break;
-                    case Op::Eq:
-                        r = a == b;
-                        break;
-                    case Op::Ne:
-                        r = a != b;
-                        break;
-                    case Op::And:
-                        r = a && b;
-                        break;
-                    case Op::Or:
-                        r = a || b;
-                        break;
-                    default:
-                        break;
-                }
-                st[sp - 1] = r;
+                const long long b = st[--sp];
+                st[sp - 1] = Binary(t.op, st[sp - 1], b);
             }
         }
     }
@@ -384,7 +387,7 @@ Machine::Flow Machine::RunStep(const Step& s, int depth) {
             if (s.needStart && FindMarker(a, page_, p) < 0) {
                 // Without its start the cut would take a piece from the top
                 // of the page: nothing is cut, the position stays.
-                if (s.dst >= 0) S_[static_cast<size_t>(s.dst)].clear();
+                if (s.dst >= 0) StrDst(s.dst).clear();
                 if (s.moved >= 0) I_[static_cast<size_t>(s.moved)] = 0;
                 Note(s, a, before, -1, std::string(), "start marker missing: nothing cut");
                 return Go;
@@ -395,7 +398,7 @@ Machine::Flow Machine::RunStep(const Step& s, int depth) {
             if (s.dst2 >= 0) I_[static_cast<size_t>(s.dst2)] = content;
             if (s.moved >= 0 && p <= before) I_[static_cast<size_t>(s.moved)] = 0;
             Note(s, a, before, p, piece);
-            if (s.dst >= 0) S_[static_cast<size_t>(s.dst)] = std::move(piece);
+            if (s.dst >= 0) StrDst(s.dst) = std::move(piece);
             return Go;
         }
         case Step::Set:
@@ -406,11 +409,11 @@ Machine::Flow Machine::RunStep(const Step& s, int depth) {
             std::string v = Fill(s.text, scratch1);
             if (!Spend(v.size())) return StopWalk;
             Note(s, std::string(), 0, 0, v);
-            S_[static_cast<size_t>(s.dst)] = std::move(v);
+            StrDst(s.dst) = std::move(v);
             return Go;
         }
         case Step::Clean: {
-            std::string& v = S_[static_cast<size_t>(s.dst)];
+            std::string& v = StrDst(s.dst);
             for (const Cleaner& c : s.cleaners) {
                 Clean(v, c);
                 if (!Spend(v.size())) return StopWalk;
@@ -453,7 +456,7 @@ Machine::Flow Machine::RunStep(const Step& s, int depth) {
             if (Incomplete() && (from > n || to > n)) More();
             const long long a = from < 0 ? 0 : from > n ? n : from;
             const long long b = to > n ? n : to;
-            S_[static_cast<size_t>(s.dst)] =
+            StrDst(s.dst) =
                 b > a ? page_.substr(static_cast<size_t>(a), static_cast<size_t>(b - a)) : std::string();
             Note(s, std::string(), from, to, S_[static_cast<size_t>(s.dst)]);
             return Go;
@@ -472,7 +475,7 @@ Machine::Flow Machine::RunStep(const Step& s, int depth) {
                     return StopWalk;
                 }
                 if (s.moveOut)
-                    list.push_back(std::move(S_[static_cast<size_t>(t.parts[0].slot)]));
+                    list.push_back(std::move(StrDst(t.parts[0].slot)));
                 else {
                     list.emplace_back();
                     FillInto(t, list.back());

@@ -170,7 +170,15 @@ class Machine {
     static constexpr long long kCheckpointItems = 64;
     static constexpr long long kFar = 1LL << 40;
 
-    void Capture(State& st, size_t step, long long pass);
+    // Writes the state at the start of an item into last_.  Only the
+    // string registers written since the last capture are copied (a list
+    // item writes two or three of a dozen).
+    void Capture(size_t step, long long pass);
+    // A string register about to be written.
+    std::string& StrDst(int slot) {
+        if (streaming_) sDirty_[static_cast<size_t>(slot)] = 1;
+        return S_[static_cast<size_t>(slot)];
+    }
 
     void Restore(const State& st);
 
@@ -224,6 +232,7 @@ class Machine {
     std::string scratch1_, scratch2_;
 
     bool streaming_ = false, complete_ = true, done_ = false;
+    std::vector<char> sDirty_;  // by string register: differs from last_'s
     State last_;
     Spot at_;
     long long item_ = 0, captures_ = 0;

@@ -18,6 +18,7 @@ void Machine::StartStreaming() {
     streaming_ = true;
     complete_ = false;
     pendingFlag_.assign(I_.size(), 0);
+    sDirty_.assign(S_.size(), 1);
 }
 
 void Machine::Reserve(size_t bytes, WalkKind kind) {
@@ -47,9 +48,15 @@ void Machine::Resume(bool complete) {
     }
 }
 
-void Machine::Capture(State& st, size_t step, long long pass) {
+void Machine::Capture(size_t step, long long pass) {
+    State& st = last_;
     st.I = I_;
-    st.S = S_;
+    st.S.resize(S_.size());
+    for (size_t k = 0; k < S_.size(); ++k) {
+        if (!sDirty_[k]) continue;
+        st.S[k] = S_[k];
+        sDirty_[k] = 0;
+    }
     st.lists.resize(out_.lists.size());
     for (size_t i = 0; i < out_.lists.size(); ++i) st.lists[i] = out_.lists[i].size();
     st.progress = out_.progress.size();
@@ -66,6 +73,7 @@ void Machine::Capture(State& st, size_t step, long long pass) {
 void Machine::Restore(const State& st) {
     I_ = st.I;
     S_ = st.S;
+    std::fill(sDirty_.begin(), sDirty_.end(), 0);  // last_ becomes st below
     for (size_t i = 0; i < out_.lists.size(); ++i) out_.lists[i].resize(st.lists[i]);
     out_.progress.resize(st.progress);
     out_.outs = st.outs;
@@ -96,7 +104,7 @@ void Machine::Restore(const State& st) {
 void Machine::SaveItem(size_t step, long long pass) {
     CommitItem();
     ++item_;
-    Capture(last_, step, pass);
+    Capture(step, pass);
 }
 
 void Machine::CommitItem() {
