@@ -96,7 +96,7 @@ struct Step {
     bool after = false;   // find: the position just past the marker
     bool needStart = false;  // cut: a missing start marker gives "" and leaves the position
     int moved = -1;       // cut: set to 0 when the start was missing or the position did not move on
-    bool moveOut = false; // emit: the single name it emits is read by no later step (moved, not copied)
+    bool moveOut = false; // emit: its names are written again before any read (moved, not copied)
     int dst = -1;         // the register written (loop: the position that must advance)
     int dst2 = -1;        // cut's start_to; parse's ok
     int at = -1;          // cut's position register; clean/parse/count source

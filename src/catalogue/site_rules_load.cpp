@@ -210,21 +210,63 @@ void Loader::ReadWalk(const toml::table& t, WalkKind kind, Walk& w) {
             }
 }
 
-// An emit of the walk's top steps (run once) whose value is one text
-// name that no later step reads hands that text over instead of copying it.
+// An emit whose values are text names, each written again before any step
+// reads it, hands those texts over instead of copying them (a list's
+// chapters: its titles and addresses are moved into the lists).
 void Loader::MarkMovableEmits(Walk& w) {
-    auto& top = w.blocks[0];
-    for (size_t i = 0; i < top.size(); ++i) {
-        Step& s = top[i];
-        if (s.kind != Step::Emit || s.emits.size() != 1) continue;
-        const Template& t = s.emits[0].second;
-        if (t.parts.size() != 1 || t.parts[0].kind != TemplatePart::StrVar || t.parts[0].slot == 0) continue;
-        const int slot = t.parts[0].slot;
-        bool read = false;
-        std::set<int> seen;
-        for (size_t j = i + 1; j < top.size() && !read; ++j) read = Reads(w, top[j], slot, seen);
-        s.moveOut = !read;
+    for (size_t b = 0; b < w.blocks.size(); ++b) {
+        for (size_t i = 0; i < w.blocks[b].size(); ++i) {
+            Step& s = w.blocks[b][i];
+            if (s.kind != Step::Emit || s.emits.empty()) continue;
+            std::set<int> slots;
+            bool movable = true;
+            for (const auto& [field, t] : s.emits)
+                movable = movable && t.parts.size() == 1 && t.parts[0].kind == TemplatePart::StrVar &&
+                          t.parts[0].slot != 0 && slots.insert(t.parts[0].slot).second;
+            for (int slot : slots) movable = movable && MovableAt(w, static_cast<int>(b), i, slot);
+            s.moveOut = movable;
+        }
     }
+}
+
+bool Loader::MovableAt(const Walk& w, int b, size_t i, int slot) {
+    const auto& block = w.blocks[static_cast<size_t>(b)];
+    std::set<int> seen;
+    for (size_t j = i + 1; j < block.size(); ++j)
+        if (Reads(w, block[j], slot, seen)) return false;
+    // The top steps run once: nothing after them.
+    if (b == 0) return true;
+    // Any other block may run again: no step outside it reads the text, the
+    // block does not run itself, and its first step that touches the text
+    // writes it whatever the text held.
+    std::set<int> every;
+    for (size_t k = 0; k < w.blocks.size(); ++k) every.insert(static_cast<int>(k));
+    for (size_t k = 0; k < w.blocks.size(); ++k) {
+        if (static_cast<int>(k) == b) continue;
+        for (const Step& s : w.blocks[k]) {
+            std::set<int> own = every;  // the step itself, not the blocks it runs
+            if (Reads(w, s, slot, own)) return false;
+        }
+    }
+    std::set<int> inside;
+    if (RunsBlock(w, b, b, inside)) return false;
+    for (size_t j = 0; j < i; ++j) {
+        const Step& s = block[j];
+        std::set<int> reads;
+        if (Reads(w, s, slot, reads)) return false;
+        if ((s.kind == Step::Cut || s.kind == Step::Text || s.kind == Step::Slice) && s.dst == slot)
+            return s.when.Empty();
+    }
+    return false;
+}
+
+bool Loader::RunsBlock(const Walk& w, int from, int target, std::set<int>& seen) {
+    if (!seen.insert(from).second) return false;
+    for (const Step& s : w.blocks[static_cast<size_t>(from)])
+        if (s.kind == Step::Loop || s.kind == Step::If)
+            for (int n : {s.block, s.elseBlock})
+                if (n >= 0 && (n == target || RunsBlock(w, n, target, seen))) return true;
+    return false;
 }
 
 bool Loader::ReadsTemplate(const Template& t, int slot) {

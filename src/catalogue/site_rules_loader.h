@@ -55,9 +55,14 @@ class Loader {
 
     void ReadWalk(const toml::table& t, WalkKind kind, Walk& w);
 
-    // An emit of the walk's top steps (run once) whose value is one text
-    // name that no later step reads hands that text over instead of copying it.
+    // An emit whose values are text names, each written again before any
+    // step reads it, hands those texts over instead of copying them.
     static void MarkMovableEmits(Walk& w);
+    // Whether text register slot, emitted by step i of block b, is never
+    // read again before it is written.
+    static bool MovableAt(const Walk& w, int b, size_t i, int slot);
+    // Whether block `from` (or a block it runs) runs block `target`.
+    static bool RunsBlock(const Walk& w, int from, int target, std::set<int>& seen);
 
     static bool ReadsTemplate(const Template& t, int slot);
     static bool ReadsExpr(const Expr& e, int slot);
