@@ -35,7 +35,7 @@ class RuleChapterWalk final : public ChapterListWalk {
 public:
     RuleChapterWalk(const char* site, rules::Inputs in)
         : walk_(rules::Builtin(site), rules::WalkKind::Chapters, std::move(in)) {}
-    void Feed(const char* data, size_t n) override { walk_.Feed(data, n); }
+    void Feed(const char* data, size_t n, bool last) override { walk_.Feed(data, n, last); }
     void Reserve(size_t pageBytes) override { walk_.Reserve(pageBytes); }
     ChapterBatch Finish(const std::string& page) override { return BatchOf(walk_.Finish(page)); }
     size_t Taken() const override { return walk_.Taken(); }

@@ -37,8 +37,9 @@ struct ChapterBatch {
 class ChapterListWalk {
 public:
     virtual ~ChapterListWalk() = default;
-    // The next piece of the page's body.
-    virtual void Feed(const char* data, size_t n) = 0;
+    // The next piece of the page's body; last: the body ends with it (the
+    // walk need not hold back for bytes that will not come).
+    virtual void Feed(const char* data, size_t n, bool last = false) = 0;
     // Room for a page of this many bytes (its announced length).
     virtual void Reserve(size_t pageBytes) = 0;
     // The download ended and `page` is its whole body.  Normally the pieces

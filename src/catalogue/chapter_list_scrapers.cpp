@@ -64,12 +64,14 @@ class WalkBehind {
         bool first = true, failed = false;
         for (;;) {
             size_t expected = 0;
+            bool last = false;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 wake_.wait(lock, [this] { return !arrived_.empty() || ended_; });
                 if (dropped_ || arrived_.empty()) return;
                 taking.swap(arrived_);
                 expected = expected_;
+                last = ended_;
             }
             // A walk that failed takes no more: the bytes fed fall short of
             // the page, and its walk as a whole says what went wrong.
@@ -77,7 +79,8 @@ class WalkBehind {
                 try {
                     if (first && expected > 0) walk_.Reserve(expected);
                     first = false;
-                    walk_.Feed(taking.data(), taking.size());
+                    // Once the download has ended, the walk knows where the page ends.
+                    walk_.Feed(taking.data(), taking.size(), last);
                 } catch (...) {
                     failed = true;
                 }

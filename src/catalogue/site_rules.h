@@ -186,8 +186,8 @@ class StreamedWalk {
 
     // Room for a page of this many bytes.
     void Reserve(size_t pageBytes);
-    // The next piece of the page as served.
-    void Feed(const char* data, size_t n);
+    // The next piece of the page as served; last: the page ends with it.
+    void Feed(const char* data, size_t n, bool last = false);
     // The page is complete: `page` is the whole body.  A body other than
     // the pieces fed (a retry, a redirect) is walked whole.
     Output Finish(const std::string& page);

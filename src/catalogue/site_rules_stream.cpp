@@ -334,6 +334,7 @@ struct StreamedWalk::Impl {
     bool pending = false;  // lines: something since the last line end
     size_t fed = 0;
     bool failed = false;
+    bool ended = false;  // the last piece came
 
     // Appends a piece as the whole-page walk would read it.
     bool Append(const char* data, size_t n) {
@@ -392,22 +393,31 @@ void StreamedWalk::Reserve(size_t pageBytes) {
     impl_->machine->Reserve(pageBytes, impl_->kind);
 }
 
-void StreamedWalk::Feed(const char* data, size_t n) {
+void StreamedWalk::Feed(const char* data, size_t n, bool last) {
     Impl& d = *impl_;
     d.fed += n;
-    if (d.failed) return;
+    if (d.failed || d.ended) return;
     if (!d.Append(data, n)) {
         d.failed = true;
         return;
     }
-    d.machine->Resume(false);
+    if (!last) {
+        d.machine->Resume(false);
+        return;
+    }
+    d.ended = true;
+    if (!d.End()) {
+        d.failed = true;
+        return;
+    }
+    d.machine->Resume(true);
 }
 
 Output StreamedWalk::Finish(const std::string& page) {
     Impl& d = *impl_;
     // Another body than the one fed, or one that cannot be read as its
     // site's pages are read: the walk of the whole body says what it gives.
-    if (d.fed != page.size() || d.failed || !d.End()) return Run(*d.site, d.kind, page, d.in);
+    if (d.fed != page.size() || d.failed || (!d.ended && !d.End())) return Run(*d.site, d.kind, page, d.in);
     d.machine->Resume(true);
     return d.machine->Take();
 }

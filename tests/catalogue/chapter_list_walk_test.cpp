@@ -104,8 +104,9 @@ ChapterBatch Reference(int mode, const std::string& page) {
     }
 }
 
-// The page fed in pieces that end at the given offsets.
-ChapterBatch InPieces(int mode, const std::string& page, const std::vector<size_t>& cuts) {
+// The page fed in pieces that end at the given offsets; markLast: the last
+// piece is handed over as the last, as a download that has ended does.
+ChapterBatch InPieces(int mode, const std::string& page, const std::vector<size_t>& cuts, bool markLast = false) {
     auto walk = WalkOf(mode);
     size_t at = 0;
     for (size_t cut : cuts) {
@@ -114,7 +115,7 @@ ChapterBatch InPieces(int mode, const std::string& page, const std::vector<size_
         walk->Feed(page.data() + at, cut - at);
         at = cut;
     }
-    if (at < page.size()) walk->Feed(page.data() + at, page.size() - at);
+    walk->Feed(page.data() + at, page.size() - at, markLast);
     return walk->Finish(page);
 }
 
@@ -138,7 +139,9 @@ TEST(ChapterListWalkInPieces, EveryCutOfEverySitesPageGivesTheWholePagesList) {
         ASSERT_EQ(want.titles.size(), 6u) << kSites[mode];
         // Two pieces, cut at every byte; then one byte at a time.
         for (size_t k = 0; k <= page.size(); ++k)
-            ExpectSame(InPieces(mode, page, {k}), want, std::string(kSites[mode]) + " cut at " + std::to_string(k));
+            for (bool last : {false, true})
+                ExpectSame(InPieces(mode, page, {k}, last), want,
+                           std::string(kSites[mode]) + " cut at " + std::to_string(k) + (last ? ", marked last" : ""));
         std::vector<size_t> bytes(page.size());
         for (size_t k = 0; k < page.size(); ++k) bytes[k] = k + 1;
         ExpectSame(InPieces(mode, page, bytes), want, std::string(kSites[mode]) + " byte by byte");
@@ -154,8 +157,8 @@ TEST(ChapterListWalkInPieces, APageCutOffAnywhereGivesWhatTheCutPageGives) {
         const std::string page = SitePage(mode, 4);
         for (size_t len = 0; len <= page.size(); len += 3) {
             const std::string cut = page.substr(0, len);
-            ExpectSame(InPieces(mode, cut, {len / 3, len / 2, len / 2 + 1, len - 1}), Reference(mode, cut),
-                       std::string(kSites[mode]) + " cut off at " + std::to_string(len));
+            ExpectSame(InPieces(mode, cut, {len / 3, len / 2, len / 2 + 1, len - 1}, len % 2 == 0),
+                       Reference(mode, cut), std::string(kSites[mode]) + " cut off at " + std::to_string(len));
         }
         if (HasFailure()) return;
     }
