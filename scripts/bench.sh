@@ -105,6 +105,8 @@ for a, b, target in [('BM_FindMarkerWalk', 'BM_MemmemWalk', 1.5), ('BM_FindMarke
                      ('BM_BookListIncremental50kOn50k', 'BM_BookListFresh100k', 1.2),
                      ('BM_WalkBookListEngine', 'BM_WalkBookListHand', 1.1),
                      ('BM_WalkChapterListEngine', 'BM_WalkChapterListHand', 1.1),
+                     ('BM_WalkChapterListStreamed', 'BM_WalkChapterListEngine', None),
+                     ('BM_WalkChapterListFirstPieceThenRest', 'BM_WalkChapterListEngine', None),
                      ('BM_WalkDuowanChapterListEngine', 'BM_WalkDuowanChapterListHand', 1.1),
                      ('BM_WalkChapterTextEngine', 'BM_WalkChapterTextHand', 1.1),
                      ('BM_WatchCheck50', 'BM_WatchCheckSlowestSiteAlone', 1.3)]:
