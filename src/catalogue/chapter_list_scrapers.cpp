@@ -32,14 +32,7 @@ class WalkBehind {
     explicit WalkBehind(ChapterListWalk& walk) : walk_(walk), thread_([this] { Run(); }) {}
     // Without Finish (the download failed or was stopped) the bytes not
     // walked yet are dropped.
-    ~WalkBehind() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ended_ = dropped_ = true;
-        }
-        wake_.notify_one();
-        if (thread_.joinable()) thread_.join();
-    }
+    ~WalkBehind() { End(true); }
     void Add(const char* data, size_t n, size_t expected) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -49,16 +42,18 @@ class WalkBehind {
         wake_.notify_one();
     }
     // Returns once every byte added has been walked.
-    void Finish() {
+    void Finish() { End(false); }
+
+  private:
+    void End(bool drop) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             ended_ = true;
+            dropped_ = dropped_ || drop;
         }
         wake_.notify_one();
         if (thread_.joinable()) thread_.join();
     }
-
-  private:
     void Run() {
         std::string taking;
         bool first = true, failed = false;

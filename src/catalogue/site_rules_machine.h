@@ -76,7 +76,6 @@ class Machine {
     // A value: it must not depend on an open position.
     long long Eval(const Expr& e) {
         if (unresolved_ > 0) return EvalOpen(e, false);
-        if (e.code.size() == 1 && e.code[0].op == Op::Int) return I_[static_cast<size_t>(e.code[0].a)];
         return EvalPlain(e, I_);
     }
     // A condition: it may be answered on an assumption.
