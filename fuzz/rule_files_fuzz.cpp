@@ -1,9 +1,10 @@
 // A rule file is untrusted input.  Input: a byte choosing the walk, then a
 // rule file and a page separated by the first NUL byte.  A file that loads
 // is run on the page: no crash, bounded time and memory, the caps hold.
-// The walk gives the same output with every emit copying its values
-// instead of moving them, and on the page fed in two pieces cut where the
-// page's last byte says.
+// The walk gives the same output without a trace (the lean path for a
+// complete page); with every emit copying its values instead of moving them
+// and every expression evaluated on the stack; and on the page fed in two
+// pieces cut where the page's last byte says.
 #include <memory>
 #include <string>
 
@@ -41,10 +42,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto same = [&out](const rules::Output& o) {
         return o.lists == out.lists && o.outs == out.outs && o.progress == out.progress && o.next == out.next;
     };
+    FUZZ_CHECK(same(rules::Run(*site, kind, page, inputs)));
     auto copying = std::make_shared<rules::SiteRules>(*site);
+    const auto stack = [](rules::Expr& e) { e.form = rules::Expr::Form::Stack; };
     for (rules::Walk& w : copying->walks)
         for (auto& block : w.blocks)
-            for (rules::Step& step : block) step.moveOut = false;
+            for (rules::Step& step : block) {
+                step.moveOut = false;
+                for (rules::Expr* e : {&step.when, &step.from, &step.value}) stack(*e);
+                for (rules::Cleaner& c : step.cleaners) {
+                    stack(c.x);
+                    stack(c.y);
+                }
+            }
     FUZZ_CHECK(same(rules::Run(*copying, kind, page, inputs)));
     const size_t cut = page.empty() ? 0 : static_cast<unsigned char>(page.back()) % (page.size() + 1);
     rules::StreamedWalk streamed(site, kind, inputs);

@@ -20,6 +20,32 @@ const char* WalkName(WalkKind kind) {
     return names[static_cast<int>(kind)];
 }
 
+namespace {
+
+bool IsValueToken(const Token& t) {
+    return t.op == Op::Const || t.op == Op::Int;
+}
+bool IsBinaryToken(const Token& t) {
+    return t.op >= Op::Add && t.op <= Op::Or;
+}
+
+}  // namespace
+
+void SetForm(Expr& e) {
+    const std::vector<Token>& c = e.code;
+    const auto binary = [&c](size_t i) {
+        return IsValueToken(c[i]) && IsValueToken(c[i + 1]) && IsBinaryToken(c[i + 2]);
+    };
+    if (c.size() == 1 && IsValueToken(c[0]))
+        e.form = Expr::Form::Value;
+    else if (c.size() == 3 && binary(0))
+        e.form = Expr::Form::Binary;
+    else if (c.size() == 7 && binary(0) && binary(3) && IsBinaryToken(c[6]))
+        e.form = Expr::Form::Pair;
+    else
+        e.form = Expr::Form::Stack;
+}
+
 std::string RuleError::Text() const {
     return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + message;
 }
@@ -85,56 +111,14 @@ Machine::Machine(const Walk& walk, WalkKind kind, const std::string& page, const
     SetLimits();
 }
 
-namespace {
-
-long long Binary(Op op, long long a, long long b) {
-    switch (op) {
-        case Op::Add:
-            return static_cast<long long>(static_cast<unsigned long long>(a) + static_cast<unsigned long long>(b));
-        case Op::Sub:
-            return static_cast<long long>(static_cast<unsigned long long>(a) - static_cast<unsigned long long>(b));
-        case Op::Lt:
-            return a < b;
-        case Op::Le:
-            return a <= b;
-        case Op::Gt:
-            return a > b;
-        case Op::Ge:
-            return a >= b;
-        case Op::Eq:
-            return a == b;
-        case Op::Ne:
-            return a != b;
-        case Op::And:
-            return a && b;
-        case Op::Or:
-            return a || b;
-        default:
-            return 0;
-    }
-}
-
-bool IsValue(const Token& t) {
-    return t.op == Op::Const || t.op == Op::Int;
-}
-
-}  // namespace
-
-long long Machine::EvalPlain(const Expr& e, const std::vector<long long>& I) const {
-    const auto value = [&I](const Token& t) { return t.op == Op::Int ? I[static_cast<size_t>(t.a)] : t.v; };
-    // Most of a list's conditions and sums are one value, or two and an
-    // operator: these go without the stack.
-    if (e.code.size() == 1 && IsValue(e.code[0])) return value(e.code[0]);
-    if (e.code.size() == 3 && IsValue(e.code[0]) && IsValue(e.code[1]) && e.code[2].op >= Op::Add &&
-        e.code[2].op <= Op::Or)
-        return Binary(e.code[2].op, value(e.code[0]), value(e.code[1]));
+long long Machine::EvalStack(const Expr& e, const std::vector<long long>& I) const {
     long long st[32];
     int sp = 0;
     for (const Token& t : e.code) {
         switch (t.op) {
             case Op::Const:
             case Op::Int:
-                st[sp++] = value(t);
+                st[sp++] = ValueOf(t, I);
                 break;
             case Op::StrEmpty:
                 st[sp++] = Str(t.a).empty();
@@ -156,7 +140,7 @@ long long Machine::EvalPlain(const Expr& e, const std::vector<long long>& I) con
                 break;
             default: {
                 const long long b = st[--sp];
-                st[sp - 1] = Binary(t.op, st[sp - 1], b);
+                st[sp - 1] = BinaryOp(t.op, st[sp - 1], b);
             }
         }
     }
@@ -164,8 +148,7 @@ long long Machine::EvalPlain(const Expr& e, const std::vector<long long>& I) con
 }
 
 // A template's text; constant ones are returned without a copy.
-const std::string& Machine::Fill(const Template& t, std::string& scratch) const {
-    if (t.constant) return t.text;
+const std::string& Machine::FillParts(const Template& t, std::string& scratch) const {
     scratch.clear();
     for (const TemplatePart& p : t.parts) {
         if (p.kind == TemplatePart::Literal)
@@ -194,10 +177,9 @@ void Machine::FillInto(const Template& t, std::string& out) const {
     }
 }
 
-void Machine::Note(const Step& s, const std::string& marker, long long before, long long after,
-                   const std::string& piece, const std::string& note) {
-    if (trace_)
-        trace_->push_back({s.line, s.column, s.verb, Preview(marker), before, after, Preview(piece), note});
+void Machine::Record(const Step& s, const std::string& marker, long long before, long long after,
+                     const std::string& piece, const std::string& note) {
+    trace_->push_back({s.line, s.column, s.verb, Preview(marker), before, after, Preview(piece), note});
 }
 
 void Machine::Clean(std::string& v, const Cleaner& c) {
@@ -274,11 +256,113 @@ void Machine::Clean(std::string& v, const Cleaner& c) {
     }
 }
 
+// The steps a list's item is made of, run by both paths.
+void Machine::CutStep(const Step& s) {
+    const std::string& a = Fill(s.m1, scratch1_);
+    const std::string& b = Fill(s.m2, scratch2_);
+    int p = Clamp(Reg(s.at));
+    const long long before = p;
+    if (Incomplete()) {
+        // Both markers must be here for the cut to be what it is in
+        // the whole page; a missing start is missing only there.
+        const int start = FindMarker(a, page_, p);
+        if (start < 0 || FindMarker(b, page_, start + static_cast<int>(a.size())) < 0) More();
+        if (s.dst2 >= 0) Dst(s.dst2);
+        if (s.moved >= 0) Dst(s.moved);
+    }
+    if (s.needStart && FindMarker(a, page_, p) < 0) {
+        // Without its start the cut would take a piece from the top
+        // of the page: nothing is cut, the position stays.
+        if (s.dst >= 0) StrDst(s.dst).clear();
+        if (s.moved >= 0) I_[static_cast<size_t>(s.moved)] = 0;
+        if (trace_) Note(s, a, before, -1, std::string(), "start marker missing: nothing cut");
+        return;
+    }
+    int content = 0;
+    std::string piece = CutBetween(page_, a, b, p, &content);
+    I_[static_cast<size_t>(s.at)] = p;
+    if (s.dst2 >= 0) I_[static_cast<size_t>(s.dst2)] = content;
+    if (s.moved >= 0 && p <= before) I_[static_cast<size_t>(s.moved)] = 0;
+    if (trace_) Note(s, a, before, p, piece);
+    if (s.dst >= 0) StrDst(s.dst) = std::move(piece);
+}
+
+Machine::Flow Machine::CleanStep(const Step& s) {
+    std::string& v = StrDst(s.dst);
+    for (const Cleaner& c : s.cleaners) {
+        Clean(v, c);
+        if (!Spend(v.size())) return StopWalk;
+    }
+    if (trace_) Note(s, std::string(), 0, 0, v);
+    return Go;
+}
+
+Machine::Flow Machine::EmitStep(const Step& s) {
+    for (const auto& [slot, t] : s.emits) {
+        auto& list = out_.lists[static_cast<size_t>(slot)];
+        if (list.size() >= kMaxItems) {
+            Note(s, std::string(), 0, 0, std::string(), "walk ends: too many items on one page");
+            return StopWalk;
+        }
+        if (s.moveOut)
+            list.push_back(std::move(StrDst(t.parts[0].slot)));
+        else {
+            list.emplace_back();
+            FillInto(t, list.back());
+        }
+        if (!Spend(list.back().size())) return StopWalk;
+    }
+    return Go;
+}
+
+// A block on a complete page without a trace: nothing can be open or
+// missing, so the steps a long list repeats per item go without the
+// checks for it (RunBlock and RunStep give the same for each).
+Machine::Flow Machine::RunPlain(const std::vector<Step>& steps, int depth) {
+    for (const Step& s : steps) {
+        if (++stepsUsed_ > stepLimit_) return StopWalk;
+        if (!s.when.Empty() && !EvalPlain(s.when, I_)) continue;
+        switch (s.kind) {
+            case Step::Set:
+                I_[static_cast<size_t>(s.dst)] = EvalPlain(s.value, I_);
+                break;
+            case Step::Find: {
+                const long long from = s.hasFrom ? EvalPlain(s.from, I_) : I_[0];
+                const std::string& m = Fill(s.m1, scratch1_);
+                int at = FindMarker(m, page_, Clamp(from));
+                if (s.after && at >= 0) at += static_cast<int>(m.size());
+                I_[static_cast<size_t>(s.dst)] = at;
+                break;
+            }
+            case Step::Cut:
+                CutStep(s);
+                break;
+            case Step::Progress:
+                if (out_.progress.size() < 2 * kMaxItems) out_.progress.push_back(Clamp(EvalPlain(s.value, I_)));
+                break;
+            case Step::Break:
+                return BreakLoop;
+            case Step::Clean:
+                if (CleanStep(s) != Go) return StopWalk;
+                break;
+            case Step::Emit:
+                if (EmitStep(s) != Go) return StopWalk;
+                break;
+            default: {
+                const Flow f = s.kind == Step::Loop ? RunLoop(s, depth, 0, 0) : RunStep(s, depth);
+                if (f != Go) return f;
+            }
+        }
+    }
+    return Go;
+}
+
 // first, pass: where a walk on a growing page goes on (a top-level
 // step, and the pass of a loop there).
 Machine::Flow Machine::RunBlock(int index, int depth, size_t first, long long pass) {
     if (depth > 64) return StopWalk;
     if (static_cast<size_t>(index) >= w_.blocks.size()) return Go;
+    if (first == 0 && pass < 0 && Plain(depth)) return RunPlain(w_.blocks[static_cast<size_t>(index)], depth);
     const std::vector<Step>& steps = w_.blocks[static_cast<size_t>(index)];
     for (size_t i = first; i < steps.size(); ++i) {
         const Step& s = steps[i];
@@ -319,7 +403,6 @@ Machine::Flow Machine::RunLoop(const Step& s, int depth, size_t at, long long fi
 
 Machine::Flow Machine::RunStep(const Step& s, int depth) {
     std::string& scratch1 = scratch1_;
-    std::string& scratch2 = scratch2_;
     switch (s.kind) {
         case Step::Find: {
             const long long from = s.hasFrom ? Eval(s.from) : Reg(0);
@@ -371,36 +454,9 @@ Machine::Flow Machine::RunStep(const Step& s, int depth) {
             dst = b;
             return Go;
         }
-        case Step::Cut: {
-            const std::string& a = Fill(s.m1, scratch1);
-            const std::string& b = Fill(s.m2, scratch2);
-            int p = Clamp(Reg(s.at));
-            const long long before = p;
-            if (Incomplete()) {
-                // Both markers must be here for the cut to be what it is in
-                // the whole page; a missing start is missing only there.
-                const int start = FindMarker(a, page_, p);
-                if (start < 0 || FindMarker(b, page_, start + static_cast<int>(a.size())) < 0) More();
-                if (s.dst2 >= 0) Dst(s.dst2);
-                if (s.moved >= 0) Dst(s.moved);
-            }
-            if (s.needStart && FindMarker(a, page_, p) < 0) {
-                // Without its start the cut would take a piece from the top
-                // of the page: nothing is cut, the position stays.
-                if (s.dst >= 0) StrDst(s.dst).clear();
-                if (s.moved >= 0) I_[static_cast<size_t>(s.moved)] = 0;
-                Note(s, a, before, -1, std::string(), "start marker missing: nothing cut");
-                return Go;
-            }
-            int content = 0;
-            std::string piece = CutBetween(page_, a, b, p, &content);
-            I_[static_cast<size_t>(s.at)] = p;
-            if (s.dst2 >= 0) I_[static_cast<size_t>(s.dst2)] = content;
-            if (s.moved >= 0 && p <= before) I_[static_cast<size_t>(s.moved)] = 0;
-            Note(s, a, before, p, piece);
-            if (s.dst >= 0) StrDst(s.dst) = std::move(piece);
+        case Step::Cut:
+            CutStep(s);
             return Go;
-        }
         case Step::Set:
             Dst(s.dst) = Eval(s.value);
             Note(s, std::string(), 0, I_[static_cast<size_t>(s.dst)], std::string());
@@ -412,15 +468,8 @@ Machine::Flow Machine::RunStep(const Step& s, int depth) {
             StrDst(s.dst) = std::move(v);
             return Go;
         }
-        case Step::Clean: {
-            std::string& v = StrDst(s.dst);
-            for (const Cleaner& c : s.cleaners) {
-                Clean(v, c);
-                if (!Spend(v.size())) return StopWalk;
-            }
-            Note(s, std::string(), 0, 0, v);
-            return Go;
-        }
+        case Step::Clean:
+            return CleanStep(s);
         case Step::Parse: {
             const std::string& text = Str(s.at);
             Dst(s.dst);
@@ -468,21 +517,7 @@ Machine::Flow Machine::RunStep(const Step& s, int depth) {
             if (s.elseBlock >= 0) return RunBlock(s.elseBlock, depth + 1);
             return Go;
         case Step::Emit:
-            for (const auto& [slot, t] : s.emits) {
-                auto& list = out_.lists[static_cast<size_t>(slot)];
-                if (list.size() >= kMaxItems) {
-                    Note(s, std::string(), 0, 0, std::string(), "walk ends: too many items on one page");
-                    return StopWalk;
-                }
-                if (s.moveOut)
-                    list.push_back(std::move(StrDst(t.parts[0].slot)));
-                else {
-                    list.emplace_back();
-                    FillInto(t, list.back());
-                }
-                if (!Spend(list.back().size())) return StopWalk;
-            }
-            return Go;
+            return EmitStep(s);
         case Step::Out:
             out_.outs[static_cast<size_t>(s.dst)] = Eval(s.value);
             return Go;

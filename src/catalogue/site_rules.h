@@ -56,8 +56,13 @@ struct Token {
 };
 struct Expr {
     std::vector<Token> code;  // postfix
+    // The common forms are evaluated without a stack: one value; two values
+    // and an operator; two such joined by a third (a && b, x - y < z - w).
+    enum class Form : uint8_t { Stack, Value, Binary, Pair } form = Form::Stack;
     bool Empty() const { return code.empty(); }
 };
+// Sets an expression's form from its code.
+void SetForm(Expr& e);
 
 struct TemplatePart {
     enum Kind : uint8_t { Literal, IntVar, StrVar } kind = Literal;

@@ -444,6 +444,7 @@ Expr Loader::CompileExpr(const toml::node& n) {
     if (n.is_integer()) {
         Expr e;
         e.code.push_back({Op::Const, 0, 0, n.as_integer()->get()});
+        SetForm(e);
         return e;
     }
     if (!n.is_string()) Fail(n.source(), "an expression must be a string or an integer");

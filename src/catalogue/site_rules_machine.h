@@ -17,6 +17,41 @@ inline int Clamp(long long v) {
     return v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : static_cast<int>(v);
 }
 
+// The common forms of expressions are evaluated in place: a list's item
+// reads several.
+#define TALVENOR_HOT inline __attribute__((always_inline))
+
+TALVENOR_HOT long long BinaryOp(Op op, long long a, long long b) {
+    switch (op) {
+        case Op::Add:
+            return static_cast<long long>(static_cast<unsigned long long>(a) + static_cast<unsigned long long>(b));
+        case Op::Sub:
+            return static_cast<long long>(static_cast<unsigned long long>(a) - static_cast<unsigned long long>(b));
+        case Op::Lt:
+            return a < b;
+        case Op::Le:
+            return a <= b;
+        case Op::Gt:
+            return a > b;
+        case Op::Ge:
+            return a >= b;
+        case Op::Eq:
+            return a == b;
+        case Op::Ne:
+            return a != b;
+        case Op::And:
+            return a && b;
+        case Op::Or:
+            return a || b;
+        default:
+            return 0;
+    }
+}
+
+TALVENOR_HOT long long ValueOf(const Token& t, const std::vector<long long>& I) {
+    return t.op == Op::Int ? I[static_cast<size_t>(t.a)] : t.v;
+}
+
 class Machine {
   public:
     Machine(const Walk& walk, WalkKind kind, const std::string& page, const Inputs& in, Trace* trace);
@@ -74,26 +109,47 @@ class Machine {
     }
 
     // A value: it must not depend on an open position.
-    long long Eval(const Expr& e) {
+    TALVENOR_HOT long long Eval(const Expr& e) {
         if (unresolved_ > 0) return EvalOpen(e, false);
         return EvalPlain(e, I_);
     }
     // A condition: it may be answered on an assumption.
-    long long Test(const Expr& e) {
+    TALVENOR_HOT long long Test(const Expr& e) {
         if (unresolved_ > 0) return EvalOpen(e, true);
         return Eval(e);
     }
 
-    long long EvalPlain(const Expr& e, const std::vector<long long>& I) const;
+    TALVENOR_HOT long long EvalPlain(const Expr& e, const std::vector<long long>& I) const {
+        const Token* c = e.code.data();
+        switch (e.form) {
+            case Expr::Form::Value:
+                return ValueOf(c[0], I);
+            case Expr::Form::Binary:
+                return BinaryOp(c[2].op, ValueOf(c[0], I), ValueOf(c[1], I));
+            case Expr::Form::Pair:
+                return BinaryOp(c[6].op, BinaryOp(c[2].op, ValueOf(c[0], I), ValueOf(c[1], I)),
+                                BinaryOp(c[5].op, ValueOf(c[3], I), ValueOf(c[4], I)));
+            default:
+                return EvalStack(e, I);
+        }
+    }
+    long long EvalStack(const Expr& e, const std::vector<long long>& I) const;
 
     // A template's text; constant ones are returned without a copy.
-    const std::string& Fill(const Template& t, std::string& scratch) const;
+    const std::string& Fill(const Template& t, std::string& scratch) const {
+        return t.constant ? t.text : FillParts(t, scratch);
+    }
+    const std::string& FillParts(const Template& t, std::string& scratch) const;
 
     // Appends a template's text to out.
     void FillInto(const Template& t, std::string& out) const;
 
     void Note(const Step& s, const std::string& marker, long long before, long long after,
-              const std::string& piece, const std::string& note = std::string());
+              const std::string& piece, const std::string& note = std::string()) {
+        if (trace_) Record(s, marker, before, after, piece, note);
+    }
+    void Record(const Step& s, const std::string& marker, long long before, long long after,
+                const std::string& piece, const std::string& note);
 
     void Clean(std::string& v, const Cleaner& c);
 
@@ -104,6 +160,18 @@ class Machine {
     Flow RunLoop(const Step& s, int depth, size_t at, long long first);
 
     Flow RunStep(const Step& s, int depth);
+
+    void CutStep(const Step& s);
+    Flow CleanStep(const Step& s);
+    Flow EmitStep(const Step& s);
+
+    // Without a trace, on a complete page with no open position, a block
+    // can skip the checks for them (a walk on a growing page keeps its top
+    // level's items on the full path).
+    bool Plain(int depth) const {
+        return !trace_ && (!streaming_ || (complete_ && unresolved_ == 0 && depth > 0));
+    }
+    Flow RunPlain(const std::vector<Step>& steps, int depth);
 
     // Bounds no site's walk comes near: a rule that loops on without
     // moving, or grows a piece without end, is cut off.

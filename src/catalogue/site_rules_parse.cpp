@@ -252,6 +252,7 @@ Expr ParseExpr(const std::string& s, const NameUse& use) {
     p.Blank();
     if (p.i != s.size()) p.Err(std::string("unexpected '") + s[p.i] + "'");
     if (p.maxDepth > 30) p.Err("too deeply nested");
+    SetForm(p.out);
     return std::move(p.out);
 }
 

@@ -104,6 +104,9 @@ void Machine::Restore(const State& st) {
 void Machine::SaveItem(size_t step, long long pass) {
     CommitItem();
     ++item_;
+    // On the complete page, with every position known, nothing can send
+    // the walk back: the state before an item is not needed any more.
+    if (complete_ && unresolved_ == 0) return;
     Capture(step, pass);
 }
 
