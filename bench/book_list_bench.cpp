@@ -6,6 +6,7 @@
 // the slower of the two.
 #include <benchmark/benchmark.h>
 
+#include "program_heap.h"
 #include "catalogue/worker_harness.h"
 
 using namespace talvenor;

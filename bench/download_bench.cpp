@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "program_heap.h"
 #include "catalogue/worker_harness.h"
 #include "reader/reader_form.h"
 

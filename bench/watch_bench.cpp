@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 
+#include "program_heap.h"
 #include "catalogue/watch_check.h"
 #include "demo_sites.h"
 #include "net/site_hosts.h"

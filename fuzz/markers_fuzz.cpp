@@ -26,6 +26,13 @@ void CheckCut(const std::string& text, const std::string& start, const std::stri
     FUZZ_CHECK(piece == expected);
     FUZZ_CHECK(pos == e);
     FUZZ_CHECK(contentStart == content);
+    // Into a string that held text before, short or long: the same piece.
+    for (const std::string& before : {std::string("x"), text + text}) {
+        std::string into = before;
+        int pos2 = from, content2 = -2;
+        CutBetweenInto(into, text, start, end, pos2, &content2);
+        FUZZ_CHECK(into == expected && pos2 == e && content2 == content);
+    }
 }
 
 // The character-wise cleaners: the same as deleting each token from the

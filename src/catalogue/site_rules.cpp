@@ -279,12 +279,12 @@ void Machine::CutStep(const Step& s) {
         return;
     }
     int content = 0;
-    std::string piece = CutBetween(page_, a, b, p, &content);
+    std::string& piece = s.dst >= 0 ? StrDst(s.dst) : scratch3_;
+    CutBetweenInto(piece, page_, a, b, p, &content);
     I_[static_cast<size_t>(s.at)] = p;
     if (s.dst2 >= 0) I_[static_cast<size_t>(s.dst2)] = content;
     if (s.moved >= 0 && p <= before) I_[static_cast<size_t>(s.moved)] = 0;
     if (trace_) Note(s, a, before, p, piece);
-    if (s.dst >= 0) StrDst(s.dst) = std::move(piece);
 }
 
 Machine::Flow Machine::CleanStep(const Step& s) {
@@ -348,11 +348,34 @@ Machine::Flow Machine::RunPlain(const std::vector<Step>& steps, int depth) {
             case Step::Emit:
                 if (EmitStep(s) != Go) return StopWalk;
                 break;
+            case Step::Loop: {
+                const Flow f = RunLoopPlain(s, depth);
+                if (f != Go) return f;
+                break;
+            }
             default: {
-                const Flow f = s.kind == Step::Loop ? RunLoop(s, depth, 0, 0) : RunStep(s, depth);
+                const Flow f = RunStep(s, depth);
                 if (f != Go) return f;
             }
         }
+    }
+    return Go;
+}
+
+// RunLoop on the lean path: its passes run their block without going
+// through RunBlock's checks.
+Machine::Flow Machine::RunLoopPlain(const Step& s, int depth) {
+    if (depth + 1 > 64 || static_cast<size_t>(s.block) >= w_.blocks.size()) return RunLoop(s, depth, 0, 0);
+    const std::vector<Step>& body = w_.blocks[static_cast<size_t>(s.block)];
+    const size_t position = static_cast<size_t>(s.dst);
+    for (long long pass = 0;; ++pass) {
+        if (s.times >= 0 && pass >= s.times) break;
+        if (!s.value.Empty() && !EvalPlain(s.value, I_)) break;
+        const long long start = I_[position];
+        const Flow f = RunPlain(body, depth + 1);
+        if (f == StopWalk) return f;
+        if (f == BreakLoop) break;
+        if (s.times < 0 && I_[position] <= start) break;
     }
     return Go;
 }

@@ -172,6 +172,7 @@ class Machine {
         return !trace_ && (!streaming_ || (complete_ && unresolved_ == 0 && depth > 0));
     }
     Flow RunPlain(const std::vector<Step>& steps, int depth);
+    Flow RunLoopPlain(const Step& s, int depth);
 
     // Bounds no site's walk comes near: a rule that loops on without
     // moving, or grows a piece without end, is cut off.
@@ -296,7 +297,7 @@ class Machine {
     std::vector<std::string> S_;
     Output out_;
     long long stepsUsed_ = 0, bytesUsed_ = 0, stepLimit_ = 0, byteLimit_ = 0;
-    std::string scratch1_, scratch2_;
+    std::string scratch1_, scratch2_, scratch3_;
 
     bool streaming_ = false, complete_ = true, done_ = false;
     std::vector<char> sDirty_;  // by string register: differs from last_'s

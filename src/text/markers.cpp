@@ -32,8 +32,12 @@ int FindMarker(const std::string& marker, const std::string& text, int from) {
     return static_cast<int>(static_cast<const char*>(hit) - data);
 }
 
-std::string CutBetween(const std::string& text, const std::string& start, const std::string& end, int& pos,
-                       int* contentStart) {
+namespace {
+
+// Where CutBetween's piece lies in the text: [from, to), nothing when
+// to <= from.
+void CutSpan(const std::string& text, const std::string& start, const std::string& end, int& pos,
+             int* contentStart, int& from, int& to) {
     const int s = FindMarker(start, text, pos);
     const int content = s + static_cast<int>(start.size());
     const int e = FindMarker(end, text, content);
@@ -43,10 +47,29 @@ std::string CutBetween(const std::string& text, const std::string& start, const 
     // past either end is cut there.  Only an empty start marker that is
     // "missing" puts content before the text (at -1).
     const int n = static_cast<int>(text.size());
-    const int from = content < 0 ? 0 : content;
-    const int to = e > n ? n : e;
+    from = content < 0 ? 0 : content;
+    to = e > n ? n : e;
+}
+
+}  // namespace
+
+std::string CutBetween(const std::string& text, const std::string& start, const std::string& end, int& pos,
+                       int* contentStart) {
+    int from = 0, to = 0;
+    CutSpan(text, start, end, pos, contentStart, from, to);
     if (to <= from) return std::string();
     return text.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
+}
+
+void CutBetweenInto(std::string& into, const std::string& text, const std::string& start, const std::string& end,
+                    int& pos, int* contentStart) {
+    int from = 0, to = 0;
+    CutSpan(text, start, end, pos, contentStart, from, to);
+    const size_t size = to <= from ? 0 : static_cast<size_t>(to - from);
+    if (size > into.capacity())
+        into = std::string(text.data() + from, size);  // made at its size: the old text is not kept
+    else
+        into.assign(text.data() + (size ? from : 0), size);
 }
 
 void StripTags(std::string& s) {

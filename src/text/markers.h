@@ -23,6 +23,9 @@ int FindMarker(const std::string& marker, const std::string& text, int from);
 // marker.
 std::string CutBetween(const std::string& text, const std::string& start, const std::string& end, int& pos,
                        int* contentStart = nullptr);
+// The same, writing the piece into `into` (whose room is used again).
+void CutBetweenInto(std::string& into, const std::string& text, const std::string& start, const std::string& end,
+                    int& pos, int* contentStart = nullptr);
 
 // Deletes every tag, "<" up to the next ">", in place.  An earlier "<" that
 // another "<" follows before any ">" stays in the text.
