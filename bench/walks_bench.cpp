@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "program_heap.h"
 #include "catalogue/book_list_pages.h"
 #include "catalogue/chapter_list_pages.h"
 #include "catalogue/site_rules.h"

@@ -66,10 +66,12 @@ void CutBetweenInto(std::string& into, const std::string& text, const std::strin
     int from = 0, to = 0;
     CutSpan(text, start, end, pos, contentStart, from, to);
     const size_t size = to <= from ? 0 : static_cast<size_t>(to - from);
-    if (size > into.capacity())
+    if (size > into.capacity()) {
         into = std::string(text.data() + from, size);  // made at its size: the old text is not kept
-    else
-        into.assign(text.data() + (size ? from : 0), size);
+    } else {
+        into.clear();
+        if (size) into.append(text.data() + from, size);
+    }
 }
 
 void StripTags(std::string& s) {
