@@ -1,0 +1,395 @@
+// The rule engine's steps: what each verb does to the registers, the page
+// and the output, on the checked path (a trace, a page still arriving) and
+// on the lean one (a complete page).
+#include <algorithm>
+#include <climits>
+
+#include "catalogue/site_rules.h"
+#include "catalogue/site_rules_machine.h"
+#include "net/site_hosts.h"
+#include "text/markers.h"
+#include "text/numbers.h"
+
+namespace talvenor::rules::detail {
+
+void Machine::Clean(std::string& v, const Cleaner& c) {
+    std::string s1, s2, s3;
+    switch (c.kind) {
+        case Cleaner::StripTags:
+            StripTags(v);
+            break;
+        case Cleaner::RemoveNbsp:
+            RemoveNbsp(v);
+            break;
+        case Cleaner::RemoveBlanks:
+            RemoveBlanks(v);
+            break;
+        case Cleaner::CleanLinkText:
+            CleanLinkText(v);
+            break;
+        case Cleaner::Trim: {
+            size_t b = 0, e = v.size();
+            while (b < e && static_cast<unsigned char>(v[b]) <= ' ') ++b;
+            while (e > b && static_cast<unsigned char>(v[e - 1]) <= ' ') --e;
+            v = v.substr(b, e - b);
+            break;
+        }
+        case Cleaner::RemoveAll:
+            RemoveAll(v, Fill(c.a, s1));
+            break;
+        case Cleaner::Between: {
+            const std::string& a = Fill(c.a, s1);
+            const std::string& b = Fill(c.b, s2);
+            const size_t at = v.find(a);
+            const size_t to = v.find(b);
+            const size_t from = at == std::string::npos ? 0 : at + a.size();
+            v = to == std::string::npos || to < from ? std::string() : v.substr(from, to - from);
+            break;
+        }
+        case Cleaner::BeforeLast: {
+            const size_t last = v.rfind(Fill(c.a, s1));
+            const size_t skip = static_cast<size_t>(c.skip);
+            if (last == std::string::npos)
+                v = c.keepWhenMissing ? v : std::string();
+            else
+                v = last > skip ? v.substr(skip, last - skip) : std::string();
+            break;
+        }
+        case Cleaner::DropEnds: {
+            const long long h = Eval(c.x), t = Eval(c.y);
+            const size_t head = h < 0 ? 0 : static_cast<size_t>(h), tail = t < 0 ? 0 : static_cast<size_t>(t);
+            v = v.size() <= head || v.size() - head <= tail ? std::string()
+                                                            : v.substr(head, v.size() - head - tail);
+            break;
+        }
+        case Cleaner::DropPrefix: {
+            const std::string& a = Fill(c.a, s1);
+            if (!a.empty() && v.compare(0, a.size(), a) == 0) v.erase(0, a.size());
+            break;
+        }
+        case Cleaner::HostStem: {
+            // The address up to the dot before the host's top-level domain.
+            const std::string host = SiteHosts::HostName(v);
+            const size_t hostAt = v.find(host);
+            const size_t dot = host.rfind('.');
+            if (hostAt != std::string::npos && dot != std::string::npos) v = v.substr(0, hostAt + dot);
+            break;
+        }
+        case Cleaner::InsertAfter: {
+            if (!c.hasUnless || v.find(Fill(c.c, s3)) == std::string::npos) {
+                const std::string& a = Fill(c.a, s1);
+                const size_t at = v.find(a);
+                if (at != std::string::npos) v.insert(at + a.size(), Fill(c.b, s2));
+            }
+            break;
+        }
+    }
+}
+
+// The steps a list's item is made of, run by both paths.
+void Machine::CutStep(const Step& s) {
+    const std::string& a = Fill(s.m1, scratch1_);
+    const std::string& b = Fill(s.m2, scratch2_);
+    int p = Clamp(Reg(s.at));
+    const long long before = p;
+    if (Incomplete()) {
+        // Both markers must be here for the cut to be what it is in
+        // the whole page; a missing start is missing only there.
+        const int start = FindMarker(a, page_, p);
+        if (start < 0 || FindMarker(b, page_, start + static_cast<int>(a.size())) < 0) More();
+        if (s.dst2 >= 0) Dst(s.dst2);
+        if (s.moved >= 0) Dst(s.moved);
+    }
+    if (s.needStart && FindMarker(a, page_, p) < 0) {
+        // Without its start the cut would take a piece from the top
+        // of the page: nothing is cut, the position stays.
+        if (s.dst >= 0) StrDst(s.dst).clear();
+        if (s.moved >= 0) I_[static_cast<size_t>(s.moved)] = 0;
+        Note(s, a, before, -1, std::string(), "start marker missing: nothing cut");
+        return;
+    }
+    int content = 0;
+    std::string& piece = s.dst >= 0 ? StrDst(s.dst) : scratch3_;
+    CutBetweenInto(piece, page_, a, b, p, &content);
+    I_[static_cast<size_t>(s.at)] = p;
+    if (s.dst2 >= 0) I_[static_cast<size_t>(s.dst2)] = content;
+    if (s.moved >= 0 && p <= before) I_[static_cast<size_t>(s.moved)] = 0;
+    Note(s, a, before, p, piece);
+}
+
+Machine::Flow Machine::CleanStep(const Step& s) {
+    std::string& v = StrDst(s.dst);
+    for (const Cleaner& c : s.cleaners) {
+        Clean(v, c);
+        if (!Spend(v.size())) return StopWalk;
+    }
+    Note(s, std::string(), 0, 0, v);
+    return Go;
+}
+
+Machine::Flow Machine::EmitStep(const Step& s) {
+    for (const auto& [slot, t] : s.emits) {
+        auto& list = out_.lists[static_cast<size_t>(slot)];
+        if (list.size() >= kMaxItems) {
+            Note(s, std::string(), 0, 0, std::string(), "walk ends: too many items on one page");
+            return StopWalk;
+        }
+        if (s.moveOut)
+            list.push_back(std::move(StrDst(t.parts[0].slot)));
+        else {
+            list.emplace_back();
+            FillInto(t, list.back());
+        }
+        if (!Spend(list.back().size())) return StopWalk;
+    }
+    return Go;
+}
+
+// A block on a complete page without a trace: nothing can be open or
+// missing, so the steps a long list repeats per item go without the
+// checks for it (RunBlock and RunStep give the same for each).
+Machine::Flow Machine::RunPlain(const std::vector<Step>& steps, int depth) {
+    for (const Step& s : steps) {
+        if (++stepsUsed_ > stepLimit_) return StopWalk;
+        if (!s.when.Empty() && !EvalPlain(s.when, I_)) continue;
+        switch (s.kind) {
+            case Step::Set:
+                I_[static_cast<size_t>(s.dst)] = EvalPlain(s.value, I_);
+                break;
+            case Step::Find: {
+                const long long from = s.hasFrom ? EvalPlain(s.from, I_) : I_[0];
+                const std::string& m = Fill(s.m1, scratch1_);
+                int at = FindMarker(m, page_, Clamp(from));
+                if (s.after && at >= 0) at += static_cast<int>(m.size());
+                I_[static_cast<size_t>(s.dst)] = at;
+                break;
+            }
+            case Step::Cut:
+                CutStep(s);
+                break;
+            case Step::Progress:
+                if (out_.progress.size() < 2 * kMaxItems) out_.progress.push_back(Clamp(EvalPlain(s.value, I_)));
+                break;
+            case Step::Break:
+                return BreakLoop;
+            case Step::Clean:
+                if (CleanStep(s) != Go) return StopWalk;
+                break;
+            case Step::Emit:
+                if (EmitStep(s) != Go) return StopWalk;
+                break;
+            case Step::Loop: {
+                const Flow f = RunLoopPlain(s, depth);
+                if (f != Go) return f;
+                break;
+            }
+            default: {
+                const Flow f = RunStep(s, depth);
+                if (f != Go) return f;
+            }
+        }
+    }
+    return Go;
+}
+
+// RunLoop on the lean path: its passes run their block without going
+// through RunBlock's checks.
+Machine::Flow Machine::RunLoopPlain(const Step& s, int depth) {
+    if (depth + 1 > 64 || static_cast<size_t>(s.block) >= w_.blocks.size()) return RunLoop(s, depth, 0, 0);
+    const std::vector<Step>& body = w_.blocks[static_cast<size_t>(s.block)];
+    const size_t position = static_cast<size_t>(s.dst);
+    for (long long pass = 0;; ++pass) {
+        if (s.times >= 0 && pass >= s.times) break;
+        if (!s.value.Empty() && !EvalPlain(s.value, I_)) break;
+        const long long start = I_[position];
+        const Flow f = RunPlain(body, depth + 1);
+        if (f == StopWalk) return f;
+        if (f == BreakLoop) break;
+        if (s.times < 0 && I_[position] <= start) break;
+    }
+    return Go;
+}
+
+// first, pass: where a walk on a growing page goes on (a top-level
+// step, and the pass of a loop there).
+Machine::Flow Machine::RunBlock(int index, int depth, size_t first, long long pass) {
+    if (depth > 64) return StopWalk;
+    if (static_cast<size_t>(index) >= w_.blocks.size()) return Go;
+    if (first == 0 && pass < 0 && Plain(depth)) return RunPlain(w_.blocks[static_cast<size_t>(index)], depth);
+    const std::vector<Step>& steps = w_.blocks[static_cast<size_t>(index)];
+    for (size_t i = first; i < steps.size(); ++i) {
+        const Step& s = steps[i];
+        const bool inLoop = i == first && pass >= 0;
+        if (!inLoop) {
+            if (streaming_ && depth == 0) SaveItem(i, -1);
+            if (!CountStep()) {
+                Note(s, std::string(), 0, 0, std::string(), "walk ends: too many steps for the page's size");
+                return StopWalk;
+            }
+            if (!s.when.Empty() && !Test(s.when)) continue;
+        }
+        const Flow f = s.kind == Step::Loop ? RunLoop(s, depth, i, inLoop ? pass : 0) : RunStep(s, depth);
+        if (f != Go) return f;
+    }
+    return Go;
+}
+
+Machine::Flow Machine::RunLoop(const Step& s, int depth, size_t at, long long first) {
+    for (long long pass = first;; ++pass) {
+        if (streaming_ && depth == 0) SaveItem(at, pass);
+        if (s.times >= 0 && pass >= s.times) break;
+        if (!s.value.Empty() && !Test(s.value)) break;
+        const long long start = Reg(s.dst);
+        const Flow f = RunBlock(s.block, depth + 1);
+        if (f == StopWalk) return f;
+        if (f == BreakLoop) break;
+        // A pass that left the position where it was, or sent it
+        // back, would find the same items again: the loop is over.
+        if (s.times < 0 && Reg(s.dst) <= start) {
+            Note(s, std::string(), start, I_[static_cast<size_t>(s.dst)], std::string(),
+                 "loop ends: the position did not advance");
+            break;
+        }
+    }
+    return Go;
+}
+
+Machine::Flow Machine::RunStep(const Step& s, int depth) {
+    std::string& scratch1 = scratch1_;
+    switch (s.kind) {
+        case Step::Find: {
+            const long long from = s.hasFrom ? Eval(s.from) : Reg(0);
+            const std::string& m = Fill(s.m1, scratch1);
+            long long& dst = Dst(s.dst);
+            const long long before = dst;
+            int at = FindMarker(m, page_, Clamp(from));
+            if (at < 0 && Incomplete()) {
+                // Not here yet: a top-level named position is left open,
+                // anything else waits for the bytes.
+                if (depth > 0 || s.dst == 0) More();
+                const long long n = static_cast<long long>(page_.size()),
+                                size = static_cast<long long>(m.size());
+                OpenPosition(s, Clamp(from), m, false, 0, std::max<long long>(Clamp(from), n - size + 1));
+                return Go;
+            }
+            if (s.after && at >= 0) at += static_cast<int>(m.size());
+            dst = at;
+            Note(s, m, before, I_[static_cast<size_t>(s.dst)], std::string());
+            return Go;
+        }
+        case Step::AfterLast: {
+            const std::string& m = Fill(s.m1, scratch1);
+            const int from = Clamp(s.hasFrom ? Eval(s.from) : Reg(0));
+            long long& dst = Dst(s.dst);
+            long long b = from;
+            const long long size = static_cast<long long>(m.size());
+            // `until`: only the markers that end by then count.
+            const long long until = s.value.Empty() ? LLONG_MAX : Eval(s.value);
+            for (int e = FindMarker(m, page_, from); e >= 0 && e + size <= until;
+                 e = FindMarker(m, page_, Clamp(e + size)))
+                b = e + size;
+            if (Incomplete()) {
+                // More occurrences may follow; one bounded by `until`
+                // waits for the bytes up to there.
+                if (depth > 0 || s.dst == 0 || !s.value.Empty()) {
+                    if (until <= static_cast<long long>(page_.size())) {
+                        Note(s, m, from, b, std::string());
+                        dst = b;
+                        return Go;
+                    }
+                    More();
+                }
+                OpenPosition(s, from, m, true, b,
+                             std::max(b, static_cast<long long>(page_.size()) - size + 1));
+                return Go;
+            }
+            Note(s, m, from, b, std::string());
+            dst = b;
+            return Go;
+        }
+        case Step::Cut:
+            CutStep(s);
+            return Go;
+        case Step::Set:
+            Dst(s.dst) = Eval(s.value);
+            Note(s, std::string(), 0, I_[static_cast<size_t>(s.dst)], std::string());
+            return Go;
+        case Step::Text: {
+            std::string v = Fill(s.text, scratch1);
+            if (!Spend(v.size())) return StopWalk;
+            Note(s, std::string(), 0, 0, v);
+            StrDst(s.dst) = std::move(v);
+            return Go;
+        }
+        case Step::Clean:
+            return CleanStep(s);
+        case Step::Parse: {
+            const std::string& text = Str(s.at);
+            Dst(s.dst);
+            if (s.dst2 >= 0) Dst(s.dst2);
+            if (s.dst2 < 0) {
+                I_[static_cast<size_t>(s.dst)] = ParseDecimal(text);  // throws for the caller
+            } else {
+                try {
+                    I_[static_cast<size_t>(s.dst)] = ParseDecimal(text);
+                    I_[static_cast<size_t>(s.dst2)] = 1;
+                } catch (const ConversionError&) {
+                    I_[static_cast<size_t>(s.dst2)] = 0;
+                }
+            }
+            Note(s, std::string(), 0, I_[static_cast<size_t>(s.dst)], text);
+            return Go;
+        }
+        case Step::Count: {
+            const std::string& m = Fill(s.m1, scratch1);
+            const std::string& in = Str(s.at);
+            long long n = 0;
+            const int size = static_cast<int>(m.size());
+            for (int p = FindMarker(m, in, Clamp(Eval(s.from))); p >= 0;
+                 p = FindMarker(m, in, Clamp(1LL * p + size)))
+                ++n;
+            Dst(s.dst) = n;
+            Note(s, m, 0, n, std::string());
+            return Go;
+        }
+        case Step::Slice: {
+            const long long from = Eval(s.from), to = Eval(s.value);
+            const long long n = static_cast<long long>(page_.size());
+            if (Incomplete() && (from > n || to > n)) More();
+            const long long a = from < 0 ? 0 : from > n ? n : from;
+            const long long b = to > n ? n : to;
+            StrDst(s.dst) =
+                b > a ? page_.substr(static_cast<size_t>(a), static_cast<size_t>(b - a)) : std::string();
+            Note(s, std::string(), from, to, S_[static_cast<size_t>(s.dst)]);
+            return Go;
+        }
+        case Step::Loop:
+            return RunLoop(s, depth, 0, 0);
+        case Step::If:
+            if (Test(s.value)) return RunBlock(s.block, depth + 1);
+            if (s.elseBlock >= 0) return RunBlock(s.elseBlock, depth + 1);
+            return Go;
+        case Step::Emit:
+            return EmitStep(s);
+        case Step::Out:
+            out_.outs[static_cast<size_t>(s.dst)] = Eval(s.value);
+            return Go;
+        case Step::Progress:
+            if (out_.progress.size() < 2 * kMaxItems) out_.progress.push_back(Clamp(Eval(s.value)));
+            return Go;
+        case Step::Break:
+            return BreakLoop;
+        case Step::Stop:
+            return StopWalk;
+        case Step::Next: {
+            std::string v = Fill(s.text, scratch1);
+            if (!Spend(v.size())) return StopWalk;
+            Note(s, std::string(), 0, 0, v);
+            out_.next = std::move(v);
+            return Go;
+        }
+    }
+    return Go;
+}
+
+}  // namespace talvenor::rules::detail
