@@ -100,7 +100,8 @@ class Oracle {
     void Element(const std::string& name, const GumboElement& e) {
         static const char* refused[] = {"script",  "iframe", "frame",   "frameset", "object", "embed",
                                         "applet",  "meta",   "link",    "base",     "form",   "noscript",
-                                        "animate", "set",    "handler", "listener"};
+                                        "animate", "animatemotion", "animatetransform", "animatecolor",
+                                        "set",     "handler", "listener"};
         for (const char* r : refused)
             if (name == r) why_ = "element " + name;
         for (unsigned i = 0; i < e.attributes.length && why_.empty(); ++i) {
