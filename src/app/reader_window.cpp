@@ -150,6 +150,11 @@ QWidget* ReaderWindow::BuildBody() {
     lists->addWidget(ListBox1);
     lists->addWidget(ListBoxMark);
     new ListViewBinding(ListBox1, form_.ListBox1, [this] { Run([this] { form_.ListBox1Click(); }); });
+    // A click on a chapter leaves the keyboard focus on the page, which
+    // takes it back as soon as the chapter shows; taking it for that moment
+    // repainted the whole list twice before the page could start to load.
+    // Tab still reaches the list.
+    ListBox1->setFocusPolicy(Qt::TabFocus);
     new ListViewBinding(ListBoxMark, form_.ListBoxMark, {},
                         [this] { Run([this] { form_.PopMark_openClick(); }); });
     ListBoxMark->setContextMenuPolicy(Qt::CustomContextMenu);

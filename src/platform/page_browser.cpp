@@ -171,6 +171,10 @@ PageBrowser::PageBrowser(QWidget* parent) : QWebEngineView(parent) {
 
 void PageBrowser::Allow(const QUrl& page, bool web) {
     current_ = page;
+    // Without the web no picture could load (the guard lets no other file
+    // through either): the engine does not ask for them, and the page's
+    // load does not wait for each to be refused.
+    settings()->setAttribute(QWebEngineSettings::AutoLoadImages, web);
     static_cast<ReaderPage*>(this->page())->Allow(page);
     guard_->Allow(page, web);
 }

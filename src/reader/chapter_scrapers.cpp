@@ -27,7 +27,10 @@ std::string TForm2::PagePath() const {
 
 void TForm2::WritePage(const std::string& page) {
     if (!DirExists(program_.paths.tmpDir)) MakeDirs(program_.paths.tmpDir);
-    WriteFileAtomic(PagePath(), page);
+    // The page is the browser's scratch file, read once just after this:
+    // a new file, not one renamed over the last page, which ext4 writes out
+    // to the disk at once (most of a cached click's own time).
+    WriteFileInPlace(PagePath(), page);
 }
 
 void TForm2::ScrapeChapter() {

@@ -24,6 +24,16 @@ namespace demo = talvenor::demo;
 
 namespace {
 
+// Whether a widget has taken the keyboard focus since this was made.
+struct FocusSeen : QObject {
+    explicit FocusSeen(QWidget* w) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::FocusIn) seen = true;
+        return false;
+    }
+    bool seen = false;
+};
+
 QStringList MenuTexts(QMenu* menu) {
     QStringList out;
     for (QAction* a : menu->actions())
@@ -159,10 +169,15 @@ TEST_F(ReaderWindowTest, ReadABookWithTheButtonsAndTheKeys) {
     EXPECT_EQ(Row(), 0);
     EXPECT_TRUE(Shows(0));
 
-    // A click in the list.
+    // A click in the list shows the chapter; the list never takes the
+    // keyboard focus from the page.
+    FocusSeen listFocused(rw().ListBox1);
     ClickRow(rw().ListBox1, 4);
     ASSERT_TRUE(WaitPage());
     EXPECT_TRUE(Shows(4));
+    EXPECT_FALSE(listFocused.seen);
+    focused = rw().focusWidget();
+    EXPECT_TRUE(focused && (focused == &browser() || browser().isAncestorOf(focused)));
 
     // 下一页 pressed again, and Enter, while the next chapter is still
     // being fetched: taken once.
