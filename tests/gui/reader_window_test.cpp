@@ -146,10 +146,13 @@ TEST_F(ReaderWindowTest, ReadABookWithTheButtonsAndTheKeys) {
     EXPECT_EQ(Js("document.querySelector('center table td').getAttribute('width')"), "800");
     // The page has the window's focus (what gets the keys once the window
     // is active, whether or not the test's display activates it).
-    QWidget* focused = rw().focusWidget();
-    EXPECT_TRUE(focused && (focused == &browser() || browser().isAncestorOf(focused)))
-        << (focused ? focused->metaObject()->className() : "nothing") << " "
-        << (focused ? focused->objectName().toStdString() : "");
+    auto pageHasFocus = [&] {
+        QWidget* focused = rw().focusWidget();
+        EXPECT_TRUE(focused && (focused == &browser() || browser().isAncestorOf(focused)))
+            << (focused ? focused->metaObject()->className() : "nothing") << " "
+            << (focused ? focused->objectName().toStdString() : "");
+    };
+    pageHasFocus();
 
     Click(rw().BtnNext);
     EXPECT_EQ(Row(), 1);
@@ -176,8 +179,7 @@ TEST_F(ReaderWindowTest, ReadABookWithTheButtonsAndTheKeys) {
     ASSERT_TRUE(WaitPage());
     EXPECT_TRUE(Shows(4));
     EXPECT_FALSE(listFocused.seen);
-    focused = rw().focusWidget();
-    EXPECT_TRUE(focused && (focused == &browser() || browser().isAncestorOf(focused)));
+    pageHasFocus();
 
     // 下一页 pressed again, and Enter, while the next chapter is still
     // being fetched: taken once.
