@@ -2,9 +2,10 @@
 // rule file and a page separated by the first NUL byte.  A file that loads
 // is run on the page: no crash, bounded time and memory, the caps hold.
 // The walk gives the same output without a trace (the lean path for a
-// complete page); with every emit copying its values instead of moving them
-// and every expression evaluated on the stack; and on the page fed in two
-// pieces cut where the page's last byte says.
+// complete page, its blocks run as lean programs); with every emit copying
+// its values instead of moving them, every block run step by step and every
+// expression evaluated on the stack; and on the page fed in two pieces cut where the page's last byte
+// says.
 #include <memory>
 #include <string>
 
@@ -45,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(same(rules::Run(*site, kind, page, inputs)));
     auto copying = std::make_shared<rules::SiteRules>(*site);
     const auto stack = [](rules::Expr& e) { e.form = rules::Expr::Form::Stack; };
-    for (rules::Walk& w : copying->walks)
+    for (rules::Walk& w : copying->walks) {
+        w.lean.assign(w.blocks.size(), {});
         for (auto& block : w.blocks)
             for (rules::Step& step : block) {
                 step.moveOut = false;
@@ -55,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     stack(c.y);
                 }
             }
+    }
     FUZZ_CHECK(same(rules::Run(*copying, kind, page, inputs)));
     const size_t cut = page.empty() ? 0 : static_cast<unsigned char>(page.back()) % (page.size() + 1);
     rules::StreamedWalk streamed(site, kind, inputs);

@@ -46,6 +46,84 @@ void SetForm(Expr& e) {
         e.form = Expr::Form::Stack;
 }
 
+namespace {
+
+bool IsReg(const Token& t, int reg) {
+    return t.op == Op::Int && t.a == reg;
+}
+// set a = b
+bool IsCopy(const Step& s) {
+    return s.kind == Step::Set && s.when.Empty() && s.value.form == Expr::Form::Value && s.value.code[0].op == Op::Int;
+}
+bool IsSimpleCleaner(const Cleaner& c) {
+    return c.kind == Cleaner::StripTags || c.kind == Cleaner::RemoveNbsp || c.kind == Cleaner::RemoveBlanks ||
+           c.kind == Cleaner::CleanLinkText;
+}
+bool IsPlainCut(const Step& s) {
+    return s.kind == Step::Cut && s.when.Empty() && s.m1.constant && s.m2.constant && !s.needStart && s.moved < 0;
+}
+// set r = pos; cut at pos; break when pos <= r: a cut that must move on.
+bool IsCutOrBreak(const std::vector<Step>& block, size_t i) {
+    if (i + 2 >= block.size() || !IsCopy(block[i]) || !IsPlainCut(block[i + 1])) return false;
+    const int r = block[i].dst, pos = block[i].value.code[0].a;
+    const Step &cut = block[i + 1], &brk = block[i + 2];
+    const std::vector<Token>& c = brk.when.code;
+    return r != pos && cut.at == pos && cut.dst2 != r && cut.dst2 != pos && brk.kind == Step::Break &&
+           brk.when.form == Expr::Form::Binary && IsReg(c[0], pos) && IsReg(c[1], r) && c[2].op == Op::Le;
+}
+
+}  // namespace
+
+void SetLean(Walk& w) {
+    w.lean.assign(w.blocks.size(), {});
+    for (size_t b = 0; b < w.blocks.size(); ++b) {
+        const std::vector<Step>& block = w.blocks[b];
+        bool flat = true;
+        for (const Step& s : block) flat = flat && s.kind != Step::Loop && s.kind != Step::If;
+        if (!flat) continue;
+        std::vector<LeanOp>& prog = w.lean[b];
+        for (size_t i = 0; i < block.size(); ++i) {
+            const Step& s = block[i];
+            LeanOp o;
+            o.first = o.last = static_cast<int>(i);
+            if (IsCutOrBreak(block, i)) {
+                o.kind = LeanOp::CutOrBreak;
+                o.a = s.dst;
+                o.last = static_cast<int>(i + 2);
+                i += 2;
+            } else if (s.kind == Step::Break && !s.when.Empty()) {
+                o.kind = LeanOp::BreakWhen;
+            } else if (IsCopy(s)) {
+                o.kind = LeanOp::CopyReg;
+                o.a = s.dst;
+                o.b = s.value.code[0].a;
+            } else if (IsPlainCut(s)) {
+                o.kind = LeanOp::PlainCut;
+            } else if (!s.when.Empty()) {
+            } else if (s.kind == Step::Emit) {
+                o.kind = s.moveOut ? LeanOp::MoveEmit : LeanOp::Emit;
+            } else if (s.kind == Step::Find && !s.hasFrom && s.m1.constant) {
+                o.kind = LeanOp::PlainFind;
+            } else if (s.kind == Step::Progress && s.value.form == Expr::Form::Binary &&
+                       s.value.code[0].op == Op::Int && s.value.code[1].op == Op::Int &&
+                       s.value.code[2].op == Op::Sub) {
+                o.kind = LeanOp::Difference;
+                o.a = s.value.code[0].a;
+                o.b = s.value.code[1].a;
+                // progress = "pos - prev" then set prev = pos: one op.
+                if (i + 1 < block.size() && IsCopy(block[i + 1]) && block[i + 1].dst == o.b &&
+                    block[i + 1].value.code[0].a == o.a && o.a != o.b) {
+                    o.last = static_cast<int>(i + 1);
+                    ++i;
+                }
+            } else if (s.kind == Step::Clean && s.cleaners.size() == 1 && IsSimpleCleaner(s.cleaners[0])) {
+                o.kind = LeanOp::CleanText;
+            }
+            prog.push_back(o);
+        }
+    }
+}
+
 std::string RuleError::Text() const {
     return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + message;
 }
@@ -161,13 +239,21 @@ const std::string& Machine::FillParts(const Template& t, std::string& scratch) c
     return scratch;
 }
 
-// Appends a template's text to out.
-void Machine::FillInto(const Template& t, std::string& out) const {
-    if (t.constant) {
-        out += t.text;
+// Adds a template's text to the end of a list: the first part copied in,
+// the others appended.
+void Machine::FillNew(const Template& t, std::vector<std::string>& list) const {
+    if (t.constant || t.parts.empty()) {
+        list.push_back(t.text);
         return;
     }
-    for (const TemplatePart& p : t.parts) {
+    const TemplatePart& first = t.parts[0];
+    if (first.kind == TemplatePart::IntVar)
+        list.push_back(std::to_string(Reg(first.slot)));
+    else
+        list.push_back(first.kind == TemplatePart::Literal ? first.text : Str(first.slot));
+    std::string& out = list.back();
+    for (size_t i = 1; i < t.parts.size(); ++i) {
+        const TemplatePart& p = t.parts[i];
         if (p.kind == TemplatePart::Literal)
             out += p.text;
         else if (p.kind == TemplatePart::StrVar)

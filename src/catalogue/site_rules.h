@@ -112,6 +112,24 @@ struct Step {
     std::vector<std::pair<int, Template>> emits;  // field slot, value
 };
 
+// One op of a block's lean program: the steps first..last of the block.
+struct LeanOp {
+    enum Kind : uint8_t {
+        General,     // the step as it stands
+        CopyReg,     // set a = b
+        BreakWhen,   // break when ...
+        PlainCut,    // cut [m1, m2] with literal markers, no need_start or moved
+        MoveEmit,    // emit { field = "{x}", ... } handing the texts over
+        Emit,        // any other emit
+        CutOrBreak,  // set a = pos; cut at pos; break when pos <= a
+        PlainFind,   // find a literal marker from pos
+        Difference,  // progress a - b (and when last > first: set b = a)
+        CleanText,   // clean with one cleaner that takes nothing
+    } kind = General;
+    int first = 0, last = 0;
+    int a = 0, b = 0;
+};
+
 struct Walk {
     bool defined = false;
     int line = 0, column = 0;  // where its table starts
@@ -128,6 +146,10 @@ struct Walk {
     int testLine = 0, testColumn = 0;
     enum class Decode : uint8_t { Site, Lines, None } decode = Decode::Site;
     std::vector<std::vector<Step>> blocks;  // block 0 is `steps`
+    // By block, how the lean path runs it (empty: step by step): a block
+    // none of whose steps runs another one (no loop, no if) counts its steps
+    // at once and runs the common shapes of a list's item as one op each.
+    std::vector<std::vector<LeanOp>> lean;
     std::vector<std::string> blockNames;
     int intRegs = 0, strRegs = 0;
     std::vector<std::string> intNames, strNames;
@@ -143,6 +165,9 @@ struct SiteRules {
     Walk walks[kWalkKinds];
     const Walk& Of(WalkKind k) const { return walks[static_cast<int>(k)]; }
 };
+
+// Writes the walk's lean programs (moveOut must be set first).
+void SetLean(Walk& w);
 
 // ---- running ---------------------------------------------------------------
 

@@ -196,6 +196,7 @@ void Loader::ReadWalk(const toml::table& t, WalkKind kind, Walk& w) {
             Fail(key.source(), "the steps '" + k + "' are never run (no loop or if names them)");
     }
     MarkMovableEmits(w);
+    SetLean(w);
     // A loop that goes on while a condition holds must have a step that
     // moves its position, or its first pass would be its last.
     for (const auto& block : w.blocks)

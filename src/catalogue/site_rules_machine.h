@@ -141,8 +141,8 @@ class Machine {
     }
     const std::string& FillParts(const Template& t, std::string& scratch) const;
 
-    // Appends a template's text to out.
-    void FillInto(const Template& t, std::string& out) const;
+    // Adds a template's text to the end of list.
+    void FillNew(const Template& t, std::vector<std::string>& list) const;
 
     void Note(const Step& s, const std::string& marker, long long before, long long after,
               const std::string& piece, const std::string& note = std::string()) {
@@ -171,7 +171,10 @@ class Machine {
     bool Plain(int depth) const {
         return !trace_ && (!streaming_ || (complete_ && unresolved_ == 0 && depth > 0));
     }
-    Flow RunPlain(const std::vector<Step>& steps, int depth);
+    Flow PlainStep(const Step& s, int depth);
+    void PlainCut(const Step& s);
+    Flow LeanStep(const LeanOp& o, const std::vector<Step>& steps, int depth);
+    Flow RunPlain(int block, int depth);
     Flow RunLoopPlain(const Step& s, int depth);
 
     // Bounds no site's walk comes near: a rule that loops on without

@@ -13,7 +13,7 @@
 namespace talvenor::rules::detail {
 
 void Machine::Clean(std::string& v, const Cleaner& c) {
-    std::string s1, s2, s3;
+    std::string &s1 = scratch1_, &s2 = scratch2_, &s3 = scratch3_;
     switch (c.kind) {
         case Cleaner::StripTags:
             StripTags(v);
@@ -127,7 +127,7 @@ Machine::Flow Machine::CleanStep(const Step& s) {
     return Go;
 }
 
-Machine::Flow Machine::EmitStep(const Step& s) {
+TALVENOR_HOT Machine::Flow Machine::EmitStep(const Step& s) {
     for (const auto& [slot, t] : s.emits) {
         auto& list = out_.lists[static_cast<size_t>(slot)];
         if (list.size() >= kMaxItems) {
@@ -136,58 +136,148 @@ Machine::Flow Machine::EmitStep(const Step& s) {
         }
         if (s.moveOut)
             list.push_back(std::move(StrDst(t.parts[0].slot)));
-        else {
-            list.emplace_back();
-            FillInto(t, list.back());
-        }
+        else
+            FillNew(t, list);
         if (!Spend(list.back().size())) return StopWalk;
     }
     return Go;
 }
 
-// A block on a complete page without a trace: nothing can be open or
-// missing, so the steps a long list repeats per item go without the
-// checks for it (RunBlock and RunStep give the same for each).
-Machine::Flow Machine::RunPlain(const std::vector<Step>& steps, int depth) {
-    for (const Step& s : steps) {
-        if (++stepsUsed_ > stepLimit_) return StopWalk;
-        if (!s.when.Empty() && !EvalPlain(s.when, I_)) continue;
-        switch (s.kind) {
-            case Step::Set:
-                I_[static_cast<size_t>(s.dst)] = EvalPlain(s.value, I_);
-                break;
-            case Step::Find: {
-                const long long from = s.hasFrom ? EvalPlain(s.from, I_) : I_[0];
-                const std::string& m = Fill(s.m1, scratch1_);
-                int at = FindMarker(m, page_, Clamp(from));
-                if (s.after && at >= 0) at += static_cast<int>(m.size());
-                I_[static_cast<size_t>(s.dst)] = at;
-                break;
+// A step on a complete page without a trace: nothing can be open or
+// missing, so the steps a long list repeats per item go without the checks
+// for it (RunBlock and RunStep give the same for each).
+TALVENOR_HOT Machine::Flow Machine::PlainStep(const Step& s, int depth) {
+    if (!s.when.Empty() && !EvalPlain(s.when, I_)) return Go;
+    switch (s.kind) {
+        case Step::Set:
+            I_[static_cast<size_t>(s.dst)] = EvalPlain(s.value, I_);
+            return Go;
+        case Step::Find: {
+            const long long from = s.hasFrom ? EvalPlain(s.from, I_) : I_[0];
+            const std::string& m = Fill(s.m1, scratch1_);
+            int at = FindMarker(m, page_, Clamp(from));
+            if (s.after && at >= 0) at += static_cast<int>(m.size());
+            I_[static_cast<size_t>(s.dst)] = at;
+            return Go;
+        }
+        case Step::Cut:
+            CutStep(s);
+            return Go;
+        case Step::Progress:
+            if (out_.progress.size() < 2 * kMaxItems) out_.progress.push_back(Clamp(EvalPlain(s.value, I_)));
+            return Go;
+        case Step::Break:
+            return BreakLoop;
+        case Step::Clean:
+            return CleanStep(s) != Go ? StopWalk : Go;
+        case Step::Emit:
+            return EmitStep(s) != Go ? StopWalk : Go;
+        case Step::Loop:
+            return RunLoopPlain(s, depth);
+        default:
+            return RunStep(s, depth);
+    }
+}
+
+// A cut with literal markers on the lean path (CutStep without what
+// need_start, moved and a page still arriving ask for).
+TALVENOR_HOT void Machine::PlainCut(const Step& s) {
+    const size_t at = static_cast<size_t>(s.at);
+    int p = Clamp(I_[at]);
+    int content = 0;
+    CutBetweenInto(s.dst >= 0 ? StrDst(s.dst) : scratch3_, page_, s.m1.text, s.m2.text, p, &content);
+    I_[at] = p;
+    if (s.dst2 >= 0) I_[static_cast<size_t>(s.dst2)] = content;
+}
+
+// One op of a block's lean program.
+TALVENOR_HOT Machine::Flow Machine::LeanStep(const LeanOp& o, const std::vector<Step>& steps, int depth) {
+    const Step& s = steps[static_cast<size_t>(o.first)];
+    switch (o.kind) {
+        case LeanOp::CopyReg:
+            I_[static_cast<size_t>(o.a)] = I_[static_cast<size_t>(o.b)];
+            return Go;
+        case LeanOp::BreakWhen:
+            return EvalPlain(s.when, I_) ? BreakLoop : Go;
+        case LeanOp::PlainCut:
+            PlainCut(s);
+            return Go;
+        case LeanOp::CutOrBreak: {
+            const Step& cut = steps[static_cast<size_t>(o.first) + 1];
+            const long long before = I_[static_cast<size_t>(cut.at)];
+            I_[static_cast<size_t>(o.a)] = before;
+            PlainCut(cut);
+            return I_[static_cast<size_t>(cut.at)] <= before ? BreakLoop : Go;
+        }
+        case LeanOp::MoveEmit:
+            for (const auto& [slot, t] : s.emits) {
+                auto& list = out_.lists[static_cast<size_t>(slot)];
+                if (list.size() >= kMaxItems) return StopWalk;
+                list.push_back(std::move(StrDst(t.parts[0].slot)));
+                if (!Spend(list.back().size())) return StopWalk;
             }
-            case Step::Cut:
-                CutStep(s);
-                break;
-            case Step::Progress:
-                if (out_.progress.size() < 2 * kMaxItems) out_.progress.push_back(Clamp(EvalPlain(s.value, I_)));
-                break;
-            case Step::Break:
-                return BreakLoop;
-            case Step::Clean:
-                if (CleanStep(s) != Go) return StopWalk;
-                break;
-            case Step::Emit:
-                if (EmitStep(s) != Go) return StopWalk;
-                break;
-            case Step::Loop: {
-                const Flow f = RunLoopPlain(s, depth);
-                if (f != Go) return f;
-                break;
+            return Go;
+        case LeanOp::Emit:
+            return EmitStep(s) != Go ? StopWalk : Go;
+        case LeanOp::PlainFind: {
+            int at = FindMarker(s.m1.text, page_, Clamp(I_[0]));
+            if (s.after && at >= 0) at += static_cast<int>(s.m1.text.size());
+            I_[static_cast<size_t>(s.dst)] = at;
+            return Go;
+        }
+        case LeanOp::Difference: {
+            const long long a = I_[static_cast<size_t>(o.a)];
+            if (out_.progress.size() < 2 * kMaxItems)
+                out_.progress.push_back(Clamp(BinaryOp(Op::Sub, a, I_[static_cast<size_t>(o.b)])));
+            if (o.last > o.first) I_[static_cast<size_t>(o.b)] = a;
+            return Go;
+        }
+        case LeanOp::CleanText: {
+            std::string& v = StrDst(s.dst);
+            switch (s.cleaners[0].kind) {
+                case Cleaner::StripTags:
+                    StripTags(v);
+                    break;
+                case Cleaner::RemoveNbsp:
+                    RemoveNbsp(v);
+                    break;
+                case Cleaner::RemoveBlanks:
+                    RemoveBlanks(v);
+                    break;
+                default:
+                    CleanLinkText(v);
+                    break;
             }
-            default: {
-                const Flow f = RunStep(s, depth);
-                if (f != Go) return f;
+            return Spend(v.size()) ? Go : StopWalk;
+        }
+        case LeanOp::General:
+            break;
+    }
+    return PlainStep(s, depth);
+}
+
+// A block on the lean path.  A block with a lean program that cannot reach
+// the walk's step allowance counts its steps at once (and gives back those
+// a break skipped); any other counts them one by one.
+Machine::Flow Machine::RunPlain(int block, int depth) {
+    const std::vector<Step>& steps = w_.blocks[static_cast<size_t>(block)];
+    const size_t b = static_cast<size_t>(block);
+    const long long n = static_cast<long long>(steps.size());
+    if (b < w_.lean.size() && !w_.lean[b].empty() && stepsUsed_ + n <= stepLimit_) {
+        stepsUsed_ += n;
+        for (const LeanOp& o : w_.lean[b]) {
+            const Flow f = LeanStep(o, steps, depth);
+            if (f != Go) {
+                stepsUsed_ -= n - 1 - o.last;
+                return f;
             }
         }
+        return Go;
+    }
+    for (const Step& s : steps) {
+        if (++stepsUsed_ > stepLimit_) return StopWalk;
+        const Flow f = PlainStep(s, depth);
+        if (f != Go) return f;
     }
     return Go;
 }
@@ -196,13 +286,12 @@ Machine::Flow Machine::RunPlain(const std::vector<Step>& steps, int depth) {
 // through RunBlock's checks.
 Machine::Flow Machine::RunLoopPlain(const Step& s, int depth) {
     if (depth + 1 > 64 || static_cast<size_t>(s.block) >= w_.blocks.size()) return RunLoop(s, depth, 0, 0);
-    const std::vector<Step>& body = w_.blocks[static_cast<size_t>(s.block)];
     const size_t position = static_cast<size_t>(s.dst);
     for (long long pass = 0;; ++pass) {
         if (s.times >= 0 && pass >= s.times) break;
         if (!s.value.Empty() && !EvalPlain(s.value, I_)) break;
         const long long start = I_[position];
-        const Flow f = RunPlain(body, depth + 1);
+        const Flow f = RunPlain(s.block, depth + 1);
         if (f == StopWalk) return f;
         if (f == BreakLoop) break;
         if (s.times < 0 && I_[position] <= start) break;
@@ -215,7 +304,7 @@ Machine::Flow Machine::RunLoopPlain(const Step& s, int depth) {
 Machine::Flow Machine::RunBlock(int index, int depth, size_t first, long long pass) {
     if (depth > 64) return StopWalk;
     if (static_cast<size_t>(index) >= w_.blocks.size()) return Go;
-    if (first == 0 && pass < 0 && Plain(depth)) return RunPlain(w_.blocks[static_cast<size_t>(index)], depth);
+    if (first == 0 && pass < 0 && Plain(depth)) return RunPlain(index, depth);
     const std::vector<Step>& steps = w_.blocks[static_cast<size_t>(index)];
     for (size_t i = first; i < steps.size(); ++i) {
         const Step& s = steps[i];

@@ -143,3 +143,61 @@ steps = [
     ASSERT_EQ(out.lists[0].size(), 1u);
     EXPECT_EQ(out.lists[0][0], G("[好]"));
 }
+
+TEST(SiteRules, ALongListWalksAsItsTraceSaysUpToTheStepAllowance) {
+    // A chapter list in the shape of the built-in files (a cut that must
+    // move on, then a break), whose third link has no end; then a counted
+    // loop the walk's step allowance cuts short in the middle of a pass.
+    // Run as a list runs (its blocks as lean programs), step by step, and
+    // traced, it gives the same: a miscounted step or a misread shape shows
+    // as another list or another number of entries.
+    auto site = Load(R"([chapters]
+steps = [
+  { find = '<li>' },
+  { set = "prev", value = 0 },
+  { loop = "chapter", while = "pos >= 0" },
+  { set = "k", value = 0 },
+  { set = "j", value = 0 },
+  { loop = "spin", times = 100000 },
+]
+chapter = [
+  { progress = "pos - prev" },
+  { set = "prev", value = "pos" },
+  { set = "start", value = "pos" },
+  { cut = ['href="', '"'], to = "url" },
+  { break = true, when = "pos <= start" },
+  { emit = { url = "{url}#{start}" } },
+  { set = "after", value = "pos" },
+  { cut = ['>', '</a>'], to = "title" },
+  { break = true, when = "pos <= after" },
+  { clean = "title", with = ["remove_nbsp"] },
+  { emit = { title = "{title}" } },
+  { find = '<li>' },
+]
+spin = [
+  { progress = "k - j" },
+  { set = "j", value = "k" },
+  { set = "k", value = "k + 1" },
+]
+)");
+    const std::string page =
+        G("<ul><li><a href=\"1.html\">第1章&nbsp;</a></li><li><a href=\"2.html\">二</a></li>"
+          "<li><a href=\"3.html\">no end");
+    Trace trace;
+    const Output traced = rules::Run(*site, WalkKind::Chapters, page, Inputs(), &trace);
+    EXPECT_EQ(traced.lists[0], (std::vector<std::string>{G("第1章"), G("二")}));
+    EXPECT_EQ(traced.lists[1], (std::vector<std::string>{"1.html#4", "2.html#45", "3.html#77"}));
+    // Three chapters' steps, then passes of the counted loop until the
+    // allowance (16 steps a byte of the page and 100 000) ran out.
+    ASSERT_GT(traced.progress.size(), 3u);
+    EXPECT_LT(traced.progress.size(), 50000u);
+    EXPECT_EQ(std::vector<int>(traced.progress.begin(), traced.progress.begin() + 3), (std::vector<int>{4, 41, 32}));
+
+    SiteRules stepByStep = *site;
+    for (Walk& w : stepByStep.walks) w.lean.assign(w.blocks.size(), {});
+    for (const Output& out : {rules::Run(*site, WalkKind::Chapters, page, Inputs()),
+                              rules::Run(stepByStep, WalkKind::Chapters, page, Inputs())}) {
+        EXPECT_EQ(out.lists, traced.lists);
+        EXPECT_EQ(out.progress, traced.progress);
+    }
+}
