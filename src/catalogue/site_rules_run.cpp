@@ -12,9 +12,11 @@
 
 namespace talvenor::rules::detail {
 
-void Machine::Clean(std::string& v, const Cleaner& c) {
-    std::string &s1 = scratch1_, &s2 = scratch2_, &s3 = scratch3_;
-    switch (c.kind) {
+namespace {
+
+// The cleaners that take nothing but the text.
+TALVENOR_HOT void CleanSimple(std::string& v, Cleaner::Kind kind) {
+    switch (kind) {
         case Cleaner::StripTags:
             StripTags(v);
             break;
@@ -24,8 +26,22 @@ void Machine::Clean(std::string& v, const Cleaner& c) {
         case Cleaner::RemoveBlanks:
             RemoveBlanks(v);
             break;
-        case Cleaner::CleanLinkText:
+        default:
             CleanLinkText(v);
+            break;
+    }
+}
+
+}  // namespace
+
+void Machine::Clean(std::string& v, const Cleaner& c) {
+    std::string &s1 = scratch1_, &s2 = scratch2_, &s3 = scratch3_;
+    switch (c.kind) {
+        case Cleaner::StripTags:
+        case Cleaner::RemoveNbsp:
+        case Cleaner::RemoveBlanks:
+        case Cleaner::CleanLinkText:
+            CleanSimple(v, c.kind);
             break;
         case Cleaner::Trim: {
             size_t b = 0, e = v.size();
@@ -234,20 +250,7 @@ TALVENOR_HOT Machine::Flow Machine::LeanStep(const LeanOp& o, const std::vector<
         }
         case LeanOp::CleanText: {
             std::string& v = StrDst(s.dst);
-            switch (s.cleaners[0].kind) {
-                case Cleaner::StripTags:
-                    StripTags(v);
-                    break;
-                case Cleaner::RemoveNbsp:
-                    RemoveNbsp(v);
-                    break;
-                case Cleaner::RemoveBlanks:
-                    RemoveBlanks(v);
-                    break;
-                default:
-                    CleanLinkText(v);
-                    break;
-            }
+            CleanSimple(v, s.cleaners[0].kind);
             return Spend(v.size()) ? Go : StopWalk;
         }
         case LeanOp::General:
