@@ -100,8 +100,9 @@ void SetLean(Walk& w) {
             } else if (IsPlainCut(s)) {
                 o.kind = LeanOp::PlainCut;
             } else if (!s.when.Empty()) {
+                // any other step with a condition runs as written
             } else if (s.kind == Step::Emit) {
-                o.kind = s.moveOut ? LeanOp::MoveEmit : LeanOp::Emit;
+                o.kind = LeanOp::Emit;
             } else if (s.kind == Step::Find && !s.hasFrom && s.m1.constant) {
                 o.kind = LeanOp::PlainFind;
             } else if (s.kind == Step::Progress && s.value.form == Expr::Form::Binary &&

@@ -119,8 +119,7 @@ struct LeanOp {
         CopyReg,     // set a = b
         BreakWhen,   // break when ...
         PlainCut,    // cut [m1, m2] with literal markers, no need_start or moved
-        MoveEmit,    // emit { field = "{x}", ... } handing the texts over
-        Emit,        // any other emit
+        Emit,        // emit
         CutOrBreak,  // set a = pos; cut at pos; break when pos <= a
         PlainFind,   // find a literal marker from pos
         Difference,  // progress a - b (and when last > first: set b = a)

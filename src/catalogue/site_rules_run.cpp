@@ -225,14 +225,6 @@ TALVENOR_HOT Machine::Flow Machine::LeanStep(const LeanOp& o, const std::vector<
             PlainCut(cut);
             return I_[static_cast<size_t>(cut.at)] <= before ? BreakLoop : Go;
         }
-        case LeanOp::MoveEmit:
-            for (const auto& [slot, t] : s.emits) {
-                auto& list = out_.lists[static_cast<size_t>(slot)];
-                if (list.size() >= kMaxItems) return StopWalk;
-                list.push_back(std::move(StrDst(t.parts[0].slot)));
-                if (!Spend(list.back().size())) return StopWalk;
-            }
-            return Go;
         case LeanOp::Emit:
             return EmitStep(s) != Go ? StopWalk : Go;
         case LeanOp::PlainFind: {
